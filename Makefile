@@ -1,0 +1,43 @@
+# Entry points for people and CI. Each target installs what is missing first.
+#   make test       build and run every test (CTest)
+#   make sanitize   the same under AddressSanitizer + UBSan (second build folder)
+#   make fuzz-ci    build the fuzz targets and run each briefly
+#   make fuzz       run each fuzz target longer (FUZZ_SECONDS, default 600)
+JOBS ?= $(shell nproc)
+BUILD ?= build
+SAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 600
+FUZZ_CI_SECONDS ?= 20
+CMAKE_FLAGS ?=
+
+.PHONY: deps build test sanitize fuzz-ci fuzz clean
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DWARNINGS_AS_ERRORS=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+sanitize: deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DENABLE_SANITIZERS=ON $(CMAKE_FLAGS)
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  scripts/with-display.sh ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -LE no-sanitize
+
+$(FUZZ_BUILD)/fuzzers.txt: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_FUZZING=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+
+fuzz-ci: $(FUZZ_BUILD)/fuzzers.txt
+	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_CI_SECONDS)
+
+fuzz: $(FUZZ_BUILD)/fuzzers.txt
+	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
