@@ -1,7 +1,5 @@
 #pragma once
-// The launcher's fixed configuration. Nothing here is read at run time; the
-// gateway bases come from the build (CMake cache variables) so that test and
-// demo builds can point them at local servers.
+// The launcher's fixed configuration. Nothing here is read at run time.
 
 namespace launcher_config {
 
@@ -15,11 +13,16 @@ inline constexpr wchar_t kInstanceName[] = L"launch.teacher";
 inline constexpr char kVersionQueryPath[] = "/public/versions/shell/teacher";
 inline constexpr wchar_t kBuildLanguage[] = L"EN";
 inline constexpr wchar_t kSkinFolder[] = L"skin";
-// How long LaunchClient waits for the shell's started event.
-inline constexpr unsigned kLaunchWaitMs = LAUNCHER_LAUNCH_WAIT_MS;
 
 }  // namespace launcher_config
 
+// The values below come from the build (see launcher/core/CMakeLists.txt,
+// add_launcher_build_config) so that test and demo builds can point the
+// launcher at local servers and shorten its waits. They are defined in a
+// small library of their own that each launcher executable picks.
+
 // Scheme plus host, no trailing slash: primary first, then the fallback.
-inline constexpr const char* GatewayBaseUrls[2] = {LAUNCHER_GATEWAY_PRIMARY, LAUNCHER_GATEWAY_FALLBACK};
 inline constexpr int kGatewayBaseCount = 2;
+extern const char* const GatewayBaseUrls[kGatewayBaseCount];
+// How long LaunchClient waits for the shell's started event, ms.
+extern const unsigned kLaunchWaitMs;
