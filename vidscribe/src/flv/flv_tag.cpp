@@ -104,8 +104,17 @@ bool FlvTag::ReadBody(FLVIO& io, int32_t limit) {
   int32_t count = dataSize - bodyRead;
   if (limit > 0 && limit < count) count = limit;
   // Room for the whole body up front, so later pieces land behind this one.
-  // DataSize has 24 bits, which bounds this allocation to 16 MiB.
-  if (!AllocData(dataSize)) return false;
+  // The size comes from the file, so the buffer only grows for a body whose
+  // bytes really follow in the channel: a damaged header cannot make every
+  // read allocate 16 MiB.
+  if (capacity < dataSize) {
+    const int64_t left = io.Size() - io.Pos();
+    if (left < static_cast<int64_t>(dataSize - bodyRead)) {
+      LogPrint(kTag, "ReadBody %d bytes claimed, %lld left", dataSize - bodyRead, static_cast<long long>(left));
+      return false;
+    }
+    if (!AllocData(dataSize)) return false;
+  }
   if (io.Read(buffer + kHeader + bodyRead, count) != count) return false;
   bodyRead += count;
   return true;

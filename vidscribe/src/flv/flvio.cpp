@@ -35,6 +35,8 @@ bool FLVIO::Open(const char* path, Mode mode) {
 }
 
 void FLVIO::Attach(FILE* newFile) {
+  // Attaching the file already held must not close it first.
+  if (newFile != nullptr && newFile == file) return;
   Close();
   file = newFile;
 }

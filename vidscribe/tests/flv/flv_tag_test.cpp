@@ -136,6 +136,21 @@ TEST(FlvTagWalk, ForwardBackwardAndPositions) {
   EXPECT_FALSE(tag.Prev(io));
 }
 
+TEST(FlvTagWalk, DamagedSizeNeitherAllocatesNorReads) {
+  std::vector<uint8_t> file = fileHeader();
+  file.insert(file.end(), {0, 0, 0, 0});
+  appendTag(file, 9, 0, {0x17, 1, 2});
+  file[13 + 1] = 0xFF;  // DataSize 0xFFFF03: far more than the file holds
+  vidscribe::MemoryReadStream stream(file.data(), file.size());
+  FLVIO io;
+  io.Attach(&stream);
+  FlvTag tag;
+  ASSERT_EQ(io.Seek(9, 0), 9);
+  EXPECT_FALSE(tag.ReadHdr(io, 1));
+  EXPECT_EQ(tag.capacity, 0);
+  EXPECT_EQ(tag.bodyRead, 0);
+}
+
 TEST(FlvTagWrite, SlotAndAppendLayoutsThroughAFile) {
   const std::string path = testing::TempDir() + "flvtag_" + std::to_string(getpid());
   FLVIO io;
