@@ -25,7 +25,8 @@ class StderrCapture {
 
   std::string text() {
     char chunk[4096];
-    for (ssize_t got; (got = read(fds[0], chunk, sizeof chunk)) > 0;) captured.append(chunk, static_cast<size_t>(got));
+    for (ssize_t got; (got = read(fds[0], chunk, sizeof chunk)) > 0;)
+      captured.append(chunk, static_cast<size_t>(got));
     return captured;
   }
 

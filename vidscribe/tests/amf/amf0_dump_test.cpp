@@ -21,10 +21,14 @@ TEST(Amf0Dump, TextsOfEachKind) {
   array.Dump();
   const std::string text = capture.text();
   const char* expected[] = {
-      "(Flash:0): (ECMA_Array - Begin) : \n",   "(Flash:0): (Variable) duration = \n",
-      "(Flash:0): (Double)  : 1.500000\n",      "(Flash:0): (UInt8)  : 1\n",
-      "(Flash:0): (String)  : Lavf\n",          "(Flash:0): (ECMA_Object - Begin) : \n",
-      "(Flash:0): --- ECMA Strict Array with 2 elems\n", "(Flash:0): --- ECMA Object End\n",
+      "(Flash:0): (ECMA_Array - Begin) : \n",
+      "(Flash:0): (Variable) duration = \n",
+      "(Flash:0): (Double)  : 1.500000\n",
+      "(Flash:0): (UInt8)  : 1\n",
+      "(Flash:0): (String)  : Lavf\n",
+      "(Flash:0): (ECMA_Object - Begin) : \n",
+      "(Flash:0): --- ECMA Strict Array with 2 elems\n",
+      "(Flash:0): --- ECMA Object End\n",
       "(Flash:0): --- ECMA Array End\n",
   };
   size_t from = 0;
