@@ -26,7 +26,7 @@ void LogChannel::emit(const char* line, int length) {
     written = ::write(outputFd, line, static_cast<size_t>(length));
   } while (written < 0 && errno == EINTR);
 
-  std::lock_guard<std::recursive_mutex> hold(lock);
+  MutexGuard hold(lock);
   viewer.Deliver(line, static_cast<size_t>(length) + 1);
 }
 
