@@ -53,11 +53,16 @@ void LogChannel::HexDumpV(const char* tag, const void* data, unsigned length, co
   if (data == nullptr || tag == nullptr || length == 0 || format == nullptr) return;
   char label[kLogLabelSize];
   if (std::vsnprintf(label, sizeof label, format, args) < 0) return;
-  std::string text(label);
-  if (!AppendHexBytes(text, static_cast<const uint8_t*>(data), length, kLogLineSize)) return;
-  // The text is passed as an argument so that a '%' among its bytes is not
-  // interpreted a second time.
-  printText(*this, tag, "%s", text.c_str());
+  // Logging is called from exported operations and must never throw out of
+  // them, not even when memory runs out for the text.
+  try {
+    std::string text(label);
+    if (!AppendHexBytes(text, static_cast<const uint8_t*>(data), length, kLogLineSize)) return;
+    // The text is passed as an argument so that a '%' among its bytes is not
+    // interpreted a second time.
+    printText(*this, tag, "%s", text.c_str());
+  } catch (...) {
+  }
 }
 
 void LogPrint(const char* tag, const char* format, ...) {
