@@ -19,6 +19,7 @@ Routes (GET unless noted):
   /file/<n>              n pattern bytes with Content-Length
   /nolength/<n>          n pattern bytes, length only known at close
   /trickle/<b>/<ticks>   b bytes every 0.1 s, ticks times, with Content-Length
+                         (?nolength: length only known at close)
   /requests              how many requests came before this one
   --version-path P       serves --version-body at P (the gateway query)
 """
@@ -189,7 +190,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def route_trickle(self, args, seen):
         per_tick, ticks = int(args[0]), int(args[1])
         self.send_response(200)
-        self.send_header("Content-Length", str(per_tick * ticks))
+        if self.path.endswith("?nolength"):
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        else:
+            self.send_header("Content-Length", str(per_tick * ticks))
         self.end_headers()
         for _ in range(ticks):
             self.wfile.write(b"t" * per_tick)
