@@ -97,6 +97,13 @@ TEST_F(LauncherProcess, TheKeywordAnywhereRunsTheUrlTestWithoutAnyMutex) {
   EXPECT_NE(log.find("done TestVerUrl: 0 dismatch,2 error\n\n"), std::string::npos) << log;
 }
 
+TEST_F(LauncherProcess, AnUnopenableReportEndsTheUrlTestSilently) {
+  std::filesystem::create_directory(LogPath());  // a folder where the file should be
+  const ProcessResult run = RunLauncher({"UrlTest"}, scratch_.path());
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.standard_error, "");
+}
+
 TEST_F(LauncherProcess, WithoutTheExactKeywordTheWindowRoadIsTaken) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"urltest"}, {"Url", "Test"}}) {
     const ProcessResult run = RunLauncher(args, scratch_.path());

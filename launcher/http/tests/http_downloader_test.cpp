@@ -114,13 +114,16 @@ TEST_F(HttpDownloaderTest, FollowsRedirectsCreatesMissingFoldersAndTruncates) {
   EXPECT_TRUE(IsPattern(ReadFile(target), 100));
 }
 
-TEST_F(HttpDownloaderTest, HttpErrorsAndUnverifiedCertificatesFail) {
+TEST_F(HttpDownloaderTest, HttpErrorsUnverifiedCertificatesAndFullDisksFail) {
   HttpDownloader downloader(&responder_);
   EXPECT_FALSE(downloader.Download(server_.HttpUrl("/status/404"), Target("missing.zip")));
   EXPECT_EQ(downloader.last_code(), CURLE_HTTP_RETURNED_ERROR);
   // Unlike the version query, a package download checks the certificate.
   EXPECT_FALSE(downloader.Download(server_.HttpsUrl("/file/100"), Target("secure.zip")));
   EXPECT_EQ(downloader.last_code(), CURLE_PEER_FAILED_VERIFICATION);
+  // A full disk must end the transfer, not be reported as a download.
+  EXPECT_FALSE(downloader.Download(server_.HttpUrl("/file/100000"), "/dev/full"));
+  EXPECT_EQ(downloader.last_code(), CURLE_WRITE_ERROR);
   EXPECT_TRUE(responder_.seen.empty());
   // The same object goes on working after failures.
   EXPECT_TRUE(downloader.Download(server_.HttpUrl("/file/10"), Target("after.zip")));

@@ -56,18 +56,5 @@ TEST(UrlTestBlock, DifferingRepliesAndRefusedQueriesAreCountedApart) {
             "done TestVerUrl: 1 dismatch,1 error\n\n");
 }
 
-TEST(UrlTestBlock, AnEmptyFirstReplyLeavesTheReferenceEmpty) {
-  auto empty = Gateway("");
-  auto full = Gateway("v1");
-  ASSERT_TRUE(empty->ready() && full->ready());
-  const std::string a = Base(*empty), b = Base(*full);
-  const std::string q = std::string(kQueryPath) + "?tm=T";
-  EXPECT_EQ(Block({a, b, b}),
-            "begin TestVerUrl with 3 urls\n"
-            "[0] got fist response from " + a + q + "\n \n"
-            "[1] got fist response from " + b + q + "\n v1\n"
-            "done TestVerUrl: 0 dismatch,0 error\n\n");
-}
-
 }  // namespace
 }  // namespace url_test
