@@ -134,9 +134,9 @@ TEST_F(LauncherProcess, UrlTestAgainstTwoLocalGatewaysAppendsOneBlockPerRun) {
   const std::string primary = "https://127.0.0.1:" + std::to_string(LOCALGW_PRIMARY_PORT);
   const std::string fallback = "https://127.0.0.1:" + std::to_string(LOCALGW_FALLBACK_PORT);
   auto gateway = [](int port, const std::string& body) {
-    return std::make_unique<LocalServer>(std::vector<std::string>{
-        "--http-port", "-1", "--https-port", std::to_string(port), "--version-path",
-        "/public/versions/shell/teacher", "--version-body", body});
+    return std::make_unique<LocalServer>(
+        std::vector<std::string>{"--http-port", "-1", "--https-port", std::to_string(port), "--version-path",
+                                 "/public/versions/shell/teacher", "--version-body", body});
   };
   const std::string q = "/public/versions/shell/teacher?tm=T";
   const std::string reply = "{\"version\":\"3.1.4\",\"url\":[\"http://cdn/a.zip\"]}";
@@ -166,8 +166,9 @@ TEST_F(LauncherProcess, UrlTestAgainstTwoLocalGatewaysAppendsOneBlockPerRun) {
   {
     auto second = gateway(LOCALGW_FALLBACK_PORT, reply);
     ASSERT_TRUE(second->ready());
-    expected += "begin TestVerUrl with 2 urls\n[0] UrlError " + primary + q + "\n[1] got fist response from " +
-                fallback + q + "\n " + reply + "\ndone TestVerUrl: 0 dismatch,1 error\n\n";
+    expected += "begin TestVerUrl with 2 urls\n[0] UrlError " + primary + q +
+                "\n[1] got fist response from " + fallback + q + "\n " + reply +
+                "\ndone TestVerUrl: 0 dismatch,1 error\n\n";
     EXPECT_EQ(runOnce(), expected);  // primary down
   }
   {

@@ -4,7 +4,9 @@
 
 namespace varnel_http {
 
-void DownloadRateRule::Clear() { *this = DownloadRateRule(); }
+void DownloadRateRule::Clear() {
+  *this = DownloadRateRule();
+}
 
 void DownloadRateRule::Start(std::int64_t now) {
   Clear();
@@ -21,8 +23,8 @@ int ProgressPercent(double total, double received) {
 
 bool DownloadRateRule::takeSample(std::int64_t now, double total, double received,
                                   DownloadProgressResponder* responder) {
-  const double speed = (received - static_cast<double>(last_sample_bytes_)) /
-                       static_cast<double>(now - last_sample_time_);
+  const double speed =
+      (received - static_cast<double>(last_sample_bytes_)) / static_cast<double>(now - last_sample_time_);
   if (speed <= kStallSpeed) {
     if (stall_since_ == 0) stall_since_ = now;
     if (now - stall_since_ > kStallLimit) return true;

@@ -4,7 +4,9 @@
 
 namespace varnel_http {
 
-HttpClient::HttpClient() { Reset(); }
+HttpClient::HttpClient() {
+  Reset();
+}
 
 void HttpClient::Reset() {
   handle_.reset();

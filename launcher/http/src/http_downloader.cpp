@@ -12,7 +12,9 @@ namespace {
 // through the transfer loop on a fast link.
 constexpr long kReceiveBufferBytes = 256 * 1024;
 
-std::int64_t WallClockSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t WallClockSeconds() {
+  return static_cast<std::int64_t>(std::time(nullptr));
+}
 }  // namespace
 
 void HttpDownloader::FileCloser::operator()(std::FILE* file) const {
@@ -92,11 +94,10 @@ std::size_t HttpDownloader::fileSink(char* block, std::size_t size, std::size_t 
   return written * size;
 }
 
-int HttpDownloader::progressRule(void* self, curl_off_t dl_total, curl_off_t dl_now, curl_off_t,
-                                 curl_off_t) {
+int HttpDownloader::progressRule(void* self, curl_off_t dl_total, curl_off_t dl_now, curl_off_t, curl_off_t) {
   auto* downloader = static_cast<HttpDownloader*>(self);
-  const bool abort = downloader->rate_rule_.OnProgress(
-      downloader->clock_(), static_cast<double>(dl_total), static_cast<double>(dl_now), downloader->responder_);
+  const bool abort = downloader->rate_rule_.OnProgress(downloader->clock_(), static_cast<double>(dl_total),
+                                                       static_cast<double>(dl_now), downloader->responder_);
   return abort ? 1 : 0;
 }
 

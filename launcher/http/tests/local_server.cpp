@@ -28,7 +28,8 @@ std::string ReadLine(int fd) {
 LocalServer::LocalServer(const std::vector<std::string>& extra_args) {
   // Tests talk to 127.0.0.1 directly; a proxy from the environment would
   // send them elsewhere.
-  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"}) unsetenv(name);
+  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"})
+    unsetenv(name);
   int to_child[2], from_child[2];
   if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
   std::vector<std::string> args = {"python3", LOCAL_SERVER_SCRIPT};

@@ -18,7 +18,9 @@ struct FileCloser {
 
 // Replies are written whole, NUL bytes included: the block should show
 // exactly what the gateway sent.
-void WriteReply(std::FILE* log, const std::string& body) { std::fwrite(body.data(), 1, body.size(), log); }
+void WriteReply(std::FILE* log, const std::string& body) {
+  std::fwrite(body.data(), 1, body.size(), log);
+}
 
 }  // namespace
 
@@ -65,5 +67,6 @@ void WriteUrlTestBlock(std::FILE* log, const std::vector<std::string>& bases) {
 void TestVerUrl() {
   std::unique_ptr<std::FILE, url_test::FileCloser> log(std::fopen("urltest.log", "a+"));
   if (!log) return;
-  url_test::WriteUrlTestBlock(log.get(), std::vector<std::string>(GatewayBaseUrls, GatewayBaseUrls + kGatewayBaseCount));
+  url_test::WriteUrlTestBlock(log.get(),
+                              std::vector<std::string>(GatewayBaseUrls, GatewayBaseUrls + kGatewayBaseCount));
 }

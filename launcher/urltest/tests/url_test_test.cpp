@@ -19,7 +19,9 @@ std::unique_ptr<LocalServer> Gateway(const std::string& body) {
       "--http-port", "-1", "--https-port", "0", "--version-path", kQueryPath, "--version-body", body});
 }
 
-std::string Base(const LocalServer& server) { return server.HttpsUrl(""); }
+std::string Base(const LocalServer& server) {
+  return server.HttpsUrl("");
+}
 
 // Runs one block into memory, with the time stamps made stable.
 std::string Block(const std::vector<std::string>& bases) {
@@ -34,8 +36,10 @@ std::string Block(const std::vector<std::string>& bases) {
 }
 
 TEST(UrlTestProbeUrl, CarriesTheLowThirtyTwoBitsOfTheTimeAsASignedNumber) {
-  EXPECT_EQ(VersionProbeUrl("https://gw", 1'700'000'000), "https://gw/public/versions/shell/teacher?tm=1700000000");
-  EXPECT_EQ(VersionProbeUrl("https://gw", 0x180000000LL), "https://gw/public/versions/shell/teacher?tm=-2147483648");
+  EXPECT_EQ(VersionProbeUrl("https://gw", 1'700'000'000),
+            "https://gw/public/versions/shell/teacher?tm=1700000000");
+  EXPECT_EQ(VersionProbeUrl("https://gw", 0x180000000LL),
+            "https://gw/public/versions/shell/teacher?tm=-2147483648");
 }
 
 TEST(UrlTestBlock, DifferingRepliesAndRefusedQueriesAreCountedApart) {
@@ -50,10 +54,16 @@ TEST(UrlTestBlock, DifferingRepliesAndRefusedQueriesAreCountedApart) {
 
   EXPECT_EQ(Block({a, b, a, missing}),
             "begin TestVerUrl with 4 urls\n"
-            "[0] got fist response from " + a + q + "\n {\"version\":\"2.0.1\"}\n"
-            "[1] UrlDismatch " + b + q + ":\n{\"version\":\"2.0.2\"}\n"
-            "[3] UrlError " + missing + q + "\n"
-            "done TestVerUrl: 1 dismatch,1 error\n\n");
+            "[0] got fist response from " +
+                a + q +
+                "\n {\"version\":\"2.0.1\"}\n"
+                "[1] UrlDismatch " +
+                b + q +
+                ":\n{\"version\":\"2.0.2\"}\n"
+                "[3] UrlError " +
+                missing + q +
+                "\n"
+                "done TestVerUrl: 1 dismatch,1 error\n\n");
 }
 
 }  // namespace
