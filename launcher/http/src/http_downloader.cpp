@@ -79,8 +79,13 @@ bool HttpDownloader::Download(const std::string& url, const std::string& path) {
   setTransferOptions(url);
   rate_rule_.Start(clock_());
   last_code_ = curl_easy_perform(handle_.get());
+  // The file is closed before success is reported: a close that fails has
+  // lost data, and the download is then no download.
+  if (std::fclose(file_.release()) != 0 && last_code_ == CURLE_OK) {
+    DebugLog("can't close %s", path.c_str());
+    last_code_ = CURLE_WRITE_ERROR;
+  }
   if (last_code_ == CURLE_OK && responder_ != nullptr) responder_->OnProgress(100);
-  file_.reset();
   return last_code_ == CURLE_OK;
 }
 
