@@ -6,7 +6,9 @@
 #   launcher/http/bench/download_bench.sh [BUILD_DIR] [ROUNDS]
 #
 # Prints each round, then the ratios (ours / curl) of the best and of the
-# median throughputs: the machine is shared, so single rounds are noisy.
+# median throughputs: the machine is shared, so single rounds are noisy. The
+# CPU seconds each client spent (user + system) are printed beside them as a
+# figure that other load on the machine disturbs less.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../../.." && pwd)"
@@ -19,6 +21,7 @@ if [[ "${1:-}" == "-h" || "${1:-}" == "--help" ]]; then
   exit 0
 fi
 command -v curl >/dev/null || { echo "download_bench: curl is not installed" >&2; exit 1; }
+[[ -x /usr/bin/time ]] || { echo "download_bench: /usr/bin/time is not installed" >&2; exit 1; }
 
 cmake --build "$build" --target http_download_bench -j2 >/dev/null
 bench="$(find "$build" -name http_download_bench -type f -perm -u+x | head -n1)"
@@ -45,32 +48,42 @@ read -r _ port <"$work/out"
 url="http://127.0.0.1:$port/package.zip"
 
 now_ns() { date +%s%N; }
-# Runs a command, checks the file it wrote, prints MiB/s.
+# Runs a command, checks the file it wrote, prints "<MiB/s> <cpu seconds>".
 measure() {
   local target="$1"; shift
   rm -f "$target"
   local begin end
   begin=$(now_ns)
-  "$@" >/dev/null
+  /usr/bin/time -f "%U %S" -o "$work/cpu" "$@" >/dev/null
   end=$(now_ns)
   [[ "$(md5sum <"$target" | cut -d' ' -f1)" == "$expected" ]] || { echo "download_bench: corrupt download by $1" >&2; exit 1; }
   rm -f "$target"
-  awk -v b=$((size_mib * 1024 * 1024)) -v ns=$((end - begin)) 'BEGIN { printf "%.1f", b / 1048576 / (ns / 1e9) }'
+  awk -v b=$((size_mib * 1024 * 1024)) -v ns=$((end - begin)) -v cpu="$(cat "$work/cpu")" \
+    'BEGIN { split(cpu, c, " "); printf "%.1f %.2f", b / 1048576 / (ns / 1e9), c[1] + c[2] }'
 }
 
 curl_speeds=()
 our_speeds=()
+curl_cpu=()
+our_cpu=()
 for ((r = 1; r <= rounds; r++)); do
-  curl_speed=$(measure "$work/curl.zip" curl -s -o "$work/curl.zip" "$url")
-  ours_speed=$(measure "$work/ours.zip" "$bench" "$url" "$work/ours.zip")
-  echo "round $r: curl $curl_speed MiB/s, HttpDownloader $ours_speed MiB/s"
+  read -r curl_speed curl_seconds <<<"$(measure "$work/curl.zip" curl -s -o "$work/curl.zip" "$url")"
+  read -r ours_speed ours_seconds <<<"$(measure "$work/ours.zip" "$bench" "$url" "$work/ours.zip")"
+  echo "round $r: curl $curl_speed MiB/s (${curl_seconds} s CPU), HttpDownloader $ours_speed MiB/s (${ours_seconds} s CPU)"
   curl_speeds+=("$curl_speed")
   our_speeds+=("$ours_speed")
+  curl_cpu+=("$curl_seconds")
+  our_cpu+=("$ours_seconds")
 done
+# Prints "<largest> <median>" of the numbers given.
 summary() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%s %s", v[NR], v[int((NR + 1) / 2)] }'; }
 read -r best_curl median_curl <<<"$(summary "${curl_speeds[@]}")"
 read -r best_ours median_ours <<<"$(summary "${our_speeds[@]}")"
+read -r _ median_curl_cpu <<<"$(summary "${curl_cpu[@]}")"
+read -r _ median_our_cpu <<<"$(summary "${our_cpu[@]}")"
 awk -v o="$best_ours" -v c="$best_curl" \
   'BEGIN { printf "best:   curl %.1f MiB/s, HttpDownloader %.1f MiB/s, ratio %.2f (target >= 0.80)\n", c, o, o / c }'
 awk -v o="$median_ours" -v c="$median_curl" \
   'BEGIN { printf "median: curl %.1f MiB/s, HttpDownloader %.1f MiB/s, ratio %.2f\n", c, o, o / c }'
+awk -v o="$median_our_cpu" -v c="$median_curl_cpu" \
+  'BEGIN { printf "median CPU: curl %.2f s, HttpDownloader %.2f s\n", c, o }'
