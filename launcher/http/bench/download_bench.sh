@@ -17,7 +17,7 @@ rounds="${2:-3}"
 size_mib=512
 
 if [[ "${1:-}" == "-h" || "${1:-}" == "--help" ]]; then
-  sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,/^set /p' "$0" | grep '^#' | sed 's/^# \{0,1\}//'
   exit 0
 fi
 command -v curl >/dev/null || { echo "download_bench: curl is not installed" >&2; exit 1; }
