@@ -99,4 +99,24 @@ inline int RunInChild(const std::function<int()>& body, bool asUnprivileged = fa
   return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
 }
 
+// Runs fn with standard error redirected into a pipe and returns what it
+// wrote (fn must write less than a pipe holds).
+template <typename Fn>
+std::string CaptureStderr(Fn fn) {
+  int fds[2];
+  EXPECT_EQ(::pipe(fds), 0);
+  int saved = ::dup(STDERR_FILENO);
+  ::dup2(fds[1], STDERR_FILENO);
+  ::close(fds[1]);
+  fn();
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+  std::string out;
+  char buf[4096];
+  ssize_t n;
+  while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  ::close(fds[0]);
+  return out;
+}
+
 }  // namespace test_env
