@@ -16,7 +16,6 @@
 
 #include "launcher/instance_mutex.h"
 #include "local_server.h"
-#include "startup.h"
 
 extern char** environ;
 
@@ -75,13 +74,6 @@ class LauncherProcess : public ::testing::Test {
 
   ScratchDir scratch_;
 };
-
-TEST(LauncherArguments, AreTheTextAfterTheProgramName) {
-  char program[] = "launcher", a[] = "--x", b[] = "two words";
-  char* argv[] = {program, a, b, nullptr};
-  EXPECT_EQ(ArgumentText(3, argv), "--x two words");
-  EXPECT_EQ(ArgumentText(1, argv), "");
-}
 
 TEST_F(LauncherProcess, TheKeywordAnywhereRunsTheUrlTestWithoutAnyMutex) {
   // Both names taken: the URL test must not care.
