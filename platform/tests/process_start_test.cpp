@@ -36,7 +36,7 @@ class ProcessStartTest : public ::testing::Test {
     test_env::WriteFile(script_,
                         "#!/bin/sh\n"
                         "out=\"$(dirname \"$0\")/../report.txt\"\n"
-                        "printf '%s|%s|%s|%s\\n' \"$#\" \"$1\" \"$(pwd)\" \"$(ps -o sid= -p $$ | tr -d ' ')\" "
+                        "printf '%s|%s|%s|%s\\n' \"$#\" \"$1\" \"$(pwd)\" \"$(cut -d' ' -f6 /proc/$$/stat)\" "
                         "> \"$out.tmp\"\n"
                         "echo $$ >> \"$out.tmp\"\n"
                         "mv \"$out.tmp\" \"$out\"\n");
