@@ -126,9 +126,4 @@ TEST_F(NamedMutexTest, PlantedLinkOrUnusableNameFailsWithoutTouchingAnything) {
   EXPECT_EQ(NamedMutex(std::string(300, 'n')).state(), NamedMutexState::kFailed);
 }
 
-TEST(NamedMutexFolder, FallsBackToTmpWithoutRuntimeFolder) {
-  test_env::ScopedEnv env("XDG_RUNTIME_DIR", std::nullopt);
-  EXPECT_EQ(NamedMutex::LockFilePath("Global\\a").rfind("/tmp/", 0), 0u);
-}
-
 }  // namespace
