@@ -9,7 +9,10 @@ inline std::uint32_t RotateLeft(std::uint32_t value, int bits) {
 }
 
 inline std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return z ^ (x & (y ^ z)); }
-inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (z & (x ^ y)); }
+// The two terms share no bits, so adding them equals or-ing them; the sum
+// lets the compiler start on (y & ~z) before x, the previous step's
+// result, is known.
+inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return (x & z) + (y & ~z); }
 inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
 inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
 

@@ -103,6 +103,11 @@ std::size_t ZipReader::CommentSize() const { return commentSize_; }
 std::uint64_t ZipReader::BytesBeforeArchive() const { return bytesBefore_; }
 
 ZipResult ZipReader::GetEntry(int index, ZipEntry& entry) {
+  if (IsOpen() && index == -1) {
+    entry = ZipEntry();
+    entry.index = EntryCount();
+    return kZipOk;
+  }
   if (!IsOpen() || index < 0 || index >= EntryCount()) return kZipBadArgs;
   if (index != cachedIndex_) {
     ZipResult result = readDescription(index, cachedEntry_);

@@ -137,7 +137,9 @@ TEST(ZipReaderOpen, RejectsWhatIsNotAUsableArchive) {
   EXPECT_EQ(reader.EntryCount(), 0);
   ZipEntry entry;
   EXPECT_EQ(reader.GetEntry(0, entry), kZipBadArgs);
-  EXPECT_EQ(reader.GetEntry(-1, entry), kZipBadArgs);
+  EXPECT_EQ(reader.GetEntry(-2, entry), kZipBadArgs);
+  ASSERT_EQ(reader.GetEntry(-1, entry), kZipOk);
+  EXPECT_EQ(entry.index, 0);
 }
 
 TEST(ZipReaderDamage, CorruptDeflateFailsThatEntryOnly) {

@@ -93,6 +93,7 @@ class ZipReader {
   // stub was put in front of it).
   std::uint64_t BytesBeforeArchive() const;
 
+  // Index -1 asks for the count instead: it comes back in entry.index.
   ZipResult GetEntry(int index, ZipEntry& entry);
   // The name is limited to 255 characters; "\" in it and in entry names is
   // taken as "/".
