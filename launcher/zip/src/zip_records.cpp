@@ -53,8 +53,8 @@ bool FindEndSignature(ZipSource& source, std::uint64_t& position) {
   return false;
 }
 
-ZipResult ParseCentralRecord(const unsigned char* p, std::size_t available,
-                             ZipCentralRecord& record, std::size_t& recordSize) {
+ZipResult ParseCentralRecord(const unsigned char* p, std::size_t available, ZipCentralRecord& record,
+                             std::size_t& recordSize) {
   if (available < kCentralRecordSize || Le32(p) != kCentralSignature) return kZipCorrupt;
   const std::size_t nameLength = Le16(p + 28);
   const std::size_t extraLength = Le16(p + 30);
@@ -90,8 +90,7 @@ ZipResult ReadEndRecord(ZipSource& source, ZipEndRecord& end) {
   end.directoryOffset = Le32(r + 16);
   end.commentLength = Le16(r + 20);
   if (thisDisk != 0 || directoryDisk != 0 || entriesHere != end.entryCount) return kZipCorrupt;
-  const std::uint64_t directoryEnd =
-      static_cast<std::uint64_t>(end.directoryOffset) + end.directorySize;
+  const std::uint64_t directoryEnd = static_cast<std::uint64_t>(end.directoryOffset) + end.directorySize;
   if (directoryEnd > position) return kZipCorrupt;
   // Every central record takes at least its fixed part; a count that
   // cannot fit is a lie we need not walk.
@@ -115,8 +114,8 @@ ZipResult ReadCentralDirectory(ZipSource& source, const ZipEndRecord& end,
   for (std::uint32_t i = 0; i < end.entryCount; ++i) {
     ZipCentralRecord record;
     std::size_t recordSize = 0;
-    ZipResult result = ParseCentralRecord(directory.data() + offset, directory.size() - offset,
-                                          record, recordSize);
+    ZipResult result =
+        ParseCentralRecord(directory.data() + offset, directory.size() - offset, record, recordSize);
     if (result != kZipOk) return result;
     records.push_back(std::move(record));
     offset += recordSize;
@@ -124,9 +123,8 @@ ZipResult ReadCentralDirectory(ZipSource& source, const ZipEndRecord& end,
   return kZipOk;
 }
 
-ZipResult ReadLocalHeader(ZipSource& source, const ZipCentralRecord& record,
-                          std::uint64_t bytesBefore, std::uint64_t dataLimit,
-                          ZipLocalHeader& header) {
+ZipResult ReadLocalHeader(ZipSource& source, const ZipCentralRecord& record, std::uint64_t bytesBefore,
+                          std::uint64_t dataLimit, ZipLocalHeader& header) {
   const std::uint64_t position = record.localHeaderOffset + bytesBefore;
   unsigned char h[kLocalHeaderSize];
   if (position + kLocalHeaderSize > dataLimit || !source.ReadAt(position, h, sizeof h)) {

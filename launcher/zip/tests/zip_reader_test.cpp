@@ -1,9 +1,10 @@
+#include "launcher/zip/zip_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "launcher/zip/zip_reader.h"
 #include "zip_test_support.h"
 
 using namespace ziptest;
