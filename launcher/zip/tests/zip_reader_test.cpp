@@ -74,6 +74,19 @@ TEST(ZipReaderRealArchives, PythonStoredAndDeflatedEntriesMatch) {
   }
 }
 
+TEST(ZipReaderRealArchives, StreamedEntriesWithZip64RecordsRead) {
+  std::string expected;
+  for (int i = 0; i < 100; ++i) expected += "streamed through a pipe\n";
+  for (const char* name : {"streamed_file.zip", "streamed_pipe.zip"}) {
+    ZipReader reader;
+    ASSERT_EQ(reader.OpenFile(Fixture(name)), kZipOk) << name;
+    EXPECT_EQ(reader.BytesBeforeArchive(), 0u) << name;
+    std::vector<unsigned char> data;
+    ASSERT_EQ(reader.ReadEntry(0, data), kZipOk) << name;
+    EXPECT_EQ(AsText(data), expected) << name;
+  }
+}
+
 TEST(ZipReaderPieces, SmallBufferReadsInPiecesWithMoreData) {
   ZipReader reader;
   ASSERT_EQ(reader.OpenFile(Fixture("infozip.zip")), kZipOk);
