@@ -15,13 +15,13 @@ void LaunchClient(LauncherMessageSink& window, const std::wstring& versionFolder
   // The event exists before the shell does, so the shell can never set it
   // before anyone listens.
   std::unique_ptr<platform::NamedEvent> started = platform::NamedEvent::Create(WideToAnsi(eventName));
-  DebugLog("done with exe %ls %ls", executable.c_str(), argument.c_str());
+  DebugLog("done with exe %s %s", WideToUtf8(executable).c_str(), WideToUtf8(argument).c_str());
 
   platform::StartResult start =
       platform::StartDetachedProgram(WideToAnsi(executable), WideToAnsi(argument), WideToAnsi(versionFolder));
   bool signaled = false;
   if (!start.started) {
-    DebugLog("start of %ls failed: errno %d", executable.c_str(), start.error);
+    DebugLog("start of %s failed: errno %d", WideToUtf8(executable).c_str(), start.error);
   } else if (started) {
     signaled = started->Wait(kLaunchWaitMs) == platform::NamedEvent::WaitResult::Signaled;
   }
@@ -31,6 +31,6 @@ void LaunchClient(LauncherMessageSink& window, const std::wstring& versionFolder
     window.PostLauncherMessage(WM_LAUNCHER_LAUNCHED, 0, 0);
     return;
   }
-  DebugLog("run process %ls with args %ls error", executable.c_str(), argument.c_str());
+  DebugLog("run process %s with args %s error", WideToUtf8(executable).c_str(), WideToUtf8(argument).c_str());
   window.PostLauncherMessage(WM_LAUNCHER_FAILED, FailLaunch, 0);
 }
