@@ -36,7 +36,12 @@ std::optional<VersionReply> ParseVersionReply(const std::string& body) {
   std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
   std::string errors;
-  if (!reader->parse(body.data(), body.data() + body.size(), &root, &errors)) return std::nullopt;
+  try {
+    if (!reader->parse(body.data(), body.data() + body.size(), &root, &errors)) return std::nullopt;
+  } catch (const std::exception&) {
+    // The reader throws instead of failing when nesting passes the limit.
+    return std::nullopt;
+  }
   if (!root.isObject()) return std::nullopt;
 
   std::optional<std::string> version = TextMember(root, "version");
