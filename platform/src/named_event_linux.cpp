@@ -1,74 +1,65 @@
 #include "platform/named_event.h"
 
-#include <cerrno>
-#include <ctime>
 #include <fcntl.h>
 
-namespace platform {
+#include <cerrno>
+#include <climits>
+#include <ctime>
 
+namespace platform {
 namespace {
 
-bool UsableName(const std::string& name) {
-  // A semaphore name is one path component: no slash, not empty, not too long.
-  return !name.empty() && name.size() <= 250 && name.find('/') == std::string::npos &&
-         name.find('\0') == std::string::npos;
-}
+// Semaphore names live in /dev/shm as "sem.<name>"; NAME_MAX bounds them.
+constexpr std::size_t kMaxSemaphoreName = NAME_MAX - 4;
 
 }  // namespace
 
-std::string NamedEvent::SystemName(const std::string& name) { return "/" + name; }
-
-NamedEvent::NamedEvent(sem_t* semaphore, std::string systemName, bool owner)
-    : semaphore_(semaphore), systemName_(std::move(systemName)), owner_(owner) {}
-
-std::unique_ptr<NamedEvent> NamedEvent::Create(const std::string& name) {
-  if (!UsableName(name)) return nullptr;
-  std::string systemName = SystemName(name);
-  sem_t* semaphore = sem_open(systemName.c_str(), O_CREAT, 0600, 0);
-  if (semaphore == SEM_FAILED) return nullptr;
-  // A shell that set the event after its launcher had given up, or a crash
-  // between set and wait, leaves a count behind; it must not let this run's
-  // wait pass before this run's shell has set it.
-  while (sem_trywait(semaphore) == 0) {
-  }
-  return std::unique_ptr<NamedEvent>(new NamedEvent(semaphore, std::move(systemName), true));
+std::string NamedEvent::SemaphoreName(const std::string& name) {
+  std::string result = "/";
+  for (char c : name) result += (c == '/' || c == '\\') ? '.' : c;
+  return result;
 }
 
-std::unique_ptr<NamedEvent> NamedEvent::Open(const std::string& name) {
-  if (!UsableName(name)) return nullptr;
-  std::string systemName = SystemName(name);
-  sem_t* semaphore = sem_open(systemName.c_str(), 0);
-  if (semaphore == SEM_FAILED) return nullptr;
-  return std::unique_ptr<NamedEvent>(new NamedEvent(semaphore, std::move(systemName), false));
+NamedEvent::NamedEvent(const std::string& name, NamedEventMode mode) {
+  std::string semName = SemaphoreName(name);
+  if (name.empty() || name.find('\0') != std::string::npos || semName.size() > kMaxSemaphoreName) return;
+  sem_ = ::sem_open(semName.c_str(), O_CREAT, 0600, 0);
+  if (sem_ == SEM_FAILED || mode != NamedEventMode::kCreateFresh) return;
+  // The semaphore outlives the programs that use it: a set from a shell
+  // started by an earlier launcher may still be counted. Drain it so that
+  // only this run's set counts.
+  while (::sem_trywait(sem_) == 0 || errno == EINTR) {
+  }
 }
 
 NamedEvent::~NamedEvent() {
-  sem_close(semaphore_);
-  // Like a kernel event object, the event goes away with its creator's
-  // handle; a shell that sets it later finds nothing and nobody waiting.
-  if (owner_) sem_unlink(systemName_.c_str());
+  if (sem_ != SEM_FAILED) ::sem_close(sem_);
 }
 
 bool NamedEvent::Set() {
-  // Auto-reset events do not count: a second set before a wait is lost.
+  if (sem_ == SEM_FAILED) return false;
+  // An event is set or not; a second set before a wait must not let two
+  // waits through. Two racing setters may still leave a count of two, which
+  // the next waiter's drain clears.
   int value = 0;
-  if (sem_getvalue(semaphore_, &value) == 0 && value > 0) return true;
-  return sem_post(semaphore_) == 0;
+  if (::sem_getvalue(sem_, &value) == 0 && value > 0) return true;
+  return ::sem_post(sem_) == 0;
 }
 
-NamedEvent::WaitResult NamedEvent::Wait(unsigned timeoutMs) {
-  timespec deadline{};
-  clock_gettime(CLOCK_MONOTONIC, &deadline);
-  deadline.tv_sec += timeoutMs / 1000;
+EventWaitResult NamedEvent::Wait(unsigned timeoutMs) {
+  if (sem_ == SEM_FAILED) return EventWaitResult::kFailed;
+  timespec deadline;
+  ::clock_gettime(CLOCK_MONOTONIC, &deadline);
+  deadline.tv_sec += static_cast<time_t>(timeoutMs / 1000);
   deadline.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
   if (deadline.tv_nsec >= 1000000000L) {
     deadline.tv_sec += 1;
     deadline.tv_nsec -= 1000000000L;
   }
   for (;;) {
-    if (sem_clockwait(semaphore_, CLOCK_MONOTONIC, &deadline) == 0) return WaitResult::Signaled;
-    if (errno == EINTR) continue;
-    return errno == ETIMEDOUT ? WaitResult::TimedOut : WaitResult::Failed;
+    if (::sem_clockwait(sem_, CLOCK_MONOTONIC, &deadline) == 0) return EventWaitResult::kSignaled;
+    if (errno == EINTR) continue;  // the deadline is absolute: no time is lost
+    return errno == ETIMEDOUT ? EventWaitResult::kTimeout : EventWaitResult::kFailed;
   }
 }
 

@@ -1,71 +1,76 @@
 #include "platform/named_event.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
+#include <semaphore.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <string>
+#include <thread>
 
-namespace platform {
+#include "support/test_env.h"
+
 namespace {
 
-std::string UniqueName(const char* tag) { return std::string("kit-test-") + tag + "-" + std::to_string(getpid()); }
+using platform::EventWaitResult;
+using platform::NamedEvent;
+using platform::NamedEventMode;
 
-TEST(NamedEventAcrossProcesses, SetInAnotherProcessWakesTheWaiter) {
-  std::string name = UniqueName("cross");
-  auto event = NamedEvent::Create(name);
-  ASSERT_TRUE(event);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
+// Each test uses a name of its own and removes the semaphore afterwards.
+class NamedEventTest : public ::testing::Test {
+ protected:
+  ~NamedEventTest() override { ::sem_unlink(NamedEvent::SemaphoreName(name_).c_str()); }
+  std::string name_ = "luanch.test-" + std::to_string(::getpid()) + "-" +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name();
+};
+
+TEST_F(NamedEventTest, SetFromAnotherProcessEndsTheWait) {
+  NamedEvent waiter(name_, NamedEventMode::kCreateFresh);
+  ASSERT_TRUE(waiter.valid());
+  std::string name = name_;
+  pid_t child = ::fork();
   if (child == 0) {
-    usleep(100 * 1000);
-    auto opened = NamedEvent::Open(name);
-    _exit(opened && opened->Set() ? 0 : 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    NamedEvent setter(name, NamedEventMode::kOpen);
+    ::_exit(setter.Set() ? 0 : 1);
   }
-  EXPECT_EQ(event->Wait(5000), NamedEvent::WaitResult::Signaled);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-}
-
-TEST(NamedEventAutoReset, WaitTimesOutWithoutSetAndConsumesASet) {
-  auto event = NamedEvent::Create(UniqueName("reset"));
-  ASSERT_TRUE(event);
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(event->Wait(150), NamedEvent::WaitResult::TimedOut);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(140));
-  // Two sets before a wait are one set: the event does not count.
-  EXPECT_TRUE(event->Set());
-  EXPECT_TRUE(event->Set());
-  EXPECT_EQ(event->Wait(1000), NamedEvent::WaitResult::Signaled);
-  EXPECT_EQ(event->Wait(50), NamedEvent::WaitResult::TimedOut);
+  EXPECT_EQ(waiter.Wait(10000), EventWaitResult::kSignaled);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(status, 0);
 }
 
-TEST(NamedEventStaleCount, LeftoverSetFromEarlierRunDoesNotSatisfyNewWait) {
-  std::string name = UniqueName("stale");
-  // An earlier run's shell set the event, and the name was never removed.
-  sem_t* leftover = sem_open(NamedEvent::SystemName(name).c_str(), O_CREAT, 0600, 3);
-  ASSERT_NE(leftover, SEM_FAILED);
-  sem_close(leftover);
-  auto event = NamedEvent::Create(name);
-  ASSERT_TRUE(event);
-  EXPECT_EQ(event->Wait(50), NamedEvent::WaitResult::TimedOut);
+TEST_F(NamedEventTest, WaitTimesOutAndResetsAfterOneSet) {
+  NamedEvent waiter(name_, NamedEventMode::kCreateFresh);
+  EXPECT_EQ(waiter.Wait(50), EventWaitResult::kTimeout);
+  NamedEvent setter(name_, NamedEventMode::kOpen);
+  EXPECT_TRUE(setter.Set());
+  EXPECT_TRUE(setter.Set());  // still one set, not two
+  EXPECT_EQ(waiter.Wait(0), EventWaitResult::kSignaled);
+  EXPECT_EQ(waiter.Wait(20), EventWaitResult::kTimeout);
 }
 
-TEST(NamedEventNames, OpenWithoutCreatorAndUnusableNamesFail) {
-  EXPECT_FALSE(NamedEvent::Open(UniqueName("absent")));
-  EXPECT_FALSE(NamedEvent::Create(""));
-  EXPECT_FALSE(NamedEvent::Create("a/b"));
-  EXPECT_FALSE(NamedEvent::Create(std::string(300, 'x')));
+TEST_F(NamedEventTest, SetLeftFromAnEarlierRunDoesNotEndANewWait) {
+  {
+    // An earlier shell set the event after its launcher had stopped waiting.
+    NamedEvent earlier(name_, NamedEventMode::kOpen);
+    ASSERT_TRUE(earlier.Set());
+  }
+  NamedEvent waiter(name_, NamedEventMode::kCreateFresh);
+  EXPECT_EQ(waiter.Wait(50), EventWaitResult::kTimeout);
 }
 
-TEST(NamedEventLifetime, CreatorRemovesTheNameWhenItLetsGo) {
-  std::string name = UniqueName("gone");
-  NamedEvent::Create(name).reset();
-  EXPECT_FALSE(NamedEvent::Open(name));
+TEST_F(NamedEventTest, UnusableNamesGiveAnInvalidEventThatNeverSucceeds) {
+  NamedEvent empty("", NamedEventMode::kCreateFresh);
+  NamedEvent tooLong(std::string(300, 'e'), NamedEventMode::kCreateFresh);
+  for (NamedEvent* event : {&empty, &tooLong}) {
+    EXPECT_FALSE(event->valid());
+    EXPECT_FALSE(event->Set());
+    EXPECT_EQ(event->Wait(0), EventWaitResult::kFailed);
+  }
+  EXPECT_EQ(NamedEvent::SemaphoreName("a/b\\c"), "/a.b.c");
 }
 
 }  // namespace
-}  // namespace platform

@@ -2,84 +2,106 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 #include <thread>
 
-namespace platform {
+#include "support/test_env.h"
+
 namespace {
 
-namespace fs = std::filesystem;
+using platform::ProcessStartResult;
+using platform::StartProcess;
+using test_env::TempDir;
+
+std::optional<std::string> waitForFile(const std::string& path) {
+  for (int i = 0; i < 250; ++i) {
+    std::optional<std::string> content = test_env::ReadFile(path);
+    if (content && !content->empty() && content->back() == '\n') return content;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return std::nullopt;
+}
 
 class ProcessStartTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("kit-start-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ / "work dir");
+    test_env::MakeDir(dir_ / "bin");
+    // Records its arguments, its folder and whether it leads its own session.
+    test_env::WriteFile(script_,
+                        "#!/bin/sh\n"
+                        "out=\"$(dirname \"$0\")/../report.txt\"\n"
+                        "printf '%s|%s|%s|%s\\n' \"$#\" \"$1\" \"$(pwd)\" \"$(cut -d' ' -f6 /proc/$$/stat)\" "
+                        "> \"$out.tmp\"\n"
+                        "echo $$ >> \"$out.tmp\"\n"
+                        "mv \"$out.tmp\" \"$out\"\n");
+    ASSERT_EQ(::chmod(script_.c_str(), 0755), 0);
   }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path WriteScript(const std::string& body, fs::perms perms = fs::perms::owner_all) {
-    fs::path script = dir_ / "prog.sh";
-    std::ofstream(script) << "#!/bin/sh\n" << body;
-    fs::permissions(script, perms);
-    return script;
-  }
-
-  static std::string WaitForFile(const fs::path& file) {
-    for (int i = 0; i < 200 && !fs::exists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  fs::path dir_;
+  TempDir dir_;
+  std::string script_ = dir_ / "bin/tarkel.shell";
 };
 
-TEST_F(ProcessStartTest, ProgramGetsOneArgumentAndTheWorkingDirectory) {
-  fs::path out = dir_ / "out.txt";
-  fs::path script = WriteScript("printf '%s|%s|%s' \"$#\" \"$1\" \"$(pwd)\" > '" + out.string() + "'\n");
-  StartResult result = StartDetachedProgram(script, "--CliMode=teacher", (dir_ / "work dir").string());
-  ASSERT_TRUE(result.started) << result.error;
-  EXPECT_EQ(WaitForFile(out), "1|--CliMode=teacher|" + (dir_ / "work dir").string());
+TEST_F(ProcessStartTest, RunsWithOneArgumentInItsFolderAsItsOwnSession) {
+  ProcessStartResult result = StartProcess(script_, "--CliMode=teacher with space", dir_ / "bin");
+  ASSERT_TRUE(result.started) << std::strerror(result.error);
+  EXPECT_GT(result.pid, 0);
+  std::optional<std::string> report = waitForFile(dir_ / "report.txt");
+  ASSERT_TRUE(report) << "the started program never ran";
+  std::string pid = std::to_string(result.pid);
+  EXPECT_EQ(*report, "1|--CliMode=teacher with space|" + dir_ / "bin" + "|" + pid + "\n" + pid + "\n");
+}
+
+TEST_F(ProcessStartTest, FailedExecOrFolderIsReportedNotSuccess) {
+  struct Case {
+    std::string executable;
+    std::string folder;
+    int error;
+  };
+  test_env::WriteFile(dir_ / "bin/plain", "not a program");
+  const Case cases[] = {
+      {dir_ / "bin/missing", dir_ / "bin", ENOENT},
+      {dir_ / "bin/plain", dir_ / "bin", EACCES},
+      {dir_ / "bin", dir_ / "bin", EACCES},
+      {script_, dir_ / "no-such-folder", ENOENT},
+      {"relative/tarkel.shell", dir_ / "bin", ENOENT},
+      {"", dir_ / "bin", ENOENT},
+  };
+  for (const Case& c : cases) {
+    ProcessStartResult result = StartProcess(c.executable, "--CliMode=teacher", c.folder);
+    EXPECT_FALSE(result.started) << c.executable << " in " << c.folder;
+    EXPECT_EQ(result.error, c.error) << c.executable << " in " << c.folder;
+    EXPECT_EQ(result.pid, -1);
+  }
+  EXPECT_FALSE(test_env::Exists(dir_ / "report.txt"));
 }
 
 TEST_F(ProcessStartTest, ProgramDoesNotInheritOurOpenFiles) {
-  fs::path out = dir_ / "fds.txt";
-  int kept = open("/dev/null", O_RDONLY);  // not close-on-exec
+  int kept = ::open("/dev/null", O_RDONLY);  // deliberately not close-on-exec
   ASSERT_GE(kept, 3);
-  fs::path script = WriteScript("ls /proc/self/fd > '" + out.string() + "'\n");
-  ASSERT_TRUE(StartDetachedProgram(script, "x", dir_.string()).started);
-  std::string fds = WaitForFile(out);
-  close(kept);
-  EXPECT_EQ(fds.find(std::to_string(kept) + "\n"), std::string::npos) << fds;
+  test_env::WriteFile(script_, "#!/bin/sh\nls /proc/$$/fd > \"$(dirname \"$0\")/../fds.tmp\"\n"
+                               "echo end >> \"$(dirname \"$0\")/../fds.tmp\"\n"
+                               "mv \"$(dirname \"$0\")/../fds.tmp\" \"$(dirname \"$0\")/../fds.txt\"\n");
+  ProcessStartResult result = StartProcess(script_, "x", dir_.path());
+  ASSERT_TRUE(result.started);
+  std::optional<std::string> fds = waitForFile(dir_ / "fds.txt");
+  ::close(kept);
+  ASSERT_TRUE(fds);
+  EXPECT_EQ(fds->find("\n" + std::to_string(kept) + "\n"), std::string::npos) << *fds;
 }
 
-TEST_F(ProcessStartTest, ExecFailuresAreReportedNotStarted) {
-  StartResult missing = StartDetachedProgram((dir_ / "absent.exe").string(), "x", dir_.string());
-  EXPECT_FALSE(missing.started);
-  EXPECT_EQ(missing.error, ENOENT);
-
-  fs::path notExecutable = WriteScript("exit 0\n", fs::perms::owner_read | fs::perms::owner_write);
-  StartResult denied = StartDetachedProgram(notExecutable.string(), "x", dir_.string());
-  EXPECT_FALSE(denied.started);
-  EXPECT_EQ(denied.error, EACCES);
-
-  fs::path fine = WriteScript("exit 0\n");
-  StartResult badDir = StartDetachedProgram(fine.string(), "x", (dir_ / "no such dir").string());
-  EXPECT_FALSE(badDir.started);
-  EXPECT_EQ(badDir.error, ENOENT);
+TEST_F(ProcessStartTest, StartedProgramIsNotLeftAsOurChild) {
+  ProcessStartResult result = StartProcess(script_, "x", dir_ / "bin");
+  ASSERT_TRUE(result.started);
+  ASSERT_TRUE(waitForFile(dir_ / "report.txt"));
+  // The program was adopted elsewhere: there is nothing for us to reap.
+  EXPECT_EQ(::waitpid(result.pid, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
 }
 
 }  // namespace
-}  // namespace platform

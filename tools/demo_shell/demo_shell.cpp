@@ -114,8 +114,8 @@ class ShellWindow {
 };
 
 bool SetStartedEvent(const std::string& mode) {
-  auto event = platform::NamedEvent::Open("luanch." + mode);
-  return event && event->Set();
+  platform::NamedEvent event("luanch." + mode, platform::NamedEventMode::kOpen);
+  return event.valid() && event.Set();
 }
 
 }  // namespace

@@ -5,26 +5,11 @@
 
 #include <string>
 
+#include "support/test_env.h"
+
 namespace {
 
-// Runs fn with standard error redirected into a pipe and returns what it wrote.
-template <typename Fn>
-std::string CaptureStderr(Fn fn) {
-  int fds[2];
-  EXPECT_EQ(pipe(fds), 0);
-  int saved = dup(STDERR_FILENO);
-  dup2(fds[1], STDERR_FILENO);
-  close(fds[1]);
-  fn();
-  dup2(saved, STDERR_FILENO);
-  close(saved);
-  std::string out;
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  return out;
-}
+using test_env::CaptureStderr;
 
 TEST(DebugLogLine, AddsOneNewlineOnlyWhenMissing) {
   EXPECT_EQ(CaptureStderr([] { DebugLog("already have %ls", L"tarkel.shell"); }),

@@ -14,20 +14,19 @@ void LaunchClient(LauncherMessageSink& window, const std::wstring& versionFolder
 
   // The event exists before the shell does, so the shell can never set it
   // before anyone listens.
-  std::unique_ptr<platform::NamedEvent> started = platform::NamedEvent::Create(WideToAnsi(eventName));
+  platform::NamedEvent started(WideToAnsi(eventName), platform::NamedEventMode::kCreateFresh);
   DebugLog("done with exe %s %s", WideToUtf8(executable).c_str(), WideToUtf8(argument).c_str());
 
-  platform::StartResult start =
-      platform::StartDetachedProgram(WideToAnsi(executable), WideToAnsi(argument), WideToAnsi(versionFolder));
+  platform::ProcessStartResult start =
+      platform::StartProcess(WideToAnsi(executable), WideToAnsi(argument), WideToAnsi(versionFolder));
   bool signaled = false;
   if (!start.started) {
     DebugLog("start of %s failed: errno %d", WideToUtf8(executable).c_str(), start.error);
-  } else if (started) {
-    signaled = started->Wait(kLaunchWaitMs) == platform::NamedEvent::WaitResult::Signaled;
+  } else if (started.valid()) {
+    signaled = started.Wait(kLaunchWaitMs) == platform::EventWaitResult::kSignaled;
   }
 
   if (signaled) {
-    started.reset();
     window.PostLauncherMessage(WM_LAUNCHER_LAUNCHED, 0, 0);
     return;
   }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "launcher/config.h"
+#include "platform/named_event.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ TEST_F(LaunchClientTest, ShellThatNeverSignalsFailsAfterTheWait) {
 
 TEST_F(LaunchClientTest, CountLeftInTheEventByAnEarlierRunDoesNotPassANewLaunch) {
   InstallShell();
-  std::string name = "/luanch." + runMode_;
+  std::string name = platform::NamedEvent::SemaphoreName("luanch." + runMode_);
   sem_t* leftover = sem_open(name.c_str(), O_CREAT, 0600, 2);
   ASSERT_NE(leftover, SEM_FAILED);
   sem_close(leftover);

@@ -1,42 +1,43 @@
 #pragma once
-// A named auto-reset event shared between processes. The launcher creates
-// it before it starts the client shell; the shell opens it by name and sets
-// it once it is up. Backed by a POSIX named semaphore.
-#include <memory>
-#include <string>
-
+// A machine-wide named auto-reset event: one program sets it, another waits
+// for it with a time limit. On Linux it is a POSIX named semaphore whose
+// count never goes above one.
 #include <semaphore.h>
+
+#include <string>
 
 namespace platform {
 
+enum class NamedEventMode {
+  // The waiter's side: a set left over from an earlier run is cleared, so
+  // only a set that happens from now on ends a wait.
+  kCreateFresh,
+  // The setter's side: opens the event (creating it if needed) as it is.
+  kOpen,
+};
+
+enum class EventWaitResult { kSignaled, kTimeout, kFailed };
+
 class NamedEvent {
  public:
-  enum class WaitResult { Signaled, TimedOut, Failed };
-
-  // Creates the event, or opens it when it exists. Counts left in it by an
-  // earlier run are drained, so only a set that happens after this call can
-  // satisfy a wait. Null when the name is not usable or the system refuses.
-  static std::unique_ptr<NamedEvent> Create(const std::string& name);
-  // Opens an existing event (the setting side). Null when there is none.
-  static std::unique_ptr<NamedEvent> Open(const std::string& name);
-
+  NamedEvent(const std::string& name, NamedEventMode mode);
   ~NamedEvent();
   NamedEvent(const NamedEvent&) = delete;
   NamedEvent& operator=(const NamedEvent&) = delete;
 
+  bool valid() const { return sem_ != SEM_FAILED; }
+  // Sets the event; setting an event that is already set changes nothing.
   bool Set();
-  // Waits at most timeoutMs on the monotonic clock; a successful wait
-  // consumes the set (auto-reset).
-  WaitResult Wait(unsigned timeoutMs);
+  // Waits until the event is set (and resets it) or timeoutMs pass. The
+  // limit runs on the monotonic clock, so a change of the wall clock
+  // neither ends the wait early nor stretches it.
+  EventWaitResult Wait(unsigned timeoutMs);
 
-  // The semaphore name used for an event name ("/" + name).
-  static std::string SystemName(const std::string& name);
+  // The semaphore name used for an event name (for diagnostics and tests).
+  static std::string SemaphoreName(const std::string& name);
 
  private:
-  NamedEvent(sem_t* semaphore, std::string systemName, bool owner);
-  sem_t* semaphore_;
-  std::string systemName_;
-  bool owner_;  // the creating side removes the name when it lets go
+  sem_t* sem_ = SEM_FAILED;
 };
 
 }  // namespace platform

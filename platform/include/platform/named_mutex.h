@@ -25,7 +25,8 @@ class NamedMutex {
 
   NamedMutexState state() const { return state_; }
   bool held() const { return state_ == NamedMutexState::kAcquired; }
-  // Gives the name up now rather than at destruction.
+  // Gives the name up now rather than at destruction; afterwards held() is
+  // false and the object holds nothing.
   void Release();
 
   // Where the lock file of a name lives ($XDG_RUNTIME_DIR, else /tmp).

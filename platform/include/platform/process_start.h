@@ -1,21 +1,23 @@
 #pragma once
-// Starts a program the way a desktop shell would: detached from us, with
-// one argument and a working directory, and without any of our open files.
+// Starting a program the way a user would: detached from the starter, with
+// one argument and a working directory of its own.
+#include <sys/types.h>
+
 #include <string>
 
 namespace platform {
 
-struct StartResult {
-  bool started = false;  // the program image was really executed
-  int error = 0;         // errno of the failing step when not started
+struct ProcessStartResult {
+  bool started = false;  // true only when the program really began to run
+  int error = 0;         // errno of the step that failed (chdir, exec, fork...)
+  pid_t pid = -1;        // the started program, when started
 };
 
-// The launcher never waits for the program it starts, so the program is
-// started through an intermediate process and is not our child: it leaves
-// no zombie behind and lives on when we exit. Exec failures (missing file,
-// no execute permission, bad working directory) come back through a
-// close-on-exec pipe, so a start is reported only when exec succeeded.
-StartResult StartDetachedProgram(const std::string& executable, const std::string& argument,
-                                 const std::string& workingDirectory);
+// Runs executable (an absolute path; no search along PATH) with argument as
+// its only argument and workingDirectory as its current directory. The
+// program is not a child of the caller (nobody has to reap it) and starts a
+// session of its own, so it outlives the caller and its terminal.
+ProcessStartResult StartProcess(const std::string& executable, const std::string& argument,
+                                const std::string& workingDirectory);
 
 }  // namespace platform

@@ -22,5 +22,6 @@ bool CreateDirectoryTree(const std::wstring& path);
 // Deletes a folder with everything in it, except entries whose names begin
 // with "." (they are left in place, and then so is their folder). Symbolic
 // links are removed, never followed. True when the folder is gone; a folder
-// that does not exist counts as deleted.
+// that does not exist counts as deleted, while a file or link in its place
+// is left alone and gives false.
 bool DeleteDirectoryTree(const std::wstring& path);
