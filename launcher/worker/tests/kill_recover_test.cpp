@@ -41,9 +41,6 @@ TEST_F(WorkerTest, KilledAtRandomPointsTheNextRunAlwaysEndsInstalledAndStarted) 
   fs::path package = BuildPackage(IncompressibleFiles(32, 128 * 1024));
   DemoGateway gateway(root_, {"--package", package.string(), "--slow-route", "a", "--slow-rate",
                               std::to_string(16 * 1024 * 1024)});
-  // Shells of earlier rounds must be gone before the next one starts, or the
-  // new one finds the shell mutex taken and never signals.
-  setenv("DEMO_SHELL_STAY_MS", "0", 1);
   std::mt19937 random(12345);
   std::uniform_int_distribution<int> killAfterMs(0, 450);
   const int rounds = Rounds();
