@@ -22,17 +22,30 @@ function(project_target target)
   target_compile_options(${target} PRIVATE ${PROJECT_WARNINGS})
 endfunction()
 
-# project_test(name SOURCES ... LIBS ...): a GoogleTest executable registered
-# with CTest. Tests are skipped entirely in the fuzzing build.
+# project_test(name SOURCES ... LIBS ... [LABELS ...] [RESOURCE_LOCK name]):
+# a GoogleTest executable registered with CTest. Tests sharing a
+# RESOURCE_LOCK (fixed loopback ports, say) never run side by side. Tests
+# are skipped entirely in the fuzzing build.
 function(project_test name)
   if(ENABLE_FUZZING)
     return()
   endif()
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "RESOURCE_LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   project_target(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
+  set(props "")
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  if(T_RESOURCE_LOCK)
+    list(APPEND props RESOURCE_LOCK ${T_RESOURCE_LOCK})
+  endif()
+  if(props)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  endif()
 endfunction()
 
 # project_fuzzer(name SOURCES ... LIBS ... CORPUS dir): a libFuzzer target,

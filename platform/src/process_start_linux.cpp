@@ -1,5 +1,8 @@
 #include "platform/process_start.h"
 
+#include <linux/close_range.h>
+#include <sys/syscall.h>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +28,9 @@ struct Report {
 // Only async-signal-safe calls below fork: the caller may have threads.
 [[noreturn]] void runProgram(int reportFd, const char* executable, char* const argv[], const char* folder) {
   ::setsid();
+  // Sockets and lock files of ours must not live on inside the program
+  // (a held lock file would make the next launcher think one still runs).
+  ::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC);
   int error = 0;
   if (::chdir(folder) != 0) {
     error = errno;

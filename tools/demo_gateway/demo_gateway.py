@@ -196,6 +196,13 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
+    def handle_error(self, request, client_address):
+        # Clients that hang up mid-request (killed launchers, aborted
+        # downloads) are part of the tests, not server errors.
+        if isinstance(sys.exc_info()[1], (ConnectionError, ssl.SSLError, TimeoutError)):
+            return
+        super().handle_error(request, client_address)
+
 
 def serve(gateway, base, mode, port, context):
     if mode == "refuse":
