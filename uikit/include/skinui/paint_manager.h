@@ -38,7 +38,8 @@ class PaintManager {
   CControlUI* GetRoot() const { return m_root.get(); }
   void ReapObjects(CControlUI* control);
 
-  CControlUI* FindControl(POINT pt) const;
+  // Lays out first when the tree changed since the last layout.
+  CControlUI* FindControl(POINT pt);
   CControlUI* FindControl(const std::wstring& name) const;
   CControlUI* GetFocus() const { return m_focus; }
   void SetFocus(CControlUI* control);

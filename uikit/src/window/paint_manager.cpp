@@ -41,7 +41,10 @@ void PaintManager::ReapObjects(CControlUI* control) {
   if (m_hover == control) m_hover = nullptr;
 }
 
-CControlUI* PaintManager::FindControl(POINT pt) const { return m_root ? m_root->FindControlAt(pt) : nullptr; }
+CControlUI* PaintManager::FindControl(POINT pt) {
+  if (m_needLayout) layout();
+  return m_root ? m_root->FindControlAt(pt) : nullptr;
+}
 
 CControlUI* PaintManager::FindControl(const std::wstring& name) const {
   return m_root ? m_root->FindControlByName(name) : nullptr;
@@ -360,7 +363,7 @@ bool PaintManager::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
       return true;
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) {
-        m_needLayout = true;
+        layout();
         Invalidate(clientRect());
       }
       return false;
