@@ -1,0 +1,47 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "launcher/manifest/md5.h"
+
+namespace {
+
+constexpr std::size_t kReadBlock = 8192;
+
+class ReadOnlyFd {
+ public:
+  explicit ReadOnlyFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  ~ReadOnlyFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ReadOnlyFd(const ReadOnlyFd&) = delete;
+  ReadOnlyFd& operator=(const ReadOnlyFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::string Md5OfFile(const std::string& path) {
+  ReadOnlyFd file(path);
+  if (file.get() < 0) return std::string();
+  ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  Md5 md5;
+  unsigned char block[kReadBlock];
+  // Read to the end instead of trusting a size taken up front: the digest
+  // then covers files of any length, and one that changes under us is
+  // still hashed as a whole stream.
+  for (;;) {
+    ssize_t got = ::read(file.get(), block, sizeof block);
+    if (got < 0 && errno == EINTR) continue;
+    // A read error (or a folder) must not yield the digest of a prefix.
+    if (got < 0) return std::string();
+    if (got == 0) break;
+    md5.Update(block, static_cast<std::size_t>(got));
+  }
+  md5.Finish();
+  return md5.HexDigest();
+}

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds the benchmark driver in a Release folder and runs the unzip
+# comparison.   run_bench.sh [WORKDIR] [ROUNDS]   (WORKDIR needs ~1 GB)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../../.." && pwd)
+work=${1:-/tmp/kit-bench}
+mkdir -p "$work"
+cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$root/build-bench" -j2 --target unzip_bench >/dev/null
+python3 "$root/launcher/zip/bench/bench_unzip.py" "$root/build-bench" "$work" "${2:-5}"

@@ -1,0 +1,32 @@
+"""Writes the seed inputs of zip_reader_fuzzer: small archives from Python's
+zipfile and the crafted writer (stored, deflated, folder, UT block, stub)."""
+import io
+import os
+import sys
+import zipfile
+
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "tests", "scripts"))
+import zipcraft  # noqa: E402
+
+out = os.path.join(here, "corpus", "zip_reader_fuzzer")
+os.makedirs(out, exist_ok=True)
+
+
+def save(name, data):
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(data)
+
+
+for method, name in ((zipfile.ZIP_STORED, "stored.zip"), (zipfile.ZIP_DEFLATED, "deflated.zip")):
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", method) as z:
+        z.writestr("skin/launcher.xml", "<Window/>" * 20)
+        z.writestr("a\\b.txt", "x")
+        z.writestr("dir/", "")
+    save(name, buffer.getvalue())
+save("crafted.zip", zipcraft.build([
+    zipcraft.Entry("t.txt", b"hello" * 30, local_extra=zipcraft.ut_extra(1, 2, 3)),
+    zipcraft.Entry("s.bin", b"stored", method=0, host=zipcraft.WINDOWS, external=0x21),
+], comment=b"note", prefix=b"stub"))
+save("empty.zip", zipcraft.build([]))

@@ -1,0 +1,22 @@
+#include <sys/stat.h>
+
+#include "launcher/debug_log.h"
+#include "launcher/string_util.h"
+#include "launcher/zip/zip_reader.h"
+
+int UnzipToFolder(const std::wstring& zipPath, const std::wstring& destination) {
+  if (destination.empty()) return 0;
+  ZipReader reader;
+  if (reader.OpenFile(zipPath) != kZipOk) return 0;
+  std::string root = WideToAnsi(destination);
+  // Only the last level is created: the caller owns the folders above it.
+  ::mkdir(root.c_str(), 0777);
+  reader.SetRootFolder(root);
+  const int count = reader.EntryCount();
+  int failed = 0;
+  for (int i = 0; i < count; ++i) {
+    if (reader.ExtractEntry(i) != kZipOk) ++failed;
+  }
+  if (failed > 0) DebugLog("unzip %d of %d entries failed", failed, count);
+  return count;
+}

@@ -1,0 +1,158 @@
+// Extraction of one entry below the root folder.
+//
+// The path is walked one folder at a time with descriptors opened relative
+// to the previous one and O_NOFOLLOW, so neither a crafted name nor a link
+// already lying in the destination can lead a write outside it. A file whose
+// data fails (read, inflate, CRC, write) is removed rather than left behind
+// looking complete.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+#include "launcher/debug_log.h"
+#include "launcher/zip/zip_reader.h"
+#include "zip_entry_path.h"
+#include "zip_entry_stream.h"
+
+namespace {
+
+constexpr std::size_t kCopyBlock = 64 * 1024;
+
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd() { reset(); }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// Opens (creating when missing) the folder name inside parent.
+int OpenChildFolder(int parent, const std::string& name) {
+  const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  int fd = ::openat(parent, name.c_str(), flags);
+  if (fd < 0 && errno == ENOENT) {
+    ::mkdirat(parent, name.c_str(), 0777);  // a racing creator is fine too
+    fd = ::openat(parent, name.c_str(), flags);
+  }
+  return fd;
+}
+
+// Descends from root through components[0, count); -1 on failure.
+int OpenFolderChain(const std::string& root, const std::vector<std::string>& components,
+                    std::size_t count) {
+  UniqueFd current(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  for (std::size_t i = 0; i < count && current.get() >= 0; ++i) {
+    current.reset(OpenChildFolder(current.get(), components[i]));
+  }
+  return current.release();
+}
+
+bool WriteAll(int fd, const unsigned char* data, std::size_t length) {
+  while (length > 0) {
+    ssize_t written = ::write(fd, data, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    length -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Read-only entries lose their write bits; Unix-made executables keep
+// their execute bits so the shell can be started from the version folder.
+void ApplyMode(int fd, const ZipEntry& entry) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return;
+  mode_t mode = st.st_mode & 07777;
+  if (entry.unixMode & 0111) mode |= (mode & 0444) >> 2;
+  if (entry.attributes & kZipAttrReadOnly) mode &= ~static_cast<mode_t>(0222);
+  if (mode != (st.st_mode & 07777)) ::fchmod(fd, mode);
+}
+
+void ApplyTimes(int fd, const ZipEntry& entry) {
+  struct timespec times[2] = {};
+  times[0].tv_sec = static_cast<time_t>(entry.accessTime);
+  times[1].tv_sec = static_cast<time_t>(entry.modificationTime);
+  ::futimens(fd, times);
+}
+
+}  // namespace
+
+ZipResult ZipReader::ExtractEntry(int index) {
+  closeEntry();
+  if (!IsOpen() || index < 0 || index >= EntryCount()) return kZipBadArgs;
+  ZipEntry entry;
+  if (ZipResult described = GetEntry(index, entry); described != kZipOk) return described;
+
+  ZipEntryPath path;
+  const char* refusal = SplitEntryPath(entry.name, path);
+  if (!refusal && rootFolder_.size() + 1 + entry.name.size() >= PATH_MAX) refusal = "name too long";
+  if (!refusal && entry.IsSymlink()) refusal = "symbolic link";
+  const bool folder = entry.IsFolder() || path.endsWithSeparator;
+  if (!refusal && !folder && path.components.empty()) refusal = "no file name";
+  if (refusal) {
+    DebugLog("unzip refused %s: %s", entry.name.c_str(), refusal);
+    return kZipRefused;
+  }
+
+  const std::size_t folderCount = folder ? path.components.size() : path.components.size() - 1;
+  UniqueFd parent(OpenFolderChain(rootFolder_, path.components, folderCount));
+  if (parent.get() < 0) {
+    DebugLog("unzip cannot create the folders of %s in %s", entry.name.c_str(), rootFolder_.c_str());
+    return kZipNoFile;
+  }
+  if (folder) return kZipOk;
+
+  const std::string& fileName = path.components.back();
+  struct stat existing;
+  // A read-only file left by an earlier unpack is not replaced: the update
+  // worker empties the folder first, and anything else means a mix-up.
+  if (::fstatat(parent.get(), fileName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISREG(existing.st_mode) && !(existing.st_mode & S_IWUSR)) {
+    DebugLog("unzip cannot replace read-only %s", entry.name.c_str());
+    return kZipNoFile;
+  }
+  const mode_t createMode = (entry.unixMode & 0111) ? 0777 : 0666;
+  UniqueFd file(::openat(parent.get(), fileName.c_str(),
+                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, createMode));
+  if (file.get() < 0) {
+    DebugLog("unzip cannot create %s in %s", entry.name.c_str(), rootFolder_.c_str());
+    return kZipNoFile;
+  }
+
+  ZipResult result = openEntry(index);
+  std::vector<unsigned char> block(kCopyBlock);
+  while (result == kZipOk && !entryStream_->Finished()) {
+    std::size_t got = 0;
+    result = entryStream_->Read(block.data(), block.size(), got);
+    if (!WriteAll(file.get(), block.data(), got)) result = kZipWriteFailed;
+  }
+  closeEntry();
+  if (result != kZipOk) {
+    DebugLog("unzip of %s failed 0x%x, partial file removed", entry.name.c_str(), result);
+    file.reset();
+    ::unlinkat(parent.get(), fileName.c_str(), 0);
+    return result;
+  }
+  ApplyTimes(file.get(), entry);
+  ApplyMode(file.get(), entry);
+  return kZipOk;
+}
