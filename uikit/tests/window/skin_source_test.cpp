@@ -9,6 +9,7 @@
 #include "skinui/host_headless.h"
 #include "skinui/skin_markup.h"
 #include "skinui/skin_resources.h"
+#include "skinui/text_convert.h"
 #include "test_skin.h"
 
 namespace SkinUI {
@@ -71,6 +72,53 @@ TEST_F(SkinSource, TypedImageComesFromALinkedResource) {
   ASSERT_NE(img, nullptr);
   EXPECT_EQ(img->width, 10);
   EXPECT_EQ(wnd.GetPaintManager().GetImageEx(L"32", L"PNG", kNoMask), nullptr);
+}
+
+std::uint32_t PixelAt(cairo_surface_t* s, int x, int y) {
+  auto* data = cairo_image_surface_get_data(s);
+  return reinterpret_cast<const std::uint32_t*>(data + y * cairo_image_surface_get_stride(s))[x];
+}
+
+TEST_F(SkinSource, LinkedArchiveBuildsAndPaintsLikeTheFolder) {
+  test::RecordingWindow wnd(UILIB_ZIPRESOURCE);
+  ASSERT_NE(wnd.Create(0, L"zipres", WS_POPUP, 0), 0u);
+  EXPECT_TRUE(ResourceStore::IsResourceZipMemBuffer());
+  EXPECT_EQ(ResourceStore::GetResourceZipName(), L"membuffer");
+  ASSERT_NE(wnd.FindControl(L"output_line"), nullptr);
+  CairoSurfacePtr frame = RenderWindow(wnd);
+  ASSERT_TRUE(frame);
+  // The background entry is stored as "BG_Luanch.png": found ignoring case.
+  EXPECT_EQ(PixelAt(frame.get(), 300, 150), 0xFF2850A0u);
+  EXPECT_EQ(PixelAt(frame.get(), 560, 10), 0xFFFFFFFFu);  // close_normal.png
+}
+
+TEST_F(SkinSource, ZipFileBelowTheSkinFolderBuilds) {
+  test::RecordingWindow wnd(UILIB_ZIP);
+  wnd.m_folder = Utf8ToWide(std::string(UIKIT_TEST_SKIN_DIR));
+  ASSERT_NE(wnd.Create(0, L"zipfile", WS_POPUP, 0), 0u);
+  EXPECT_FALSE(ResourceStore::IsResourceZipMemBuffer());
+  EXPECT_NE(wnd.FindControl(L"prog_stat"), nullptr);
+}
+
+TEST_F(SkinSource, ZipFileThatIsNotThereFailsTheWindow) {
+  test::RecordingWindow wnd(UILIB_ZIP);
+  wnd.m_folder = L"/nonexistent-uikit-folder";
+  EXPECT_EQ(wnd.Create(0, L"nozip", WS_POPUP, 0), 0u);
+  EXPECT_EQ(m_loop->MessageBoxCount(), 1);
+}
+
+TEST_F(SkinSource, ArchiveEntryLimitsAndErrors) {
+  const EmbeddedResource* zip = FindEmbeddedResource("ZIPRES", 102);
+  ASSERT_NE(zip, nullptr);
+  auto archive = OpenSkinArchiveFromMemory(zip->data, zip->size);
+  ASSERT_TRUE(archive);
+  std::vector<unsigned char> out;
+  EXPECT_EQ(archive->ReadEntry("LAUNCHER.XML", 4194304, &out), ISkinArchive::ReadStatus::Ok);
+  EXPECT_GT(out.size(), 100u);
+  EXPECT_EQ(archive->ReadEntry("launcher.xml", 10, &out), ISkinArchive::ReadStatus::TooLarge);
+  EXPECT_EQ(archive->ReadEntry("nothing.png", 4194304, &out), ISkinArchive::ReadStatus::NotFound);
+  const unsigned char junk[] = "not a zip archive";
+  EXPECT_FALSE(OpenSkinArchiveFromMemory(junk, sizeof junk));
 }
 
 class FakeArchive : public ISkinArchive {
