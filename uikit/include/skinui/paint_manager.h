@@ -118,7 +118,6 @@ class PaintManager {
   bool m_captured = false;
   bool m_needLayout = false;
   bool m_firstLayout = true;
-  bool m_mouseTracking = false;
   CursorKind m_cursor = CursorKind::Arrow;
   POINT m_lastMouse{};
   CairoSurfacePtr m_offscreen;
