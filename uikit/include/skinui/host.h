@@ -30,6 +30,8 @@ struct HostWindowParams {
   int cx = CW_USEDEFAULT;
   int cy = CW_USEDEFAULT;
   HWND owner = 0;
+  // The owner's native object, when it has one: owned windows stay above it.
+  void* ownerNative = nullptr;
 };
 
 class IHostWindow {
@@ -58,6 +60,8 @@ class IHostWindow {
   // A rounded window shape; (0, 0) removes it.
   virtual void SetRoundCorner(int cx, int cy) = 0;
   virtual void Focus() = 0;
+  // The window system's object (a GtkWidget* for the GTK host), or null.
+  virtual void* NativeHandle() const = 0;
   // Destroys the native window; the sink gets WM_DESTROY and WM_NCDESTROY
   // before this returns.
   virtual void Destroy() = 0;

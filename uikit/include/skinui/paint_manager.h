@@ -100,6 +100,15 @@ class PaintManager {
   // Process-wide message loop: runs until WM_QUIT; returns its code.
   static int MessageLoop();
 
+  // Process-wide resources (see ResourceStore). The instance is an opaque
+  // value kept for callers that pass one around; nothing here reads it.
+  static void SetInstance(void* instance);
+  static void* GetInstance();
+  static void SetResourcePath(const std::wstring& path);
+  static const std::wstring& GetResourcePath();
+  static bool SetResourceZip(const unsigned char* data, std::size_t size);
+  static std::wstring GetInstancePath();
+
  private:
   void layout();
   void onMouseMove(POINT pt, WPARAM keys, LPARAM lParam);

@@ -2,13 +2,25 @@
 // One native window and its message handling. Posting is safe from any
 // thread: messages travel through the event loop and reach the window on
 // the loop's thread, or are dropped when the window has gone.
+#include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "skinui/host.h"
 #include "skinui/win_types.h"
 
 namespace SkinUI {
+
+// Sees a window's messages before the window itself, like a replaced window
+// procedure; `previous` runs whatever procedure was in place before (other
+// subclasses installed earlier, then the window's own OnMessage).
+class IWindowSubclass {
+ public:
+  using Previous = std::function<LRESULT(UINT, WPARAM, LPARAM)>;
+  virtual ~IWindowSubclass() = default;
+  virtual LRESULT SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const Previous& previous) = 0;
+};
 
 class CWindowWnd : public IHostWindowSink {
  public:
@@ -41,7 +53,9 @@ class CWindowWnd : public IHostWindowSink {
   LRESULT SendMessage(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
   bool PostMessage(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
 
-  DWORD GetStyle() const { return m_style; }
+  // The style bits, with WS_VISIBLE, WS_MAXIMIZE and WS_MINIMIZE telling the
+  // window's current state.
+  DWORD GetStyle() const;
   void SetStyle(DWORD style) { m_style = style; }
   DWORD GetExStyle() const { return m_exStyle; }
   RECT GetClientRect() const;
@@ -50,6 +64,12 @@ class CWindowWnd : public IHostWindowSink {
   bool IsMaximized() const;
   bool IsMinimized() const;
   bool IsWindowVisible() const;
+
+  // Installs a subclass in front of the current procedure; the last one
+  // installed sees messages first. Subclasses are dropped after the
+  // window's last message.
+  void AddSubclass(IWindowSubclass* subclass);
+  void RemoveSubclass(IWindowSubclass* subclass);
 
   // What the system does with a message nobody handled.
   virtual LRESULT DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam);
@@ -65,6 +85,10 @@ class CWindowWnd : public IHostWindowSink {
   DWORD m_style = 0;
   DWORD m_exStyle = 0;
   std::shared_ptr<bool> m_alive;
+  std::vector<IWindowSubclass*> m_subclasses;
+
+  LRESULT dispatch(const std::vector<IWindowSubclass*>& chain, std::size_t depth, UINT uMsg, WPARAM wParam,
+                   LPARAM lParam);
 };
 
 // Thread-safe post by handle.

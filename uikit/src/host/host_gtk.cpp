@@ -69,6 +69,15 @@ class GtkHostWindow : public IHostWindow {
     gtk_window_set_default_size(win, cx, cy);
     gtk_window_move(win, x, y);
     gtk_widget_set_can_focus(m_widget, TRUE);
+    if (p.ownerNative != nullptr) gtk_window_set_transient_for(win, GTK_WINDOW(p.ownerNative));
+    // Layered helper windows (a drop shadow) are decoration of their owner:
+    // no taskbar entry, never focused.
+    if (p.exStyle & WS_EX_LAYERED) {
+      gtk_window_set_skip_taskbar_hint(win, TRUE);
+      gtk_window_set_skip_pager_hint(win, TRUE);
+      gtk_window_set_accept_focus(win, FALSE);
+    }
+    m_clickThrough = (p.exStyle & WS_EX_TRANSPARENT) != 0;
     gtk_widget_add_events(m_widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                          GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK | GDK_KEY_PRESS_MASK |
                                          GDK_FOCUS_CHANGE_MASK | GDK_STRUCTURE_MASK | GDK_SCROLL_MASK);
@@ -196,6 +205,7 @@ class GtkHostWindow : public IHostWindow {
   void Destroy() override {
     if (m_widget != nullptr) gtk_widget_destroy(m_widget);
   }
+  void* NativeHandle() const override { return m_widget; }
 
  private:
   static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer self) {
@@ -338,7 +348,17 @@ class GtkHostWindow : public IHostWindow {
     self->m_sink->HostMessage(WM_NCDESTROY, 0, 0);
   }
 
-  static void onRealize(GtkWidget*, gpointer p) { static_cast<GtkHostWindow*>(p)->applyCursor(); }
+  static void onRealize(GtkWidget* widget, gpointer p) {
+    auto* self = static_cast<GtkHostWindow*>(p);
+    self->applyCursor();
+    // Mouse-transparent windows get an empty input shape: clicks fall
+    // through to whatever lies below.
+    if (self->m_clickThrough) {
+      cairo_region_t* empty = cairo_region_create();
+      gtk_widget_input_shape_combine_region(widget, empty);
+      cairo_region_destroy(empty);
+    }
+  }
 
   void applyCursor() {
     if (m_widget == nullptr) return;
@@ -360,6 +380,7 @@ class GtkHostWindow : public IHostWindow {
   guint32 m_lastPressTime = 0;
   POINT m_lastPress{};
   CursorKind m_cursor = CursorKind::Arrow;
+  bool m_clickThrough = false;
 };
 
 class GtkEventLoop : public IEventLoop {

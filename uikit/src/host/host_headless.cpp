@@ -68,6 +68,7 @@ class HeadlessHostWindow : public IHostWindow {
   void SetMinMaxSize(SIZE, SIZE) override {}
   void SetRoundCorner(int, int) override {}
   void Focus() override {}
+  void* NativeHandle() const override { return nullptr; }
   void Destroy() override {
     if (m_destroyed) return;
     m_destroyed = true;

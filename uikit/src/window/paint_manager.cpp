@@ -392,4 +392,20 @@ bool PaintManager::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
 
 int PaintManager::MessageLoop() { return GetEventLoop().Run(); }
 
+namespace {
+void*& instanceSlot() {
+  static void* instance = nullptr;
+  return instance;
+}
+}  // namespace
+
+void PaintManager::SetInstance(void* instance) { instanceSlot() = instance; }
+void* PaintManager::GetInstance() { return instanceSlot(); }
+void PaintManager::SetResourcePath(const std::wstring& path) { ResourceStore::SetResourcePath(path); }
+const std::wstring& PaintManager::GetResourcePath() { return ResourceStore::GetResourcePath(); }
+bool PaintManager::SetResourceZip(const unsigned char* data, std::size_t size) {
+  return ResourceStore::SetResourceZipMemory(data, size);
+}
+std::wstring PaintManager::GetInstancePath() { return GetModuleFolder(); }
+
 }  // namespace SkinUI

@@ -60,6 +60,8 @@ HWND CWindowWnd::Create(HWND parent, const wchar_t* name, DWORD style, DWORD exS
   params.cx = cx;
   params.cy = cy;
   params.owner = parent;
+  if (CWindowWnd* owner = FromHandle(parent); owner != nullptr && owner->GetHost() != nullptr)
+    params.ownerNative = owner->GetHost()->NativeHandle();
   m_owner = parent;
   m_style = style;
   m_exStyle = exStyle;
@@ -151,12 +153,41 @@ bool CWindowWnd::IsWindowVisible() const { return m_host && m_host->IsVisible();
 
 LRESULT CWindowWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) { return DefWindowProc(uMsg, wParam, lParam); }
 
+DWORD CWindowWnd::GetStyle() const {
+  DWORD style = m_style & ~(WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE);
+  if (IsWindowVisible()) style |= WS_VISIBLE;
+  if (IsMaximized()) style |= WS_MAXIMIZE;
+  if (IsMinimized()) style |= WS_MINIMIZE;
+  return style;
+}
+
+void CWindowWnd::AddSubclass(IWindowSubclass* subclass) {
+  if (subclass != nullptr && std::find(m_subclasses.begin(), m_subclasses.end(), subclass) == m_subclasses.end())
+    m_subclasses.push_back(subclass);
+}
+
+void CWindowWnd::RemoveSubclass(IWindowSubclass* subclass) {
+  m_subclasses.erase(std::remove(m_subclasses.begin(), m_subclasses.end(), subclass), m_subclasses.end());
+}
+
+// Runs the chain from its newest subclass down to OnMessage. The chain is a
+// copy taken per message, so a subclass may remove itself meanwhile.
+LRESULT CWindowWnd::dispatch(const std::vector<IWindowSubclass*>& chain, std::size_t depth, UINT uMsg,
+                             WPARAM wParam, LPARAM lParam) {
+  if (depth == 0) return OnMessage(uMsg, wParam, lParam);
+  return chain[depth - 1]->SubclassProc(m_hWnd, uMsg, wParam, lParam, [this, &chain, depth](UINT m, WPARAM w, LPARAM l) {
+    return dispatch(chain, depth - 1, m, w, l);
+  });
+}
+
 LRESULT CWindowWnd::HostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (m_hWnd == 0 && uMsg != WM_NCDESTROY) return 0;
-  if (uMsg != WM_NCDESTROY) return OnMessage(uMsg, wParam, lParam);
+  const std::vector<IWindowSubclass*> chain = m_subclasses;
+  if (uMsg != WM_NCDESTROY) return dispatch(chain, chain.size(), uMsg, wParam, lParam);
   // The last message. AfterDestroy may delete this object, so it runs from
   // the loop once every frame that holds `this` has returned.
-  OnMessage(uMsg, wParam, lParam);
+  dispatch(chain, chain.size(), uMsg, wParam, lParam);
+  m_subclasses.clear();
   const HWND hWnd = m_hWnd;
   handleTable().erase(m_hWnd);
   m_hWnd = 0;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "skinui/button.h"
+#include "skinui/label.h"
 #include "skinui/host_headless.h"
 #include "skinui/skin_resources.h"
 #include "test_skin.h"
@@ -184,6 +185,79 @@ TEST_F(SkinInput, MessagesToADestroyedWindowAreDropped) {
   m_loop->RunPending();
   EXPECT_TRUE(m_wnd.appMessages.empty());
   EXPECT_EQ(m_wnd.afterDestroy, 1);
+}
+
+TEST_F(SkinInput, LinkInShownMarkupSendsLink) {
+  RenderWindow(m_wnd);  // links get their rectangles when painted
+  auto* text = static_cast<CTextUI*>(m_wnd.FindControl(L"link"));
+  ASSERT_NE(text, nullptr);
+  ASSERT_EQ(text->GetLinks().size(), 1u);
+  EXPECT_EQ(text->GetLinks()[0].target, L"help");
+  const RECT r = text->GetLinks()[0].rect;
+  ASSERT_FALSE(r.IsEmpty());
+  Press(r.left + 1, r.top + 1);
+  Release(r.left + 1, r.top + 1);
+  EXPECT_EQ(Count(L"link:link"), 1);
+  Press(text->GetPos().right - 2, r.top + 1);  // beside the link
+  Release(text->GetPos().right - 2, r.top + 1);
+  EXPECT_EQ(Count(L"link:link"), 1);
+  EXPECT_TRUE(m_wnd.clicks.empty());
+}
+
+// Records the order in which subclasses see a message and can swallow it.
+class OrderSubclass : public IWindowSubclass {
+ public:
+  OrderSubclass(std::vector<int>* log, int id, bool swallow) : m_log(log), m_id(id), m_swallow(swallow) {}
+  LRESULT SubclassProc(HWND, UINT uMsg, WPARAM wParam, LPARAM lParam, const Previous& previous) override {
+    if (uMsg != WM_USER + 7) return previous(uMsg, wParam, lParam);
+    m_log->push_back(m_id);
+    return m_swallow ? 99 : previous(uMsg, wParam, lParam);
+  }
+
+ private:
+  std::vector<int>* m_log;
+  int m_id;
+  bool m_swallow;
+};
+
+TEST_F(SkinInput, SubclassesRunNewestFirstAndThenTheWindow) {
+  std::vector<int> log;
+  OrderSubclass first(&log, 1, false);
+  OrderSubclass second(&log, 2, false);
+  m_wnd.AddSubclass(&first);
+  m_wnd.AddSubclass(&second);
+  m_wnd.SendMessage(WM_USER + 7, 5, 6);
+  EXPECT_EQ(log, (std::vector<int>{2, 1}));
+  ASSERT_EQ(m_wnd.appMessages.size(), 1u);
+
+  OrderSubclass swallow(&log, 3, true);
+  m_wnd.AddSubclass(&swallow);
+  EXPECT_EQ(m_wnd.SendMessage(WM_USER + 7, 0, 0), 99);
+  EXPECT_EQ(m_wnd.appMessages.size(), 1u);
+  m_wnd.RemoveSubclass(&swallow);
+  m_wnd.RemoveSubclass(&first);
+  log.clear();
+  m_wnd.SendMessage(WM_USER + 7, 0, 0);
+  EXPECT_EQ(log, (std::vector<int>{2}));
+}
+
+TEST_F(SkinInput, StyleReportsVisibleMaximisedAndMinimised) {
+  EXPECT_EQ(m_wnd.GetStyle() & WS_VISIBLE, 0u);
+  m_wnd.ShowWindow(true, false);
+  EXPECT_NE(m_wnd.GetStyle() & WS_VISIBLE, 0u);
+  EXPECT_EQ(m_wnd.GetStyle() & WS_CAPTION, 0u);
+  m_wnd.SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  EXPECT_NE(m_wnd.GetStyle() & WS_MAXIMIZE, 0u);
+  m_wnd.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_NE(m_wnd.GetStyle() & WS_MINIMIZE, 0u);
+}
+
+TEST_F(SkinInput, CentringKeepsTheWindowInsideTheWorkArea) {
+  m_wnd.CenterWindow();
+  const RECT rc = m_wnd.GetWindowRect();
+  EXPECT_EQ(rc.left, (1280 - 600) / 2);
+  EXPECT_EQ(rc.top, (800 - 300) / 2);
+  EXPECT_EQ(rc.Width(), 600);
 }
 
 TEST_F(SkinInput, QuitEndsTheLoopWithItsCode) {
