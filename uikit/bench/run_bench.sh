@@ -7,3 +7,4 @@ build=${BUILD:-$root/build-bench}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target uikit_skin_bench >/dev/null
 "$build/uikit/bench/uikit_skin_bench" "${1:-50}"
+"$build/uikit/bench/uikit_skin_bench" --prewarm "${1:-50}"

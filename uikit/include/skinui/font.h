@@ -32,6 +32,12 @@ constexpr std::size_t kMaxFaceNameChars = 32;
 // then the installed CJK face, then the generic family that matches it.
 std::string ResolveFontFamilies(const std::wstring& face);
 
+// Starts the font system (fontconfig's configuration and caches, the match
+// for the installed CJK face) on a background thread, so the first painted
+// text does not pay for it. Call early at start-up; calling again does
+// nothing. The thread is joined at process exit.
+void PrewarmFonts();
+
 std::unique_ptr<TFontInfo> CreateSkinFont(const std::wstring& face, int pixels, bool bold, bool underline,
                                           bool italic);
 

@@ -72,7 +72,8 @@ enum class MessageBoxIcon { Error, Information };
 class IEventLoop {
  public:
   virtual ~IEventLoop() = default;
-  virtual std::unique_ptr<IHostWindow> CreateHostWindow(IHostWindowSink* sink, const HostWindowParams& params) = 0;
+  virtual std::unique_ptr<IHostWindow> CreateHostWindow(IHostWindowSink* sink,
+                                                        const HostWindowParams& params) = 0;
   // Thread-safe: asks the loop to run `task` on its thread soon.
   virtual void Post(std::function<void()> task) = 0;
   // Runs until Quit; returns the quit code.

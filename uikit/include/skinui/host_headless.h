@@ -16,11 +16,13 @@ class CWindowWnd;
 
 class HeadlessEventLoop : public IEventLoop {
  public:
-  std::unique_ptr<IHostWindow> CreateHostWindow(IHostWindowSink* sink, const HostWindowParams& params) override;
+  std::unique_ptr<IHostWindow> CreateHostWindow(IHostWindowSink* sink,
+                                                const HostWindowParams& params) override;
   void Post(std::function<void()> task) override;
   int Run() override;
   void Quit(int code) override;
-  int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, MessageBoxIcon icon) override;
+  int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption,
+                     MessageBoxIcon icon) override;
 
   // Runs what is queued now (and what those tasks queue) until the queue is
   // empty or a quit is reached; returns the number of tasks run.

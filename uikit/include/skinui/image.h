@@ -38,7 +38,7 @@ std::unique_ptr<TImageInfo> DecodeImage(const unsigned char* data, std::size_t s
 
 // Premultiplies one RGBA pixel into the stored 32-bit value, applying the
 // mask colour; sets `transparent` when the pixel is not opaque.
-std::uint32_t PremultiplyPixel(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a, std::uint32_t mask,
-                               bool* transparent);
+std::uint32_t PremultiplyPixel(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a,
+                               std::uint32_t mask, bool* transparent);
 
 }  // namespace SkinUI

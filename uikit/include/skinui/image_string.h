@@ -39,7 +39,8 @@ std::uint32_t ParseColor(const wchar_t* text);
 // Draws `part` of `image` into `dest` as a nine-grid: the `corner` widths
 // keep their size, edges stretch one way and the centre both (or tile when
 // asked). Everything is clipped to `clip`.
-void DrawImageNineGrid(cairo_t* cr, const TImageInfo& image, const RECT& dest, const RECT& clip, const RECT& part,
-                       const RECT& corner, std::uint8_t fade, bool hole, bool xtiled, bool ytiled);
+void DrawImageNineGrid(cairo_t* cr, const TImageInfo& image, const RECT& dest, const RECT& clip,
+                       const RECT& part, const RECT& corner, std::uint8_t fade, bool hole, bool xtiled,
+                       bool ytiled);
 
 }  // namespace SkinUI

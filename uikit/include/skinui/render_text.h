@@ -43,8 +43,8 @@ HtmlText ParseHtmlText(const std::wstring& text);
 
 // Draws `text` into `rc`; with `html` the link ranges are underlined and
 // their rectangles returned in `links` (may be null).
-void DrawSkinText(cairo_t* cr, const RECT& rc, const std::wstring& text, std::uint32_t argb, const TFontInfo* font,
-                  UINT style, bool html, std::vector<TextLink>* links);
+void DrawSkinText(cairo_t* cr, const RECT& rc, const std::wstring& text, std::uint32_t argb,
+                  const TFontInfo* font, UINT style, bool html, std::vector<TextLink>* links);
 
 void SetSourceArgb(cairo_t* cr, std::uint32_t argb);
 

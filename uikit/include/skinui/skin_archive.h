@@ -16,7 +16,8 @@ class ISkinArchive {
 
   virtual ~ISkinArchive() = default;
   // `limit` caps the entry's declared size before anything is allocated.
-  virtual ReadStatus ReadEntry(const std::string& name, std::size_t limit, std::vector<unsigned char>* out) = 0;
+  virtual ReadStatus ReadEntry(const std::string& name, std::size_t limit,
+                               std::vector<unsigned char>* out) = 0;
 };
 
 // Opens an archive held in memory; the bytes must outlive the archive.

@@ -10,7 +10,16 @@
 
 namespace SkinUI {
 
-enum class SkinReadStatus { Ok, OpenFailed, Empty, TooLarge, ReadFailed, ZipOpenFailed, ZipEntryMissing, ZipReadFailed };
+enum class SkinReadStatus {
+  Ok,
+  OpenFailed,
+  Empty,
+  TooLarge,
+  ReadFailed,
+  ZipOpenFailed,
+  ZipEntryMissing,
+  ZipReadFailed
+};
 
 class ResourceStore {
  public:

@@ -9,9 +9,13 @@
 namespace SkinUI {
 
 std::wstring Utf8ToWide(const char* data, std::size_t length);
-inline std::wstring Utf8ToWide(const std::string& s) { return Utf8ToWide(s.data(), s.size()); }
+inline std::wstring Utf8ToWide(const std::string& s) {
+  return Utf8ToWide(s.data(), s.size());
+}
 std::string WideToUtf8(const wchar_t* data, std::size_t length);
-inline std::string WideToUtf8(const std::wstring& s) { return WideToUtf8(s.data(), s.size()); }
+inline std::string WideToUtf8(const std::wstring& s) {
+  return WideToUtf8(s.data(), s.size());
+}
 
 enum class ByteOrder { Little, Big };
 std::wstring Utf16ToWide(const std::uint8_t* data, std::size_t length, ByteOrder order);

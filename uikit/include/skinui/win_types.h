@@ -32,9 +32,7 @@ struct RECT {
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
   bool IsEmpty() const { return right <= left || bottom <= top; }
-  bool Contains(POINT pt) const {
-    return pt.x >= left && pt.x < right && pt.y >= top && pt.y < bottom;
-  }
+  bool Contains(POINT pt) const { return pt.x >= left && pt.x < right && pt.y >= top && pt.y < bottom; }
 };
 
 bool IntersectRect(RECT* out, const RECT& a, const RECT& b);
@@ -54,8 +52,12 @@ using HWND = std::uintptr_t;
 inline LPARAM MAKELPARAM(int lo, int hi) {
   return static_cast<LPARAM>(static_cast<std::uint32_t>((lo & 0xFFFF) | ((hi & 0xFFFF) << 16)));
 }
-inline int GET_X_LPARAM(LPARAM lp) { return static_cast<std::int16_t>(lp & 0xFFFF); }
-inline int GET_Y_LPARAM(LPARAM lp) { return static_cast<std::int16_t>((lp >> 16) & 0xFFFF); }
+inline int GET_X_LPARAM(LPARAM lp) {
+  return static_cast<std::int16_t>(lp & 0xFFFF);
+}
+inline int GET_Y_LPARAM(LPARAM lp) {
+  return static_cast<std::int16_t>((lp >> 16) & 0xFFFF);
+}
 
 enum : UINT {
   WM_NULL = 0x0000,

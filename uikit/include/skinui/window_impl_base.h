@@ -12,9 +12,9 @@
 namespace SkinUI {
 
 enum UILIB_RESOURCETYPE {
-  UILIB_FILE = 1,      // plain files below the skin folder
-  UILIB_ZIP = 2,       // a zip file below the skin folder
-  UILIB_RESOURCE = 3,  // an XML resource linked into the program
+  UILIB_FILE = 1,         // plain files below the skin folder
+  UILIB_ZIP = 2,          // a zip file below the skin folder
+  UILIB_RESOURCE = 3,     // an XML resource linked into the program
   UILIB_ZIPRESOURCE = 4,  // a zip resource linked into the program
 };
 
@@ -34,13 +34,13 @@ class WindowImplBase : public CWindowWnd,
   UINT ClassStyle() const override { return CS_DBLCLKS; }
   LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 
-  virtual void OnSkinReady() {}                    // 6
-  virtual void OnNotify(TNotifyUI& msg);           // 7
-  virtual std::wstring SkinFolder() { return L""; }  // 8
-  virtual std::wstring SkinFile() { return L""; }    // 9
+  virtual void OnSkinReady() {}                                   // 6
+  virtual void OnNotify(TNotifyUI& msg);                          // 7
+  virtual std::wstring SkinFolder() { return L""; }               // 8
+  virtual std::wstring SkinFile() { return L""; }                 // 9
   virtual UILIB_RESOURCETYPE SkinSource() { return UILIB_FILE; }  // 10
-  virtual std::wstring SkinArchiveName() { return L""; }  // 11
-  virtual std::wstring SkinResourceId() { return L""; }   // 12
+  virtual std::wstring SkinArchiveName() { return L""; }          // 11
+  virtual std::wstring SkinResourceId() { return L""; }           // 12
   virtual LRESULT OnWmClose(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual LRESULT OnWmDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual LRESULT OnWmNcActivate(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
@@ -61,7 +61,7 @@ class WindowImplBase : public CWindowWnd,
   virtual LRESULT OnWmLButtonUp(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual LRESULT OnWmMouseMove(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);
   virtual LRESULT OnAppMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled);  // 32
-  virtual DWORD WindowStyle() const;  // 33
+  virtual DWORD WindowStyle() const;                                                      // 33
 
   // INotifyUI: every notification of this window's controls passes the
   // notification table.

@@ -4,8 +4,8 @@
 // the loop's thread, or are dropped when the window has gone.
 #include <functional>
 #include <memory>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "skinui/host.h"
 #include "skinui/win_types.h"
@@ -19,7 +19,8 @@ class IWindowSubclass {
  public:
   using Previous = std::function<LRESULT(UINT, WPARAM, LPARAM)>;
   virtual ~IWindowSubclass() = default;
-  virtual LRESULT SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const Previous& previous) = 0;
+  virtual LRESULT SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                               const Previous& previous) = 0;
 };
 
 class CWindowWnd : public IHostWindowSink {

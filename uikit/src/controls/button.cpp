@@ -9,7 +9,9 @@ void* CButtonUI::GetInterface(const std::wstring& name) {
   return CLabelUI::GetInterface(name);
 }
 
-UINT CButtonUI::GetControlFlags() const { return (m_enabled ? static_cast<UINT>(UIFLAG_SETCURSOR) : 0u) | UIFLAG_TABSTOP; }
+UINT CButtonUI::GetControlFlags() const {
+  return (m_enabled ? static_cast<UINT>(UIFLAG_SETCURSOR) : 0u) | UIFLAG_TABSTOP;
+}
 
 void CButtonUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
   const std::wstring n(name);

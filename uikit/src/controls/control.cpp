@@ -112,7 +112,9 @@ CControlUI* CControlUI::FindControlAt(POINT pt) {
   return this;
 }
 
-CControlUI* CControlUI::FindControlByName(const std::wstring& name) { return m_name == name ? this : nullptr; }
+CControlUI* CControlUI::FindControlByName(const std::wstring& name) {
+  return m_name == name ? this : nullptr;
+}
 
 void CControlUI::DoEvent(TEventUI& event) {
   if (event.Type == UIEVENT_SETFOCUS) {
@@ -126,7 +128,9 @@ void CControlUI::DoEvent(TEventUI& event) {
   }
 }
 
-bool CControlUI::Activate() { return m_visible && m_enabled; }
+bool CControlUI::Activate() {
+  return m_visible && m_enabled;
+}
 
 void CControlUI::Invalidate() {
   if (m_manager != nullptr && m_visible) m_manager->Invalidate(m_rcItem);
@@ -171,7 +175,8 @@ bool CControlUI::DrawImage(cairo_t* cr, const std::wstring& image, const std::ws
   const RECT source = spec.hasSource ? spec.source : RECT{0, 0, info->width, info->height};
   RECT clip{};
   if (!IntersectRect(&clip, m_rcPaint, dest)) return true;
-  DrawImageNineGrid(cr, *info, dest, clip, source, spec.corner, spec.fade, spec.hole, spec.xtiled, spec.ytiled);
+  DrawImageNineGrid(cr, *info, dest, clip, source, spec.corner, spec.fade, spec.hole, spec.xtiled,
+                    spec.ytiled);
   return true;
 }
 

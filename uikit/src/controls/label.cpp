@@ -52,8 +52,8 @@ void CLabelUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
 }
 
 RECT CLabelUI::TextRect() const {
-  return {m_rcItem.left + m_textPadding.left, m_rcItem.top + m_textPadding.top, m_rcItem.right - m_textPadding.right,
-          m_rcItem.bottom - m_textPadding.bottom};
+  return {m_rcItem.left + m_textPadding.left, m_rcItem.top + m_textPadding.top,
+          m_rcItem.right - m_textPadding.right, m_rcItem.bottom - m_textPadding.bottom};
 }
 
 void CLabelUI::PaintText(cairo_t* cr) {
@@ -71,7 +71,9 @@ void* CTextUI::GetInterface(const std::wstring& name) {
   return CLabelUI::GetInterface(name);
 }
 
-UINT CTextUI::GetControlFlags() const { return (m_enabled && !m_links.empty()) ? static_cast<UINT>(UIFLAG_SETCURSOR) : 0u; }
+UINT CTextUI::GetControlFlags() const {
+  return (m_enabled && !m_links.empty()) ? static_cast<UINT>(UIFLAG_SETCURSOR) : 0u;
+}
 
 void CTextUI::DoEvent(TEventUI& event) {
   if (event.Type == UIEVENT_SETCURSOR && m_manager != nullptr) {

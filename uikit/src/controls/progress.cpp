@@ -57,8 +57,10 @@ RECT CProgressUI::FillRect() const {
   const long long value = std::clamp<long long>(m_value, min, max);
   const long long width = m_rcItem.Width();
   const long long height = m_rcItem.Height();
-  if (m_horizontal) return {0, 0, static_cast<int>((value - min) * width / (max - min)), static_cast<int>(height)};
-  return {0, static_cast<int>((max - value) * height / (max - min)), static_cast<int>(width), static_cast<int>(height)};
+  if (m_horizontal)
+    return {0, 0, static_cast<int>((value - min) * width / (max - min)), static_cast<int>(height)};
+  return {0, static_cast<int>((max - value) * height / (max - min)), static_cast<int>(width),
+          static_cast<int>(height)};
 }
 
 void CProgressUI::PaintStatusImage(cairo_t* cr) {
@@ -66,8 +68,8 @@ void CProgressUI::PaintStatusImage(cairo_t* cr) {
   const RECT fill = FillRect();
   if (fill.IsEmpty()) return;
   wchar_t modify[96];
-  std::swprintf(modify, sizeof modify / sizeof modify[0], L"dest='%d,%d,%d,%d'", fill.left, fill.top, fill.right,
-                fill.bottom);
+  std::swprintf(modify, sizeof modify / sizeof modify[0], L"dest='%d,%d,%d,%d'", fill.left, fill.top,
+                fill.right, fill.bottom);
   if (!DrawImage(cr, m_foreImage, modify)) m_foreImage.clear();
 }
 

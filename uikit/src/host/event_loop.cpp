@@ -20,7 +20,9 @@ IEventLoop& GetEventLoop() {
   return *slot;
 }
 
-void SetEventLoop(std::unique_ptr<IEventLoop> loop) { loopSlot() = std::move(loop); }
+void SetEventLoop(std::unique_ptr<IEventLoop> loop) {
+  loopSlot() = std::move(loop);
+}
 
 HeadlessEventLoop& UseHeadlessHost() {
   auto loop = std::make_unique<HeadlessEventLoop>();
@@ -30,7 +32,8 @@ HeadlessEventLoop& UseHeadlessHost() {
 }
 
 int SkinMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, MessageBoxIcon icon) {
-  return GetEventLoop().ShowMessageBox(owner, text != nullptr ? text : L"", caption != nullptr ? caption : L"", icon);
+  return GetEventLoop().ShowMessageBox(owner, text != nullptr ? text : L"",
+                                       caption != nullptr ? caption : L"", icon);
 }
 
 void PostQuitMessage(int code) {

@@ -19,17 +19,28 @@ namespace {
 WPARAM virtualKey(guint keyval) {
   switch (keyval) {
     case GDK_KEY_Return:
-    case GDK_KEY_KP_Enter: return VK_RETURN;
-    case GDK_KEY_space: return VK_SPACE;
-    case GDK_KEY_Escape: return 0x1B;
-    case GDK_KEY_Tab: return 0x09;
-    case GDK_KEY_BackSpace: return 0x08;
-    case GDK_KEY_Left: return 0x25;
-    case GDK_KEY_Up: return 0x26;
-    case GDK_KEY_Right: return 0x27;
-    case GDK_KEY_Down: return 0x28;
-    case GDK_KEY_Delete: return 0x2E;
-    default: break;
+    case GDK_KEY_KP_Enter:
+      return VK_RETURN;
+    case GDK_KEY_space:
+      return VK_SPACE;
+    case GDK_KEY_Escape:
+      return 0x1B;
+    case GDK_KEY_Tab:
+      return 0x09;
+    case GDK_KEY_BackSpace:
+      return 0x08;
+    case GDK_KEY_Left:
+      return 0x25;
+    case GDK_KEY_Up:
+      return 0x26;
+    case GDK_KEY_Right:
+      return 0x27;
+    case GDK_KEY_Down:
+      return 0x28;
+    case GDK_KEY_Delete:
+      return 0x2E;
+    default:
+      break;
   }
   const guint upper = gdk_keyval_to_upper(keyval);
   if ((upper >= 'A' && upper <= 'Z') || (upper >= '0' && upper <= '9')) return upper;
@@ -38,14 +49,22 @@ WPARAM virtualKey(guint keyval) {
 
 GdkWindowEdge edgeFor(int hitTest) {
   switch (hitTest) {
-    case HTLEFT: return GDK_WINDOW_EDGE_WEST;
-    case HTRIGHT: return GDK_WINDOW_EDGE_EAST;
-    case HTTOP: return GDK_WINDOW_EDGE_NORTH;
-    case HTBOTTOM: return GDK_WINDOW_EDGE_SOUTH;
-    case HTTOPLEFT: return GDK_WINDOW_EDGE_NORTH_WEST;
-    case HTTOPRIGHT: return GDK_WINDOW_EDGE_NORTH_EAST;
-    case HTBOTTOMLEFT: return GDK_WINDOW_EDGE_SOUTH_WEST;
-    default: return GDK_WINDOW_EDGE_SOUTH_EAST;
+    case HTLEFT:
+      return GDK_WINDOW_EDGE_WEST;
+    case HTRIGHT:
+      return GDK_WINDOW_EDGE_EAST;
+    case HTTOP:
+      return GDK_WINDOW_EDGE_NORTH;
+    case HTBOTTOM:
+      return GDK_WINDOW_EDGE_SOUTH;
+    case HTTOPLEFT:
+      return GDK_WINDOW_EDGE_NORTH_WEST;
+    case HTTOPRIGHT:
+      return GDK_WINDOW_EDGE_NORTH_EAST;
+    case HTBOTTOMLEFT:
+      return GDK_WINDOW_EDGE_SOUTH_WEST;
+    default:
+      return GDK_WINDOW_EDGE_SOUTH_EAST;
   }
 }
 
@@ -58,7 +77,8 @@ class GtkHostWindow : public IHostWindow {
     gtk_widget_set_app_paintable(m_widget, TRUE);
     GdkScreen* screen = gtk_widget_get_screen(m_widget);
     // Per-pixel alpha where the screen offers it (round corners, shadows).
-    if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen); rgba != nullptr && gdk_screen_is_composited(screen))
+    if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
+        rgba != nullptr && gdk_screen_is_composited(screen))
       gtk_widget_set_visual(m_widget, rgba);
     gtk_window_set_title(win, WideToUtf8(p.title).c_str());
     const int cx = p.cx == CW_USEDEFAULT || p.cx <= 0 ? 1 : p.cx;
@@ -78,9 +98,10 @@ class GtkHostWindow : public IHostWindow {
       gtk_window_set_accept_focus(win, FALSE);
     }
     m_clickThrough = (p.exStyle & WS_EX_TRANSPARENT) != 0;
-    gtk_widget_add_events(m_widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
-                                         GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK | GDK_KEY_PRESS_MASK |
-                                         GDK_FOCUS_CHANGE_MASK | GDK_STRUCTURE_MASK | GDK_SCROLL_MASK);
+    gtk_widget_add_events(m_widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                        GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK |
+                                        GDK_ENTER_NOTIFY_MASK | GDK_KEY_PRESS_MASK | GDK_FOCUS_CHANGE_MASK |
+                                        GDK_STRUCTURE_MASK | GDK_SCROLL_MASK);
     g_signal_connect(m_widget, "draw", G_CALLBACK(onDraw), this);
     g_signal_connect(m_widget, "button-press-event", G_CALLBACK(onButtonPress), this);
     g_signal_connect(m_widget, "button-release-event", G_CALLBACK(onButtonRelease), this);
@@ -155,11 +176,13 @@ class GtkHostWindow : public IHostWindow {
   // GTK grabs the pointer implicitly from press to release.
   void SetCapture(bool) override {}
   void BeginMoveDrag(POINT screen) override {
-    if (m_widget != nullptr) gtk_window_begin_move_drag(GTK_WINDOW(m_widget), 1, screen.x, screen.y, m_eventTime);
+    if (m_widget != nullptr)
+      gtk_window_begin_move_drag(GTK_WINDOW(m_widget), 1, screen.x, screen.y, m_eventTime);
   }
   void BeginResizeDrag(int hitTest, POINT screen) override {
     if (m_widget != nullptr)
-      gtk_window_begin_resize_drag(GTK_WINDOW(m_widget), edgeFor(hitTest), 1, screen.x, screen.y, m_eventTime);
+      gtk_window_begin_resize_drag(GTK_WINDOW(m_widget), edgeFor(hitTest), 1, screen.x, screen.y,
+                                   m_eventTime);
   }
   void Minimize() override {
     if (m_widget != nullptr) gtk_window_iconify(GTK_WINDOW(m_widget));
@@ -194,7 +217,8 @@ class GtkHostWindow : public IHostWindow {
       g.max_height = max.cy;
       mask |= GDK_HINT_MAX_SIZE;
     }
-    if (mask != 0) gtk_window_set_geometry_hints(GTK_WINDOW(m_widget), nullptr, &g, static_cast<GdkWindowHints>(mask));
+    if (mask != 0)
+      gtk_window_set_geometry_hints(GTK_WINDOW(m_widget), nullptr, &g, static_cast<GdkWindowHints>(mask));
   }
   // The corners are cut when painting (the paint manager clips to the
   // rounded outline); with a compositor they show through.
@@ -217,10 +241,11 @@ class GtkHostWindow : public IHostWindow {
     if (!(m_sink->HostClassStyle() & CS_DBLCLKS)) return false;
     gint time = 400;
     gint distance = 5;
-    g_object_get(gtk_widget_get_settings(m_widget), "gtk-double-click-time", &time, "gtk-double-click-distance",
-                 &distance, nullptr);
+    g_object_get(gtk_widget_get_settings(m_widget), "gtk-double-click-time", &time,
+                 "gtk-double-click-distance", &distance, nullptr);
     const bool dbl = m_lastPressTime != 0 && e->time - m_lastPressTime <= static_cast<guint32>(time) &&
-                     std::abs(e->x_root - m_lastPress.x) <= distance && std::abs(e->y_root - m_lastPress.y) <= distance;
+                     std::abs(e->x_root - m_lastPress.x) <= distance &&
+                     std::abs(e->y_root - m_lastPress.y) <= distance;
     // A third press starts a new pair rather than counting as another double.
     m_lastPressTime = dbl ? 0 : e->time;
     m_lastPress = {static_cast<int>(e->x_root), static_cast<int>(e->y_root)};
@@ -261,7 +286,8 @@ class GtkHostWindow : public IHostWindow {
       if (self->m_pressInClient) {
         self->m_sink->HostMessage(WM_LBUTTONUP, 0, client);
       } else {
-        self->m_sink->HostMessage(WM_NCLBUTTONUP, 0, MAKELPARAM(static_cast<int>(e->x_root), static_cast<int>(e->y_root)));
+        self->m_sink->HostMessage(WM_NCLBUTTONUP, 0,
+                                  MAKELPARAM(static_cast<int>(e->x_root), static_cast<int>(e->y_root)));
       }
     }
     return TRUE;
@@ -271,8 +297,9 @@ class GtkHostWindow : public IHostWindow {
     auto* self = static_cast<GtkHostWindow*>(p);
     self->m_eventTime = e->time;
     const WPARAM keys = (e->state & GDK_BUTTON1_MASK) ? static_cast<WPARAM>(MK_LBUTTON) : 0u;
-    self->m_sink->HostMessage(WM_MOUSEMOVE, keys,
-                              MAKELPARAM(static_cast<int>(std::floor(e->x)), static_cast<int>(std::floor(e->y))));
+    self->m_sink->HostMessage(
+        WM_MOUSEMOVE, keys,
+        MAKELPARAM(static_cast<int>(std::floor(e->x)), static_cast<int>(std::floor(e->y))));
     return TRUE;
   }
 
@@ -364,8 +391,8 @@ class GtkHostWindow : public IHostWindow {
     if (m_widget == nullptr) return;
     GdkWindow* window = gtk_widget_get_window(m_widget);
     if (window == nullptr) return;
-    GdkCursor* cursor =
-        gdk_cursor_new_from_name(gdk_window_get_display(window), m_cursor == CursorKind::Hand ? "pointer" : "default");
+    GdkCursor* cursor = gdk_cursor_new_from_name(gdk_window_get_display(window),
+                                                 m_cursor == CursorKind::Hand ? "pointer" : "default");
     gdk_window_set_cursor(window, cursor);
     if (cursor != nullptr) g_object_unref(cursor);
   }
@@ -385,7 +412,8 @@ class GtkHostWindow : public IHostWindow {
 
 class GtkEventLoop : public IEventLoop {
  public:
-  std::unique_ptr<IHostWindow> CreateHostWindow(IHostWindowSink* sink, const HostWindowParams& params) override {
+  std::unique_ptr<IHostWindow> CreateHostWindow(IHostWindowSink* sink,
+                                                const HostWindowParams& params) override {
     return std::make_unique<GtkHostWindow>(sink, params);
   }
 
@@ -417,10 +445,11 @@ class GtkEventLoop : public IEventLoop {
     }
   }
 
-  int ShowMessageBox(HWND, const std::wstring& text, const std::wstring& caption, MessageBoxIcon icon) override {
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL,
-                                               icon == MessageBoxIcon::Error ? GTK_MESSAGE_ERROR : GTK_MESSAGE_INFO,
-                                               GTK_BUTTONS_OK, "%s", WideToUtf8(text).c_str());
+  int ShowMessageBox(HWND, const std::wstring& text, const std::wstring& caption,
+                     MessageBoxIcon icon) override {
+    GtkWidget* dialog = gtk_message_dialog_new(
+        nullptr, GTK_DIALOG_MODAL, icon == MessageBoxIcon::Error ? GTK_MESSAGE_ERROR : GTK_MESSAGE_INFO,
+        GTK_BUTTONS_OK, "%s", WideToUtf8(text).c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), WideToUtf8(caption).c_str());
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);

@@ -142,7 +142,8 @@ void HeadlessEventLoop::Quit(int code) {
   m_quitCode = code;
 }
 
-int HeadlessEventLoop::ShowMessageBox(HWND, const std::wstring& text, const std::wstring& caption, MessageBoxIcon) {
+int HeadlessEventLoop::ShowMessageBox(HWND, const std::wstring& text, const std::wstring& caption,
+                                      MessageBoxIcon) {
   m_lastText = text;
   m_lastCaption = caption;
   ++m_boxes;

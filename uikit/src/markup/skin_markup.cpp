@@ -8,15 +8,17 @@
 namespace SkinUI {
 namespace {
 
-bool isBlank(wchar_t c) { return c != L'\0' && static_cast<std::uint32_t>(c) <= 32; }
+bool isBlank(wchar_t c) {
+  return c != L'\0' && static_cast<std::uint32_t>(c) <= 32;
+}
 
 // Element and attribute names: letters, digits, "_" and ":". Anything past
 // ASCII counts as a letter so that names in other scripts still parse the
 // same on every locale.
 bool isNameChar(wchar_t c) {
   if (c >= 0x80) return true;
-  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
-         c == L'_' || c == L':';
+  return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_' ||
+         c == L':';
 }
 
 void copyBounded(wchar_t* dst, std::size_t capacity, const wchar_t* src) {
@@ -339,7 +341,9 @@ void CSkinMarkupNode::buildAttributeTable() {
   const std::size_t length = m_owner->m_length;
   const CSkinMarkup::Element& element = m_owner->m_elements[m_element];
   std::size_t pos = element.start + std::wcslen(text + element.start) + 1;
-  auto blank = [&](std::size_t p) { return p < length && text[p] != L'\0' && static_cast<std::uint32_t>(text[p]) <= 32; };
+  auto blank = [&](std::size_t p) {
+    return p < length && text[p] != L'\0' && static_cast<std::uint32_t>(text[p]) <= 32;
+  };
   while (m_attributeCount < kMaxAttributes) {
     while (blank(pos)) ++pos;
     if (pos >= element.data || pos >= length || text[pos] == L'\0' || text[pos] == L'>') break;
@@ -353,7 +357,9 @@ void CSkinMarkupNode::buildAttributeTable() {
   }
 }
 
-bool CSkinMarkupNode::HasAttributeList() { return AttributeCount() > 0; }
+bool CSkinMarkupNode::HasAttributeList() {
+  return AttributeCount() > 0;
+}
 
 int CSkinMarkupNode::AttributeCount() {
   if (!m_tableBuilt) buildAttributeTable();

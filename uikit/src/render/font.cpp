@@ -1,5 +1,10 @@
 #include "skinui/font.h"
 
+#include <fontconfig/fontconfig.h>
+
+#include <mutex>
+#include <thread>
+
 #include "skinui/text_convert.h"
 
 namespace SkinUI {
@@ -13,13 +18,47 @@ struct FaceHint {
   const char* generic;
 };
 const FaceHint kFaceHints[] = {
-    {L"宋体", "serif"},       {L"SimSun", "serif"},        {L"新宋体", "serif"},
-    {L"雅黑", "sans-serif"},  {L"微软雅黑", "sans-serif"}, {L"Microsoft YaHei", "sans-serif"},
-    {L"黑体", "sans-serif"},  {L"SimHei", "sans-serif"},
+    {L"宋体", "serif"},      {L"SimSun", "serif"},        {L"新宋体", "serif"},
+    {L"雅黑", "sans-serif"}, {L"微软雅黑", "sans-serif"}, {L"Microsoft YaHei", "sans-serif"},
+    {L"黑体", "sans-serif"}, {L"SimHei", "sans-serif"},
 };
 constexpr const char* kInstalledCjkFace = "WenQuanYi Micro Hei";
 
 }  // namespace
+
+namespace {
+
+class FontPrewarm {
+ public:
+  ~FontPrewarm() {
+    if (m_thread.joinable()) m_thread.join();
+  }
+  void Start() {
+    std::call_once(m_once, [this] { m_thread = std::thread(&FontPrewarm::run); });
+  }
+
+ private:
+  static void run() {
+    if (!FcInit()) return;
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(kInstalledCjkFace));
+    if (pattern == nullptr) return;
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    if (FcFontSet* set = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result)) FcFontSetDestroy(set);
+    FcPatternDestroy(pattern);
+  }
+
+  std::once_flag m_once;
+  std::thread m_thread;
+};
+
+}  // namespace
+
+void PrewarmFonts() {
+  static FontPrewarm prewarm;
+  prewarm.Start();
+}
 
 std::string ResolveFontFamilies(const std::wstring& face) {
   if (face.empty()) return kDefaultFontFamily;

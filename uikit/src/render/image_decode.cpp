@@ -1,6 +1,6 @@
-#include "skinui/image.h"
-
 #include <stb/stb_image.h>
+
+#include "skinui/image.h"
 
 namespace SkinUI {
 namespace {
@@ -11,8 +11,8 @@ struct StbFree {
 
 }  // namespace
 
-std::uint32_t PremultiplyPixel(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a, std::uint32_t mask,
-                               bool* transparent) {
+std::uint32_t PremultiplyPixel(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a,
+                               std::uint32_t mask, bool* transparent) {
   const std::uint32_t rgb = (static_cast<std::uint32_t>(r) << 16) | (static_cast<std::uint32_t>(g) << 8) | b;
   if (mask != kNoMask && rgb == (mask & 0xFFFFFF)) {
     *transparent = true;
@@ -46,7 +46,8 @@ std::unique_ptr<TImageInfo> DecodeImage(const unsigned char* data, std::size_t s
   const unsigned char* src = pixels.get();
   for (int y = 0; y < h; ++y) {
     auto* row = reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * stride);
-    for (int x = 0; x < w; ++x, src += 4) row[x] = PremultiplyPixel(src[0], src[1], src[2], src[3], mask, &transparent);
+    for (int x = 0; x < w; ++x, src += 4)
+      row[x] = PremultiplyPixel(src[0], src[1], src[2], src[3], mask, &transparent);
   }
   cairo_surface_mark_dirty(surface.get());
 

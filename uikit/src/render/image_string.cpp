@@ -7,9 +7,13 @@
 namespace SkinUI {
 namespace {
 
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
+bool isBlank(wchar_t c) {
+  return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
 
-bool parseBool(const std::wstring& v) { return v == L"true"; }
+bool parseBool(const std::wstring& v) {
+  return v == L"true";
+}
 
 void applyKey(const std::wstring& key, const std::wstring& value, ImageDrawSpec* spec) {
   if (key == L"file" || key == L"res") {
@@ -111,10 +115,11 @@ namespace {
 
 // Paints one cell of the grid: `src` of the image scaled (or tiled) into
 // `dst`.
-void drawCell(cairo_t* cr, cairo_surface_t* image, const RECT& dst, const RECT& src, double alpha, bool xtiled,
-              bool ytiled) {
+void drawCell(cairo_t* cr, cairo_surface_t* image, const RECT& dst, const RECT& src, double alpha,
+              bool xtiled, bool ytiled) {
   if (dst.IsEmpty() || src.IsEmpty()) return;
-  cairo_surface_t* cell = cairo_surface_create_for_rectangle(image, src.left, src.top, src.Width(), src.Height());
+  cairo_surface_t* cell =
+      cairo_surface_create_for_rectangle(image, src.left, src.top, src.Width(), src.Height());
   cairo_pattern_t* pattern = cairo_pattern_create_for_surface(cell);
   const double sx = xtiled ? 1.0 : static_cast<double>(src.Width()) / dst.Width();
   const double sy = ytiled ? 1.0 : static_cast<double>(src.Height()) / dst.Height();
@@ -140,8 +145,9 @@ void drawCell(cairo_t* cr, cairo_surface_t* image, const RECT& dst, const RECT& 
 
 }  // namespace
 
-void DrawImageNineGrid(cairo_t* cr, const TImageInfo& image, const RECT& dest, const RECT& clip, const RECT& part,
-                       const RECT& corner, std::uint8_t fade, bool hole, bool xtiled, bool ytiled) {
+void DrawImageNineGrid(cairo_t* cr, const TImageInfo& image, const RECT& dest, const RECT& clip,
+                       const RECT& part, const RECT& corner, std::uint8_t fade, bool hole, bool xtiled,
+                       bool ytiled) {
   RECT visible{};
   if (!IntersectRect(&visible, dest, clip)) return;
   RECT src = part;

@@ -21,13 +21,15 @@ int utf8Offset(const std::wstring& s, std::size_t chars) {
   return static_cast<int>(WideToUtf8(s.data(), std::min(chars, s.size())).size());
 }
 
-std::size_t findTagEnd(const std::wstring& text, std::size_t from) { return text.find(L'>', from); }
+std::size_t findTagEnd(const std::wstring& text, std::size_t from) {
+  return text.find(L'>', from);
+}
 
 }  // namespace
 
 void SetSourceArgb(cairo_t* cr, std::uint32_t argb) {
-  cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
-                        ((argb >> 24) & 0xFF) / 255.0);
+  cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
+                        (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
 }
 
 HtmlText ParseHtmlText(const std::wstring& text) {
@@ -47,13 +49,15 @@ HtmlText ParseHtmlText(const std::wstring& text) {
     }
     std::wstring tag = text.substr(i + 1, end - i - 1);
     i = end + 1;
-    if (!inLink && !tag.empty() && (tag[0] == L'a' || tag[0] == L'A') && (tag.size() == 1 || tag[1] == L' ')) {
+    if (!inLink && !tag.empty() && (tag[0] == L'a' || tag[0] == L'A') &&
+        (tag.size() == 1 || tag[1] == L' ')) {
       inLink = true;
       current = {out.plain.size(), 0, tag.size() > 2 ? tag.substr(2) : L""};
     } else if (inLink && (tag == L"/a" || tag == L"/A")) {
       inLink = false;
       current.end = out.plain.size();
-      if (current.target.empty()) current.target = out.plain.substr(current.begin, current.end - current.begin);
+      if (current.target.empty())
+        current.target = out.plain.substr(current.begin, current.end - current.begin);
       out.links.push_back(current);
     }
   }
@@ -64,8 +68,8 @@ HtmlText ParseHtmlText(const std::wstring& text) {
   return out;
 }
 
-void DrawSkinText(cairo_t* cr, const RECT& rc, const std::wstring& text, std::uint32_t argb, const TFontInfo* font,
-                  UINT style, bool html, std::vector<TextLink>* links) {
+void DrawSkinText(cairo_t* cr, const RECT& rc, const std::wstring& text, std::uint32_t argb,
+                  const TFontInfo* font, UINT style, bool html, std::vector<TextLink>* links) {
   if (links != nullptr) links->clear();
   if (text.empty() || rc.IsEmpty()) return;
   HtmlText parsed;
@@ -83,7 +87,8 @@ void DrawSkinText(cairo_t* cr, const RECT& rc, const std::wstring& text, std::ui
                                            : (style & DT_RIGHT) ? PANGO_ALIGN_RIGHT
                                                                 : PANGO_ALIGN_LEFT);
   std::unique_ptr<PangoAttrList, AttrListUnref> attrs(pango_attr_list_new());
-  if (font != nullptr && font->underline) pango_attr_list_insert(attrs.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+  if (font != nullptr && font->underline)
+    pango_attr_list_insert(attrs.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
   for (const HtmlText::Range& r : parsed.links) {
     PangoAttribute* u = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
     u->start_index = static_cast<guint>(utf8Offset(parsed.plain, r.begin));

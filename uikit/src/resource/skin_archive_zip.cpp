@@ -8,7 +8,9 @@ namespace {
 
 class ZipSkinArchive : public ISkinArchive {
  public:
-  bool OpenMemory(const unsigned char* data, std::size_t size) { return m_reader.OpenMemory(data, size) == kZipOk; }
+  bool OpenMemory(const unsigned char* data, std::size_t size) {
+    return m_reader.OpenMemory(data, size) == kZipOk;
+  }
   bool OpenFile(const std::string& path) { return m_reader.OpenFile(path) == kZipOk; }
 
   ReadStatus ReadEntry(const std::string& name, std::size_t limit, std::vector<unsigned char>* out) override {

@@ -43,7 +43,8 @@ SkinReadStatus readWholeFile(const std::string& path, std::vector<unsigned char>
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return SkinReadStatus::OpenFailed;
   if (st.st_size == 0) return SkinReadStatus::Empty;
-  if (static_cast<unsigned long long>(st.st_size) > ResourceStore::kMaxSkinFileBytes) return SkinReadStatus::TooLarge;
+  if (static_cast<unsigned long long>(st.st_size) > ResourceStore::kMaxSkinFileBytes)
+    return SkinReadStatus::TooLarge;
   out->resize(static_cast<std::size_t>(st.st_size));
   std::size_t done = 0;
   while (done < out->size()) {
@@ -79,7 +80,9 @@ void ResourceStore::SetResourcePath(const std::wstring& path) {
   state().resourcePath = p;
 }
 
-const std::wstring& ResourceStore::GetResourcePath() { return state().resourcePath; }
+const std::wstring& ResourceStore::GetResourcePath() {
+  return state().resourcePath;
+}
 
 bool ResourceStore::SetResourceZipMemory(const unsigned char* data, std::size_t size) {
   State& s = state();
@@ -105,9 +108,15 @@ void ResourceStore::SetResourceZipArchive(std::unique_ptr<ISkinArchive> archive,
   s.archiveName = s.memBuffer ? L"membuffer" : L"";
 }
 
-ISkinArchive* ResourceStore::GetResourceZip() { return state().archive.get(); }
-bool ResourceStore::IsResourceZipMemBuffer() { return state().memBuffer; }
-const std::wstring& ResourceStore::GetResourceZipName() { return state().archiveName; }
+ISkinArchive* ResourceStore::GetResourceZip() {
+  return state().archive.get();
+}
+bool ResourceStore::IsResourceZipMemBuffer() {
+  return state().memBuffer;
+}
+const std::wstring& ResourceStore::GetResourceZipName() {
+  return state().archiveName;
+}
 
 void ResourceStore::Reset() {
   State& s = state();

@@ -23,8 +23,8 @@ CControlUI* CreateBuiltinControl(const std::wstring& name) {
   return nullptr;
 }
 
-CControlUI* CDialogBuilder::Create(const std::wstring& skin, const std::wstring& type, IDialogBuilderCallback* callback,
-                                   PaintManager* manager) {
+CControlUI* CDialogBuilder::Create(const std::wstring& skin, const std::wstring& type,
+                                   IDialogBuilderCallback* callback, PaintManager* manager) {
   if (type.empty()) {
     if (!m_markup.LoadSkinFile(skin, SkinEncoding::Utf8)) return nullptr;
   } else {
@@ -51,7 +51,8 @@ CControlUI* CDialogBuilder::Create(IDialogBuilderCallback* callback, PaintManage
 
 void CDialogBuilder::applyWindow(CSkinMarkupNode& root, PaintManager* manager) {
   const int count = root.AttributeCount();
-  for (int i = 0; i < count; ++i) manager->SetWindowAttribute(root.AttributeNameAt(i), root.AttributeValueAt(i));
+  for (int i = 0; i < count; ++i)
+    manager->SetWindowAttribute(root.AttributeNameAt(i), root.AttributeValueAt(i));
   for (CSkinMarkupNode node = root.FirstChild(); node.IsBound(); node = node.NextSibling()) {
     if (std::wcscmp(node.ElementName(), L"Font") == 0) addFont(node, manager);
   }

@@ -20,9 +20,13 @@ PaintManager::~PaintManager() {
   root.reset();
 }
 
-void PaintManager::Init(CWindowWnd* window) { m_window = window; }
+void PaintManager::Init(CWindowWnd* window) {
+  m_window = window;
+}
 
-HWND PaintManager::GetPaintWindow() const { return m_window != nullptr ? m_window->GetHWND() : 0; }
+HWND PaintManager::GetPaintWindow() const {
+  return m_window != nullptr ? m_window->GetHWND() : 0;
+}
 
 bool PaintManager::AttachDialog(CControlUI* root) {
   if (root == nullptr) return false;
@@ -114,7 +118,8 @@ int PaintManager::AddFont(const std::wstring& face, int size, bool bold, bool un
   return static_cast<int>(m_fonts.size()) - 1;
 }
 
-void PaintManager::SetDefaultFont(const std::wstring& face, int size, bool bold, bool underline, bool italic) {
+void PaintManager::SetDefaultFont(const std::wstring& face, int size, bool bold, bool underline,
+                                  bool italic) {
   m_defaultFont = CreateSkinFont(face, size, bold, underline, italic);
 }
 
@@ -144,7 +149,8 @@ bool loadImageBytes(const std::wstring& name, const std::wstring& type, std::vec
 
 }  // namespace
 
-const TImageInfo* PaintManager::GetImageEx(const std::wstring& name, const std::wstring& type, std::uint32_t mask) {
+const TImageInfo* PaintManager::GetImageEx(const std::wstring& name, const std::wstring& type,
+                                           std::uint32_t mask) {
   if (name.empty()) return nullptr;
   wchar_t suffix[32];
   std::swprintf(suffix, 32, L"|%08x", mask);
@@ -210,7 +216,8 @@ void PaintManager::SendNotify(TNotifyUI& msg) {
   // A receiver may remove itself (or others) while being notified.
   const std::vector<INotifyUI*> receivers = m_notifiers;
   for (INotifyUI* receiver : receivers) {
-    if (std::find(m_notifiers.begin(), m_notifiers.end(), receiver) != m_notifiers.end()) receiver->Notify(msg);
+    if (std::find(m_notifiers.begin(), m_notifiers.end(), receiver) != m_notifiers.end())
+      receiver->Notify(msg);
   }
 }
 
@@ -227,7 +234,9 @@ bool PaintManager::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
   return false;
 }
 
-RECT PaintManager::clientRect() const { return m_window != nullptr ? m_window->GetClientRect() : RECT{}; }
+RECT PaintManager::clientRect() const {
+  return m_window != nullptr ? m_window->GetClientRect() : RECT{};
+}
 
 void PaintManager::Invalidate(const RECT& rc) {
   if (m_window != nullptr && m_window->GetHost() != nullptr) m_window->GetHost()->Invalidate(rc);
@@ -390,7 +399,9 @@ bool PaintManager::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
   }
 }
 
-int PaintManager::MessageLoop() { return GetEventLoop().Run(); }
+int PaintManager::MessageLoop() {
+  return GetEventLoop().Run();
+}
 
 namespace {
 void*& instanceSlot() {
@@ -399,13 +410,23 @@ void*& instanceSlot() {
 }
 }  // namespace
 
-void PaintManager::SetInstance(void* instance) { instanceSlot() = instance; }
-void* PaintManager::GetInstance() { return instanceSlot(); }
-void PaintManager::SetResourcePath(const std::wstring& path) { ResourceStore::SetResourcePath(path); }
-const std::wstring& PaintManager::GetResourcePath() { return ResourceStore::GetResourcePath(); }
+void PaintManager::SetInstance(void* instance) {
+  instanceSlot() = instance;
+}
+void* PaintManager::GetInstance() {
+  return instanceSlot();
+}
+void PaintManager::SetResourcePath(const std::wstring& path) {
+  ResourceStore::SetResourcePath(path);
+}
+const std::wstring& PaintManager::GetResourcePath() {
+  return ResourceStore::GetResourcePath();
+}
 bool PaintManager::SetResourceZip(const unsigned char* data, std::size_t size) {
   return ResourceStore::SetResourceZipMemory(data, size);
 }
-std::wstring PaintManager::GetInstancePath() { return GetModuleFolder(); }
+std::wstring PaintManager::GetInstancePath() {
+  return GetModuleFolder();
+}
 
 }  // namespace SkinUI

@@ -19,26 +19,66 @@ LRESULT WindowImplBase::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   LRESULT lRes = 0;
   bool bHandled = true;
   switch (uMsg) {
-    case WM_CREATE: lRes = OnWmCreate(uMsg, wParam, lParam, bHandled); break;
-    case WM_CLOSE: lRes = OnWmClose(uMsg, wParam, lParam, bHandled); break;
-    case WM_DESTROY: lRes = OnWmDestroy(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCACTIVATE: lRes = OnWmNcActivate(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCCALCSIZE: lRes = OnWmNcCalcSize(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCPAINT: lRes = OnWmNcPaint(uMsg, wParam, lParam, bHandled); break;
-    case WM_NCHITTEST: lRes = OnWmNcHitTest(uMsg, wParam, lParam, bHandled); break;
-    case WM_GETMINMAXINFO: lRes = OnWmGetMinMaxInfo(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSEWHEEL: lRes = OnWmMouseWheel(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSEHOVER: lRes = OnWmMouseHover(uMsg, wParam, lParam, bHandled); break;
-    case WM_SIZE: lRes = OnWmSize(uMsg, wParam, lParam, bHandled); break;
-    case WM_CHAR: lRes = OnWmChar(uMsg, wParam, lParam, bHandled); break;
-    case WM_SYSCOMMAND: lRes = OnWmSysCommand(uMsg, wParam, lParam, bHandled); break;
-    case WM_KEYDOWN: lRes = OnWmKeyDown(uMsg, wParam, lParam, bHandled); break;
-    case WM_KILLFOCUS: lRes = OnWmKillFocus(uMsg, wParam, lParam, bHandled); break;
-    case WM_SETFOCUS: lRes = OnWmSetFocus(uMsg, wParam, lParam, bHandled); break;
-    case WM_LBUTTONDOWN: lRes = OnWmLButtonDown(uMsg, wParam, lParam, bHandled); break;
-    case WM_LBUTTONUP: lRes = OnWmLButtonUp(uMsg, wParam, lParam, bHandled); break;
-    case WM_MOUSEMOVE: lRes = OnWmMouseMove(uMsg, wParam, lParam, bHandled); break;
-    default: bHandled = false; break;
+    case WM_CREATE:
+      lRes = OnWmCreate(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_CLOSE:
+      lRes = OnWmClose(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_DESTROY:
+      lRes = OnWmDestroy(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCACTIVATE:
+      lRes = OnWmNcActivate(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCCALCSIZE:
+      lRes = OnWmNcCalcSize(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCPAINT:
+      lRes = OnWmNcPaint(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_NCHITTEST:
+      lRes = OnWmNcHitTest(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_GETMINMAXINFO:
+      lRes = OnWmGetMinMaxInfo(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSEWHEEL:
+      lRes = OnWmMouseWheel(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSEHOVER:
+      lRes = OnWmMouseHover(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SIZE:
+      lRes = OnWmSize(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_CHAR:
+      lRes = OnWmChar(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SYSCOMMAND:
+      lRes = OnWmSysCommand(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_KEYDOWN:
+      lRes = OnWmKeyDown(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_KILLFOCUS:
+      lRes = OnWmKillFocus(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_SETFOCUS:
+      lRes = OnWmSetFocus(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_LBUTTONDOWN:
+      lRes = OnWmLButtonDown(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_LBUTTONUP:
+      lRes = OnWmLButtonUp(uMsg, wParam, lParam, bHandled);
+      break;
+    case WM_MOUSEMOVE:
+      lRes = OnWmMouseMove(uMsg, wParam, lParam, bHandled);
+      break;
+    default:
+      bHandled = false;
+      break;
   }
   if (bHandled) return lRes;
   lRes = OnAppMessage(uMsg, wParam, lParam, bHandled);
@@ -57,8 +97,12 @@ LRESULT notHandled(bool& bHandled) {
 
 }  // namespace
 
-LRESULT WindowImplBase::OnWmClose(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
-LRESULT WindowImplBase::OnWmDestroy(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
+LRESULT WindowImplBase::OnWmClose(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
+LRESULT WindowImplBase::OnWmDestroy(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
 
 LRESULT WindowImplBase::OnWmNcActivate(UINT, WPARAM wParam, LPARAM, bool& bHandled) {
   if (IsMinimized()) return notHandled(bHandled);
@@ -76,7 +120,9 @@ LRESULT WindowImplBase::OnWmNcCalcSize(UINT, WPARAM, LPARAM lParam, bool&) {
   return WVR_REDRAW;
 }
 
-LRESULT WindowImplBase::OnWmNcPaint(UINT, WPARAM, LPARAM, bool&) { return 0; }
+LRESULT WindowImplBase::OnWmNcPaint(UINT, WPARAM, LPARAM, bool&) {
+  return 0;
+}
 
 LRESULT WindowImplBase::OnWmNcHitTest(UINT, WPARAM, LPARAM lParam, bool&) {
   const POINT pt = ScreenToClient({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -116,8 +162,12 @@ LRESULT WindowImplBase::OnWmGetMinMaxInfo(UINT, WPARAM, LPARAM lParam, bool& bHa
   return notHandled(bHandled);
 }
 
-LRESULT WindowImplBase::OnWmMouseWheel(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
-LRESULT WindowImplBase::OnWmMouseHover(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
+LRESULT WindowImplBase::OnWmMouseWheel(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
+LRESULT WindowImplBase::OnWmMouseHover(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
 
 LRESULT WindowImplBase::OnWmSize(UINT, WPARAM wParam, LPARAM, bool& bHandled) {
   const SIZE corner = m_pm.GetRoundCorner();
@@ -129,7 +179,9 @@ LRESULT WindowImplBase::OnWmSize(UINT, WPARAM wParam, LPARAM, bool& bHandled) {
   return notHandled(bHandled);
 }
 
-LRESULT WindowImplBase::OnWmChar(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
+LRESULT WindowImplBase::OnWmChar(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
 
 void WindowImplBase::syncMaxRestoreButtons(bool maximised) {
   CControlUI* maxButton = m_pm.FindControl(L"maxbtn");
@@ -157,7 +209,8 @@ bool WindowImplBase::loadSkinSource() {
   if (SkinSource() != UILIB_ZIPRESOURCE) return true;
   if (ResourceStore::IsResourceZipMemBuffer()) return true;
   const std::wstring id = SkinResourceId();
-  const EmbeddedResource* res = FindEmbeddedResource("ZIPRES", static_cast<int>(std::wcstol(id.c_str(), nullptr, 10)));
+  const EmbeddedResource* res =
+      FindEmbeddedResource("ZIPRES", static_cast<int>(std::wcstol(id.c_str(), nullptr, 10)));
   if (res == nullptr || res->size == 0) return true;
   // Linked data lives as long as the process, like the copied block the
   // archive must outlast.
@@ -192,21 +245,43 @@ LRESULT WindowImplBase::OnWmCreate(UINT, WPARAM, LPARAM, bool&) {
   return 0;
 }
 
-LRESULT WindowImplBase::OnWmKeyDown(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
-LRESULT WindowImplBase::OnWmKillFocus(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
-LRESULT WindowImplBase::OnWmSetFocus(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
-LRESULT WindowImplBase::OnWmLButtonDown(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
-LRESULT WindowImplBase::OnWmLButtonUp(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
-LRESULT WindowImplBase::OnWmMouseMove(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
-LRESULT WindowImplBase::OnAppMessage(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
+LRESULT WindowImplBase::OnWmKeyDown(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
+LRESULT WindowImplBase::OnWmKillFocus(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
+LRESULT WindowImplBase::OnWmSetFocus(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
+LRESULT WindowImplBase::OnWmLButtonDown(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
+LRESULT WindowImplBase::OnWmLButtonUp(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
+LRESULT WindowImplBase::OnWmMouseMove(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
+LRESULT WindowImplBase::OnAppMessage(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
 
-DWORD WindowImplBase::WindowStyle() const { return GetStyle() & ~WS_CAPTION; }
+DWORD WindowImplBase::WindowStyle() const {
+  return GetStyle() & ~WS_CAPTION;
+}
 
-void WindowImplBase::Notify(TNotifyUI& msg) { NotifyPump(msg); }
+void WindowImplBase::Notify(TNotifyUI& msg) {
+  NotifyPump(msg);
+}
 
-LRESULT WindowImplBase::MessageHandler(UINT, WPARAM, LPARAM, bool& bHandled) { return notHandled(bHandled); }
+LRESULT WindowImplBase::MessageHandler(UINT, WPARAM, LPARAM, bool& bHandled) {
+  return notHandled(bHandled);
+}
 
-CControlUI* WindowImplBase::CreateControl(const wchar_t*) { return nullptr; }
+CControlUI* WindowImplBase::CreateControl(const wchar_t*) {
+  return nullptr;
+}
 
 // The system buttons are recognised by name alone.
 void WindowImplBase::OnNotify(TNotifyUI& msg) {

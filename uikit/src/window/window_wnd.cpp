@@ -49,7 +49,8 @@ HWND CWindowWnd::Create(HWND parent, const wchar_t* name, DWORD style, DWORD exS
   return Create(parent, name, style, exStyle, rc.left, rc.top, rc.Width(), rc.Height());
 }
 
-HWND CWindowWnd::Create(HWND parent, const wchar_t* name, DWORD style, DWORD exStyle, int x, int y, int cx, int cy) {
+HWND CWindowWnd::Create(HWND parent, const wchar_t* name, DWORD style, DWORD exStyle, int x, int y, int cx,
+                        int cy) {
   if (m_hWnd != 0) return m_hWnd;
   HostWindowParams params;
   params.title = name != nullptr ? name : L"";
@@ -79,7 +80,9 @@ HWND CWindowWnd::Create(HWND parent, const wchar_t* name, DWORD style, DWORD exS
   mmi.ptMaxSize = {work.Width(), work.Height()};
   mmi.ptMaxTrackSize = {work.Width(), work.Height()};
   SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
-  if (m_host) m_host->SetMinMaxSize({mmi.ptMinTrackSize.x, mmi.ptMinTrackSize.y}, {mmi.ptMaxTrackSize.x, mmi.ptMaxTrackSize.y});
+  if (m_host)
+    m_host->SetMinMaxSize({mmi.ptMinTrackSize.x, mmi.ptMinTrackSize.y},
+                          {mmi.ptMaxTrackSize.x, mmi.ptMaxTrackSize.y});
   const RECT rc = GetClientRect();
   SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(rc.Width(), rc.Height()));
   return m_hWnd;
@@ -140,18 +143,28 @@ RECT CWindowWnd::GetClientRect() const {
   return {0, 0, rc.Width(), rc.Height()};
 }
 
-RECT CWindowWnd::GetWindowRect() const { return m_host ? m_host->GetWindowRect() : RECT{}; }
+RECT CWindowWnd::GetWindowRect() const {
+  return m_host ? m_host->GetWindowRect() : RECT{};
+}
 
 POINT CWindowWnd::ScreenToClient(POINT pt) const {
   const RECT rc = GetWindowRect();
   return {pt.x - rc.left, pt.y - rc.top};
 }
 
-bool CWindowWnd::IsMaximized() const { return m_host && m_host->IsMaximized(); }
-bool CWindowWnd::IsMinimized() const { return m_host && m_host->IsMinimized(); }
-bool CWindowWnd::IsWindowVisible() const { return m_host && m_host->IsVisible(); }
+bool CWindowWnd::IsMaximized() const {
+  return m_host && m_host->IsMaximized();
+}
+bool CWindowWnd::IsMinimized() const {
+  return m_host && m_host->IsMinimized();
+}
+bool CWindowWnd::IsWindowVisible() const {
+  return m_host && m_host->IsVisible();
+}
 
-LRESULT CWindowWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) { return DefWindowProc(uMsg, wParam, lParam); }
+LRESULT CWindowWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProc(uMsg, wParam, lParam);
+}
 
 DWORD CWindowWnd::GetStyle() const {
   DWORD style = m_style & ~(WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE);
@@ -162,7 +175,8 @@ DWORD CWindowWnd::GetStyle() const {
 }
 
 void CWindowWnd::AddSubclass(IWindowSubclass* subclass) {
-  if (subclass != nullptr && std::find(m_subclasses.begin(), m_subclasses.end(), subclass) == m_subclasses.end())
+  if (subclass != nullptr &&
+      std::find(m_subclasses.begin(), m_subclasses.end(), subclass) == m_subclasses.end())
     m_subclasses.push_back(subclass);
 }
 
@@ -175,9 +189,9 @@ void CWindowWnd::RemoveSubclass(IWindowSubclass* subclass) {
 LRESULT CWindowWnd::dispatch(const std::vector<IWindowSubclass*>& chain, std::size_t depth, UINT uMsg,
                              WPARAM wParam, LPARAM lParam) {
   if (depth == 0) return OnMessage(uMsg, wParam, lParam);
-  return chain[depth - 1]->SubclassProc(m_hWnd, uMsg, wParam, lParam, [this, &chain, depth](UINT m, WPARAM w, LPARAM l) {
-    return dispatch(chain, depth - 1, m, w, l);
-  });
+  return chain[depth - 1]->SubclassProc(
+      m_hWnd, uMsg, wParam, lParam,
+      [this, &chain, depth](UINT m, WPARAM w, LPARAM l) { return dispatch(chain, depth - 1, m, w, l); });
 }
 
 LRESULT CWindowWnd::HostMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "skinui/skin_resources.h"
 #include "../window/test_skin.h"
+#include "skinui/skin_resources.h"
 
 namespace SkinUI {
 namespace {

@@ -207,7 +207,9 @@ TEST_F(SkinMarkupFiles, LoadFailuresAreReportedWithEmptyLocation) {
   const struct {
     const wchar_t* name;
     const wchar_t* message;
-  } cases[] = {{L"big.xml", L"File too large"}, {L"empty.xml", L"File is empty"}, {L"none.xml", L"Error opening file"}};
+  } cases[] = {{L"big.xml", L"File too large"},
+               {L"empty.xml", L"File is empty"},
+               {L"none.xml", L"Error opening file"}};
   for (const auto& c : cases) {
     CSkinMarkup markup;
     EXPECT_FALSE(markup.LoadSkinFile(c.name)) << c.name;

@@ -12,9 +12,10 @@ TEST(ImageStringParse, BareNameAndKeyValuePairs) {
   EXPECT_FALSE(bare.hasDest);
 
   ImageDrawSpec s;
-  ParseImageString(L"file='a.png' restype='PNG' dest='1,2,3,4' source='0,0,8,8' corner='2,2,2,2' mask='#FF00FF' "
-                   L"fade='128' hole='true' xtiled='true' ytiled='false' unknown='x'",
-                   &s);
+  ParseImageString(
+      L"file='a.png' restype='PNG' dest='1,2,3,4' source='0,0,8,8' corner='2,2,2,2' mask='#FF00FF' "
+      L"fade='128' hole='true' xtiled='true' ytiled='false' unknown='x'",
+      &s);
   EXPECT_EQ(s.file, L"a.png");
   EXPECT_EQ(s.resType, L"PNG");
   EXPECT_TRUE(s.hasDest);

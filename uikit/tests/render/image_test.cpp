@@ -1,10 +1,10 @@
+#include "skinui/image.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <string>
 #include <vector>
-
-#include "skinui/image.h"
 
 namespace SkinUI {
 namespace {
@@ -18,7 +18,8 @@ std::string MakePng(int w, int h, const std::vector<unsigned char>& rgba) {
     be32(out, static_cast<unsigned>(data.size()));
     std::string body = std::string(type, 4) + data;
     out += body;
-    be32(out, static_cast<unsigned>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+    be32(out, static_cast<unsigned>(
+                  crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
   };
   std::string raw;
   for (int y = 0; y < h; ++y) {
@@ -27,7 +28,8 @@ std::string MakePng(int w, int h, const std::vector<unsigned char>& rgba) {
   }
   uLongf zlen = compressBound(static_cast<uLong>(raw.size()));
   std::string z(zlen, '\0');
-  compress(reinterpret_cast<Bytef*>(z.data()), &zlen, reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()));
+  compress(reinterpret_cast<Bytef*>(z.data()), &zlen, reinterpret_cast<const Bytef*>(raw.data()),
+           static_cast<uLong>(raw.size()));
   z.resize(zlen);
   std::string ihdr;
   be32(ihdr, static_cast<unsigned>(w));
@@ -57,7 +59,8 @@ TEST(ImagePremultiply, HalfTransparentPixelIsScaledByIntegerAlpha) {
 }
 
 TEST(ImageDecode, PngPixelsArePremultipliedAndMaskedColoursCleared) {
-  const std::vector<unsigned char> rgba = {255, 0, 255, 255, 10, 20, 30, 255, 200, 100, 50, 128, 0, 0, 0, 255};
+  const std::vector<unsigned char> rgba = {255, 0,   255, 255, 10, 20, 30, 255,
+                                           200, 100, 50,  128, 0,  0,  0,  255};
   const std::string png = MakePng(2, 2, rgba);
   auto plain = DecodeImage(reinterpret_cast<const unsigned char*>(png.data()), png.size(), kNoMask);
   ASSERT_TRUE(plain);

@@ -4,7 +4,11 @@
 
 namespace SkinUI::test {
 
-std::wstring TestSkinFolder() { return Utf8ToWide(std::string(UIKIT_TEST_SKIN_DIR) + "/skin"); }
-std::string TestSkinZipPath() { return std::string(UIKIT_TEST_SKIN_DIR) + "/skin.zip"; }
+std::wstring TestSkinFolder() {
+  return Utf8ToWide(std::string(UIKIT_TEST_SKIN_DIR) + "/skin");
+}
+std::string TestSkinZipPath() {
+  return std::string(UIKIT_TEST_SKIN_DIR) + "/skin.zip";
+}
 
 }  // namespace SkinUI::test

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "skinui/button.h"
-#include "skinui/label.h"
 #include "skinui/host_headless.h"
+#include "skinui/label.h"
 #include "skinui/skin_resources.h"
 #include "test_skin.h"
 
@@ -106,7 +106,8 @@ TEST_F(SkinInput, FocusMovesWithKillBeforeSetAndNeverRepeats) {
   for (const auto& n : m_wnd.notes) {
     if (n.rfind(L"setfocus", 0) == 0 || n.rfind(L"killfocus", 0) == 0) focus.push_back(n);
   }
-  const std::vector<std::wstring> expected = {L"setfocus:closebtn", L"killfocus:closebtn", L"setfocus:prog_stat"};
+  const std::vector<std::wstring> expected = {L"setfocus:closebtn", L"killfocus:closebtn",
+                                              L"setfocus:prog_stat"};
   EXPECT_EQ(focus, expected);
   // Only clicks reach OnNotify; focus changes pass the table untouched.
   EXPECT_TRUE(m_wnd.clicks.empty());

@@ -31,7 +31,8 @@ class SkinRender : public ::testing::Test {
   void Paint() { m_surface = RenderWindow(m_wnd); }
   std::uint32_t At(int x, int y) const {
     auto* data = cairo_image_surface_get_data(m_surface.get());
-    return reinterpret_cast<const std::uint32_t*>(data + y * cairo_image_surface_get_stride(m_surface.get()))[x];
+    return reinterpret_cast<const std::uint32_t*>(data +
+                                                  y * cairo_image_surface_get_stride(m_surface.get()))[x];
   }
   int FilledColumns(int row) const {
     int n = 0;
@@ -116,9 +117,9 @@ TEST_F(SkinRender, NineGridCornersAreCopiedPixelForPixel) {
 
 TEST_F(SkinRender, MaskColourAndAlphaBlendOverTheFill) {
   Paint();
-  EXPECT_EQ(At(121, 115), kBlue);         // magenta masked away: the fill shows
-  EXPECT_EQ(At(127, 115), 0xFFFFFFFFu);   // the rest of the image is drawn
-  EXPECT_EQ(At(140, 110), 0xFF643219u);   // half-transparent over black
+  EXPECT_EQ(At(121, 115), kBlue);        // magenta masked away: the fill shows
+  EXPECT_EQ(At(127, 115), 0xFFFFFFFFu);  // the rest of the image is drawn
+  EXPECT_EQ(At(140, 110), 0xFF643219u);  // half-transparent over black
 }
 
 TEST_F(SkinRender, MissingImageIsForgottenAndTheControlStillPaints) {
