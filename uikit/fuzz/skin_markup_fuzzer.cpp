@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes to the skin reader in all three encodings and walks
-// whatever it accepted, attributes included.
+// whatever it accepted, attributes included, through the attribute parsers.
 #include <cstddef>
 #include <cstdint>
 
+#include "skinui/image_string.h"
 #include "skinui/skin_markup.h"
+#include "skinui/text_convert.h"
 
 namespace {
 
@@ -14,7 +16,14 @@ void walk(SkinUI::CSkinMarkupNode node, int depth) {
     const int count = node.AttributeCount();
     for (int i = 0; i <= count; ++i) {
       (void)node.AttributeNameAt(i);
-      (void)node.AttributeValueAt(i);
+      // Attribute values are the other outside text the toolkit parses.
+      const wchar_t* value = node.AttributeValueAt(i);
+      SkinUI::ImageDrawSpec spec;
+      SkinUI::ParseImageString(value, &spec);
+      SkinUI::RECT rc;
+      SkinUI::ParseRect(value, &rc);
+      (void)SkinUI::ParseColor(value);
+      (void)SkinUI::WideToUtf8(std::wstring(value));
     }
     wchar_t buf[8];
     node.CopyAttributeValue(L"name", buf, 8);
