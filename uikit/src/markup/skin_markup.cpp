@@ -214,6 +214,7 @@ bool CSkinMarkup::parseElement(int parent, int& previous, std::size_t& pos, int 
     if (!parseData(pos, writeEnd, L'<')) return false;
     if (at(pos) == L'\0') {
       if (writeEnd < m_length) m_text[writeEnd] = L'\0';
+      m_text[nameEnd] = L'\0';  // the '>' there has been read already
       if (parent <= 1) return true;
       return failAt(L"Unexpected end of data", pos);
     }

@@ -71,6 +71,14 @@ TEST(SkinMarkupStructure, TextContentAndAttributeAccessors) {
   EXPECT_FALSE(empty.FirstChild().IsBound());
 }
 
+TEST(SkinMarkupStructure, UnclosedTopLevelElementKeepsItsNameAndText) {
+  CSkinMarkup markup(L"<Window>text to the end");
+  CSkinMarkupNode root = markup.RootNode();
+  ASSERT_TRUE(root.IsBound()) << markup.GetLastErrorMessage();
+  EXPECT_STREQ(root.ElementName(), L"Window");
+  EXPECT_STREQ(root.Value(), L"text to the end");
+}
+
 TEST(SkinMarkupStructure, SeventyAttributesExposeOnlySixtyFour) {
   std::wstring text = L"<a";
   for (int i = 0; i < 70; ++i) text += L" k" + std::to_wstring(i) + L"=\"" + std::to_wstring(i) + L"\"";
