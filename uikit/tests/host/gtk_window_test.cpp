@@ -1,6 +1,7 @@
-// One real window under X: shown by the GTK host, clicked by xdotool (a
-// synthetic click through the X server), the click notification closes it
-// and the loop ends.
+// One real window under X: shown by the GTK host, clicked by xdotool
+// (synthetic input through the X server). A double click on the caption band
+// arrives as a press and a non-client double click; the click on the close
+// button notifies, the window closes and the loop ends.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -27,13 +28,25 @@ class QuittingWindow : public test::RecordingWindow {
     PostQuitMessage(0);
   }
 
+  LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+    if (uMsg == WM_NCLBUTTONDBLCLK && wParam == HTCAPTION) ++captionDoubleClicks;
+    if (uMsg == WM_NCLBUTTONDOWN && wParam == HTCAPTION) ++captionPresses;
+    return test::RecordingWindow::OnMessage(uMsg, wParam, lParam);
+  }
+
+  // A double click on the caption band, then a click on the close button.
   void clickCloseButton() {
     const RECT rc = GetWindowRect();
-    const std::string cmd = "xdotool mousemove --sync " + std::to_string(rc.left + 560) + " " +
-                            std::to_string(rc.top + 15) + " click 1 >/dev/null 2>&1 &";
+    const std::string caption = std::to_string(rc.left + 300) + " " + std::to_string(rc.top + 50);
+    const std::string close = std::to_string(rc.left + 560) + " " + std::to_string(rc.top + 15);
+    const std::string cmd = "(xdotool mousemove --sync " + caption +
+                            " click --repeat 2 --delay 60 1 && sleep 0.2 && " + "xdotool mousemove --sync " +
+                            close + " click 1) >/dev/null 2>&1 &";
     clickCommandStatus = std::system(cmd.c_str());
   }
   int clickCommandStatus = -1;
+  int captionDoubleClicks = 0;
+  int captionPresses = 0;
 };
 
 TEST(GtkHost, RealWindowShowsReceivesAClickAndCloses) {
@@ -66,6 +79,8 @@ TEST(GtkHost, RealWindowShowsReceivesAClickAndCloses) {
   EXPECT_FALSE(timedOut);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(wnd.clickCommandStatus, 0);
+  EXPECT_EQ(wnd.captionPresses, 1);
+  EXPECT_EQ(wnd.captionDoubleClicks, 1);
   ASSERT_EQ(wnd.clicks.size(), 1u);
   EXPECT_EQ(wnd.clicks[0], L"closebtn");
   EXPECT_EQ(wnd.afterDestroy, 1);
