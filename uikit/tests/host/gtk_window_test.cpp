@@ -30,7 +30,12 @@ class QuittingWindow : public test::RecordingWindow {
 
   LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
     if (uMsg == WM_NCLBUTTONDBLCLK && wParam == HTCAPTION) ++captionDoubleClicks;
-    if (uMsg == WM_NCLBUTTONDOWN && wParam == HTCAPTION) ++captionPresses;
+    if (uMsg == WM_NCLBUTTONDOWN && wParam == HTCAPTION) {
+      // Swallowed: without a window manager GTK emulates the move with a
+      // pointer grab of its own, which can eat the second press.
+      ++captionPresses;
+      return 0;
+    }
     return test::RecordingWindow::OnMessage(uMsg, wParam, lParam);
   }
 
