@@ -1,14 +1,13 @@
 #include "launcher/manifest/manifest_writer.h"
 
 #include <dirent.h>
+#include <json/writer.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <memory>
 #include <sstream>
 #include <vector>
-
-#include <json/writer.h>
 
 #include "launcher/debug_log.h"
 #include "launcher/manifest/md5.h"
@@ -38,7 +37,9 @@ bool Listed(const std::string& name, const ManifestExtensions& extensions) {
 
 }  // namespace
 
-ManifestExtensions DefaultManifestExtensions() { return {"dll", "exe", "so"}; }
+ManifestExtensions DefaultManifestExtensions() {
+  return {"dll", "exe", "so"};
+}
 
 int CollectManifestEntries(const std::string& root, const std::string& prefix, Json::Value& array,
                            const ManifestExtensions& extensions) {

@@ -8,10 +8,21 @@ inline std::uint32_t RotateLeft(std::uint32_t value, int bits) {
   return (value << bits) | (value >> (32 - bits));
 }
 
-inline std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return z ^ (x & (y ^ z)); }
-inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (z & (x ^ y)); }
-inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
-inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
+inline std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
+  return z ^ (x & (y ^ z));
+}
+// The two terms share no bits, so adding them equals or-ing them; the sum
+// lets the compiler start on (y & ~z) before x, the previous step's
+// result, is known.
+inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
+  return (x & z) + (y & ~z);
+}
+inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
+  return x ^ y ^ z;
+}
+inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
+  return y ^ (x | ~z);
+}
 
 // One of the 64 operations: a = b + ((a + fn(b, c, d) + word + constant) <<< shift).
 #define MD5_STEP(fn, a, b, c, d, word, constant, shift) \

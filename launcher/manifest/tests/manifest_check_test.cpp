@@ -1,8 +1,9 @@
+#include "launcher/manifest/manifest_check.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "launcher/manifest/manifest_check.h"
 #include "launcher/manifest/md5.h"
 #include "manifest_test_support.h"
 
@@ -44,8 +45,9 @@ TEST_F(VersionFolder, MatchingManifestPassesWhateverTheDigestCase) {
 }
 
 TEST_F(VersionFolder, FirstDifferenceEndsTheCheckWithCode4) {
-  WriteManifest("[{\"file\":\"plugins\\\\x.dll\",\"md5\":\"00000000000000000000000000000000\"},"
-                "{\"file\":\"missing.dll\",\"md5\":\"00000000000000000000000000000000\"}]");
+  WriteManifest(
+      "[{\"file\":\"plugins\\\\x.dll\",\"md5\":\"00000000000000000000000000000000\"},"
+      "{\"file\":\"missing.dll\",\"md5\":\"00000000000000000000000000000000\"}]");
   std::string log;
   EXPECT_EQ(Check(&log), CRMd5Dismatch);
   EXPECT_EQ(log, "check 2 md5 files\nMd5 dismatch plugins\\x.dll 00000000000000000000000000000000!=" +
@@ -81,8 +83,10 @@ TEST_F(VersionFolder, UnusableManifestsPassWithTheirLogLine) {
 }
 
 TEST_F(VersionFolder, ElementsWithoutFileOrMd5TextAreSkippedNotFatal) {
-  WriteManifest("[1, {\"file\":3,\"md5\":\"x\"}, {\"md5\":\"x\"}, \"text\","
-                "{\"file\":\"tarkel.shell.exe\",\"md5\":\"" + Digest("tarkel.shell.exe") + "\"}]");
+  WriteManifest(
+      "[1, {\"file\":3,\"md5\":\"x\"}, {\"md5\":\"x\"}, \"text\","
+      "{\"file\":\"tarkel.shell.exe\",\"md5\":\"" +
+      Digest("tarkel.shell.exe") + "\"}]");
   std::string log;
   EXPECT_EQ(Check(&log), CROk);
   EXPECT_NE(log.find("md5 entry 0 has no file or md5 text, skipped"), std::string::npos);

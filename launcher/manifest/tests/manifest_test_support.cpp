@@ -68,7 +68,8 @@ LogCapture::~LogCapture() {
 std::string LogCapture::Text() {
   char buffer[4096];
   ssize_t got;
-  while ((got = ::read(readEnd_, buffer, sizeof buffer)) > 0) text_.append(buffer, static_cast<std::size_t>(got));
+  while ((got = ::read(readEnd_, buffer, sizeof buffer)) > 0)
+    text_.append(buffer, static_cast<std::size_t>(got));
   return text_;
 }
 

@@ -1,3 +1,5 @@
+#include "launcher/manifest/manifest_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,7 +7,6 @@
 
 #include "launcher/manifest/manifest_check.h"
 #include "launcher/manifest/manifest_reader.h"
-#include "launcher/manifest/manifest_writer.h"
 #include "launcher/manifest/md5.h"
 #include "manifest_test_support.h"
 
@@ -21,8 +22,8 @@ std::vector<std::string> FilesOf(const Json::Value& array) {
 
 TEST(CollectManifestEntries, ListsOnlyExactExtensionsAndSkipsDotNames) {
   ScratchDir scratch;
-  for (const char* name : {"a.dll", "b.txt", "C.DLL", "sub/d.exe", ".git/x.dll", ".x.dll",
-                           "lib/libkit.so", "lib/libkit.so.1", "Makefile", "sub/deeper/e.Exe"}) {
+  for (const char* name : {"a.dll", "b.txt", "C.DLL", "sub/d.exe", ".git/x.dll", ".x.dll", "lib/libkit.so",
+                           "lib/libkit.so.1", "Makefile", "sub/deeper/e.Exe"}) {
     WriteFile(scratch / name, name);
   }
   Json::Value array(Json::arrayValue);

@@ -1,10 +1,11 @@
+#include "launcher/manifest/md5.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <random>
 #include <string>
 
-#include "launcher/manifest/md5.h"
 #include "manifest_test_support.h"
 
 using namespace manifesttest;

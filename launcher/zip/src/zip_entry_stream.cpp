@@ -16,8 +16,7 @@ ZipEntryStream::~ZipEntryStream() {
   if (inflaterReady_) inflateEnd(&inflater_);
 }
 
-ZipResult ZipEntryStream::Open(ZipSource& source, const ZipCentralRecord& record,
-                               std::uint64_t dataStart) {
+ZipResult ZipEntryStream::Open(ZipSource& source, const ZipCentralRecord& record, std::uint64_t dataStart) {
   source_ = &source;
   method_ = record.method;
   position_ = dataStart;
@@ -36,16 +35,14 @@ ZipResult ZipEntryStream::Read(void* out, std::size_t length, std::size_t& deliv
   delivered = 0;
   const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length, uncompressedLeft_));
   auto* bytes = static_cast<unsigned char*>(out);
-  ZipResult result = method_ == 8 ? readDeflated(bytes, want, delivered)
-                                  : readStored(bytes, want, delivered);
+  ZipResult result = method_ == 8 ? readDeflated(bytes, want, delivered) : readStored(bytes, want, delivered);
   crc_ = crc32_z(crc_, bytes, delivered);
   uncompressedLeft_ -= delivered;
   if (result == kZipOk && uncompressedLeft_ == 0 && crc_ != expectedCrc_) return kZipCorrupt;
   return result;
 }
 
-ZipResult ZipEntryStream::readStored(unsigned char* out, std::size_t length,
-                                     std::size_t& delivered) {
+ZipResult ZipEntryStream::readStored(unsigned char* out, std::size_t length, std::size_t& delivered) {
   const auto available = static_cast<std::size_t>(std::min<std::uint64_t>(length, compressedLeft_));
   if (available > 0 && !source_->ReadAt(position_, out, available)) return kZipReadFailed;
   position_ += available;
@@ -72,8 +69,7 @@ bool ZipEntryStream::refill() {
   return true;
 }
 
-ZipResult ZipEntryStream::readDeflated(unsigned char* out, std::size_t length,
-                                       std::size_t& delivered) {
+ZipResult ZipEntryStream::readDeflated(unsigned char* out, std::size_t length, std::size_t& delivered) {
   while (delivered < length) {
     const std::size_t step = std::min(length - delivered, kMaxStep);
     inflater_.next_out = out + delivered;

@@ -56,8 +56,7 @@ int OpenChildFolder(int parent, const std::string& name) {
 }
 
 // Descends from root through components[0, count); -1 on failure.
-int OpenFolderChain(const std::string& root, const std::vector<std::string>& components,
-                    std::size_t count) {
+int OpenFolderChain(const std::string& root, const std::vector<std::string>& components, std::size_t count) {
   UniqueFd current(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   for (std::size_t i = 0; i < count && current.get() >= 0; ++i) {
     current.reset(OpenChildFolder(current.get(), components[i]));

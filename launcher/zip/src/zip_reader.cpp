@@ -43,9 +43,13 @@ bool NamesMatch(const std::string& wanted, const std::string& stored, ZipNameCas
 
 ZipReader::ZipReader() = default;
 
-ZipReader::~ZipReader() { Close(); }
+ZipReader::~ZipReader() {
+  Close();
+}
 
-ZipResult ZipReader::OpenFile(const std::wstring& path) { return OpenFile(WideToAnsi(path)); }
+ZipResult ZipReader::OpenFile(const std::wstring& path) {
+  return OpenFile(WideToAnsi(path));
+}
 
 ZipResult ZipReader::OpenFile(const std::string& utf8Path) {
   if (IsOpen()) return kZipAlreadyOpen;
@@ -94,15 +98,28 @@ void ZipReader::Close() {
   cachedIndex_ = -1;
 }
 
-bool ZipReader::IsOpen() const { return source_ != nullptr; }
+bool ZipReader::IsOpen() const {
+  return source_ != nullptr;
+}
 
-int ZipReader::EntryCount() const { return static_cast<int>(records_.size()); }
+int ZipReader::EntryCount() const {
+  return static_cast<int>(records_.size());
+}
 
-std::size_t ZipReader::CommentSize() const { return commentSize_; }
+std::size_t ZipReader::CommentSize() const {
+  return commentSize_;
+}
 
-std::uint64_t ZipReader::BytesBeforeArchive() const { return bytesBefore_; }
+std::uint64_t ZipReader::BytesBeforeArchive() const {
+  return bytesBefore_;
+}
 
 ZipResult ZipReader::GetEntry(int index, ZipEntry& entry) {
+  if (IsOpen() && index == -1) {
+    entry = ZipEntry();
+    entry.index = EntryCount();
+    return kZipOk;
+  }
   if (!IsOpen() || index < 0 || index >= EntryCount()) return kZipBadArgs;
   if (index != cachedIndex_) {
     ZipResult result = readDescription(index, cachedEntry_);
@@ -141,8 +158,7 @@ ZipResult ZipReader::FindEntry(const std::wstring& name, ZipNameCase nameCase, Z
   return FindEntry(WideToAnsi(name), nameCase, entry);
 }
 
-ZipResult ZipReader::FindEntry(const std::string& utf8Name, ZipNameCase nameCase,
-                               ZipEntry& entry) {
+ZipResult ZipReader::FindEntry(const std::string& utf8Name, ZipNameCase nameCase, ZipEntry& entry) {
   if (!IsOpen()) return kZipBadArgs;
   for (std::size_t i = 0; i < records_.size(); ++i) {
     if (NamesMatch(utf8Name, records_[i].name, nameCase)) {
@@ -171,8 +187,7 @@ void ZipReader::closeEntry() {
   streamIndex_ = -1;
 }
 
-ZipResult ZipReader::ReadEntry(int index, void* buffer, std::size_t length,
-                               std::size_t* delivered) {
+ZipResult ZipReader::ReadEntry(int index, void* buffer, std::size_t length, std::size_t* delivered) {
   if (delivered) *delivered = 0;
   if (!IsOpen() || index < 0 || index >= EntryCount() || (!buffer && length > 0)) {
     return kZipBadArgs;
@@ -203,6 +218,10 @@ ZipResult ZipReader::ReadEntry(int index, std::vector<unsigned char>& out) {
   return result;
 }
 
-void ZipReader::SetRootFolder(const std::wstring& folder) { SetRootFolder(WideToAnsi(folder)); }
+void ZipReader::SetRootFolder(const std::wstring& folder) {
+  SetRootFolder(WideToAnsi(folder));
+}
 
-void ZipReader::SetRootFolder(const std::string& utf8Folder) { rootFolder_ = utf8Folder; }
+void ZipReader::SetRootFolder(const std::string& utf8Folder) {
+  rootFolder_ = utf8Folder;
+}

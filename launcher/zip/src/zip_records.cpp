@@ -10,6 +10,10 @@ namespace {
 constexpr std::uint32_t kEndSignature = 0x06054b50;
 constexpr std::uint32_t kCentralSignature = 0x02014b50;
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::size_t kZip64EndSize = 56;  // without extensible data
+constexpr std::size_t kZip64LocatorSize = 20;
 constexpr std::size_t kEndRecordSize = 22;
 constexpr std::size_t kCentralRecordSize = 46;
 constexpr std::size_t kLocalHeaderSize = 30;
@@ -30,6 +34,57 @@ std::uint16_t Le16(const unsigned char* p) {
 std::uint32_t Le32(const unsigned char* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::uint64_t Le64(const unsigned char* p) {
+  return Le32(p) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
+}
+
+// Where the central directory ends. An archiver writing to a pipe puts a
+// Zip64 end record and its locator between the directory and the classic
+// end record even for small archives; without this, their 76 bytes would
+// be taken for a prefix and every offset would be off by that much.
+std::uint64_t DirectoryEndMark(ZipSource& source, std::uint64_t endPosition) {
+  const std::uint64_t both = kZip64EndSize + kZip64LocatorSize;
+  unsigned char r[kZip64EndSize + kZip64LocatorSize];
+  if (endPosition < both || !source.ReadAt(endPosition - both, r, sizeof r)) return endPosition;
+  if (Le32(r + kZip64EndSize) != kZip64LocatorSignature || Le32(r) != kZip64EndSignature ||
+      Le64(r + 4) != kZip64EndSize - 12) {
+    return endPosition;
+  }
+  return endPosition - both;
+}
+
+// An archiver that did not know the sizes when it wrote a local header
+// marks them 0xFFFFFFFF and puts the real ones in a Zip64 block (tag 1):
+// uncompressed first, then compressed, each only when marked. False when a
+// marked size has no value there.
+bool LocalZip64Sizes(const std::vector<unsigned char>& extra, std::uint64_t& compressed,
+                     std::uint64_t& uncompressed) {
+  const bool needUncompressed = uncompressed == 0xFFFFFFFFu;
+  const bool needCompressed = compressed == 0xFFFFFFFFu;
+  if (!needUncompressed && !needCompressed) return true;
+  std::size_t offset = 0;
+  while (extra.size() - offset >= 4) {
+    const unsigned char* block = extra.data() + offset;
+    const std::size_t length = Le16(block + 2);
+    if (length > extra.size() - offset - 4) return false;
+    if (Le16(block) == 0x0001) {
+      std::size_t at = 4;
+      if (needUncompressed) {
+        if (at + 8 > 4 + length) return false;
+        uncompressed = Le64(block + at);
+        at += 8;
+      }
+      if (needCompressed) {
+        if (at + 8 > 4 + length) return false;
+        compressed = Le64(block + at);
+      }
+      return true;
+    }
+    offset += 4 + length;
+  }
+  return false;
 }
 
 // Position of the end signature nearest the end of the source, or false.
@@ -53,8 +108,8 @@ bool FindEndSignature(ZipSource& source, std::uint64_t& position) {
   return false;
 }
 
-ZipResult ParseCentralRecord(const unsigned char* p, std::size_t available,
-                             ZipCentralRecord& record, std::size_t& recordSize) {
+ZipResult ParseCentralRecord(const unsigned char* p, std::size_t available, ZipCentralRecord& record,
+                             std::size_t& recordSize) {
   if (available < kCentralRecordSize || Le32(p) != kCentralSignature) return kZipCorrupt;
   const std::size_t nameLength = Le16(p + 28);
   const std::size_t extraLength = Le16(p + 30);
@@ -90,15 +145,15 @@ ZipResult ReadEndRecord(ZipSource& source, ZipEndRecord& end) {
   end.directoryOffset = Le32(r + 16);
   end.commentLength = Le16(r + 20);
   if (thisDisk != 0 || directoryDisk != 0 || entriesHere != end.entryCount) return kZipCorrupt;
-  const std::uint64_t directoryEnd =
-      static_cast<std::uint64_t>(end.directoryOffset) + end.directorySize;
-  if (directoryEnd > position) return kZipCorrupt;
+  const std::uint64_t directoryEnd = static_cast<std::uint64_t>(end.directoryOffset) + end.directorySize;
+  const std::uint64_t directoryEndMark = DirectoryEndMark(source, position);
+  if (directoryEnd > directoryEndMark) return kZipCorrupt;
   // Every central record takes at least its fixed part; a count that
   // cannot fit is a lie we need not walk.
   if (static_cast<std::uint64_t>(end.entryCount) * kCentralRecordSize > end.directorySize) {
     return kZipCorrupt;
   }
-  end.bytesBefore = position - directoryEnd;
+  end.bytesBefore = directoryEndMark - directoryEnd;
   return kZipOk;
 }
 
@@ -115,8 +170,8 @@ ZipResult ReadCentralDirectory(ZipSource& source, const ZipEndRecord& end,
   for (std::uint32_t i = 0; i < end.entryCount; ++i) {
     ZipCentralRecord record;
     std::size_t recordSize = 0;
-    ZipResult result = ParseCentralRecord(directory.data() + offset, directory.size() - offset,
-                                          record, recordSize);
+    ZipResult result =
+        ParseCentralRecord(directory.data() + offset, directory.size() - offset, record, recordSize);
     if (result != kZipOk) return result;
     records.push_back(std::move(record));
     offset += recordSize;
@@ -124,9 +179,8 @@ ZipResult ReadCentralDirectory(ZipSource& source, const ZipEndRecord& end,
   return kZipOk;
 }
 
-ZipResult ReadLocalHeader(ZipSource& source, const ZipCentralRecord& record,
-                          std::uint64_t bytesBefore, std::uint64_t dataLimit,
-                          ZipLocalHeader& header) {
+ZipResult ReadLocalHeader(ZipSource& source, const ZipCentralRecord& record, std::uint64_t bytesBefore,
+                          std::uint64_t dataLimit, ZipLocalHeader& header) {
   const std::uint64_t position = record.localHeaderOffset + bytesBefore;
   unsigned char h[kLocalHeaderSize];
   if (position + kLocalHeaderSize > dataLimit || !source.ReadAt(position, h, sizeof h)) {
@@ -135,13 +189,6 @@ ZipResult ReadLocalHeader(ZipSource& source, const ZipCentralRecord& record,
   const std::uint16_t flags = Le16(h + 6);
   const std::uint16_t method = Le16(h + 8);
   if (Le32(h) != kLocalSignature || method != record.method || (method != 0 && method != 8)) {
-    return kZipCorrupt;
-  }
-  // Streamed entries carry their CRC and sizes after the data; only the
-  // central copy is meaningful then.
-  if (!(flags & kFlagDataDescriptor) &&
-      (Le32(h + 14) != record.crc || Le32(h + 18) != record.compressedSize ||
-       Le32(h + 22) != record.uncompressedSize)) {
     return kZipCorrupt;
   }
   const std::size_t nameLength = Le16(h + 26);
@@ -155,6 +202,14 @@ ZipResult ReadLocalHeader(ZipSource& source, const ZipCentralRecord& record,
   if (!source.ReadAt(position + kLocalHeaderSize + nameLength, header.extra.data(), extraLength)) {
     return kZipCorrupt;
   }
+  // Streamed entries carry their CRC and sizes after the data; only the
+  // central copy is meaningful then.
+  if (flags & kFlagDataDescriptor) return kZipOk;
+  if (Le32(h + 14) != record.crc) return kZipCorrupt;
+  std::uint64_t compressed = Le32(h + 18);
+  std::uint64_t uncompressed = Le32(h + 22);
+  if (!LocalZip64Sizes(header.extra, compressed, uncompressed)) return kZipCorrupt;
+  if (compressed != record.compressedSize || uncompressed != record.uncompressedSize) return kZipCorrupt;
   return kZipOk;
 }
 

@@ -48,9 +48,8 @@ ZipResult ReadCentralDirectory(ZipSource& source, const ZipEndRecord& end,
 
 // Reads the local header of an entry and checks it against its central
 // record. dataLimit is where the entry's data must end at the latest.
-ZipResult ReadLocalHeader(ZipSource& source, const ZipCentralRecord& record,
-                          std::uint64_t bytesBefore, std::uint64_t dataLimit,
-                          ZipLocalHeader& header);
+ZipResult ReadLocalHeader(ZipSource& source, const ZipCentralRecord& record, std::uint64_t bytesBefore,
+                          std::uint64_t dataLimit, ZipLocalHeader& header);
 
 std::uint32_t AttributesFromExternal(std::uint32_t external);
 std::uint32_t UnixModeFromRecord(const ZipCentralRecord& record);

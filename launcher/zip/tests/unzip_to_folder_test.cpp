@@ -14,7 +14,9 @@ using namespace ziptest;
 
 namespace {
 
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::wstring Wide(const std::string& ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
 
 mode_t ModeOf(const std::string& path) {
   struct stat st {};
@@ -54,7 +56,8 @@ TEST(UnzipToFolderOracle, ModesAndTimesFollowTheEntries) {
   // The shell must stay executable after unpacking.
   EXPECT_EQ(ModeOf(ours + "/bin/tarkel.shell.exe") & 0100, 0100u);
   EXPECT_EQ(ModeOf(ours + "/readme.txt") & 0200, 0200u);
-  struct stat a {}, b {};
+  struct stat a {
+  }, b{};
   ASSERT_EQ(stat((ours + "/bin/plugins/x.dll").c_str(), &a), 0);
   ASSERT_EQ(stat((theirs + "/bin/plugins/x.dll").c_str(), &b), 0);
   EXPECT_EQ(a.st_mtime, b.st_mtime);
@@ -77,8 +80,8 @@ TEST(UnzipToFolderOracle, BackslashAndSlashNamesShareFoldersAndEmptyFoldersAppea
   ScratchDir scratch;
   const std::string dest = scratch / "v";
   ASSERT_EQ(UnzipToFolder(Wide(Fixture("py_deflated.zip")), Wide(dest + "/")), 5);
-  EXPECT_EQ(ListTree(dest), (std::vector<std::string>{"a/", "a/b/", "a/b/c.txt", "a/b/d.txt",
-                                                      "a/empty/", "big.bin", "win_readonly.txt"}));
+  EXPECT_EQ(ListTree(dest), (std::vector<std::string>{"a/", "a/b/", "a/b/c.txt", "a/b/d.txt", "a/empty/",
+                                                      "big.bin", "win_readonly.txt"}));
 }
 
 TEST(UnzipToFolderResult, FailuresReportZeroAndCreateNothing) {

@@ -1,9 +1,10 @@
+#include "launcher/zip/zip_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "launcher/zip/zip_reader.h"
 #include "zip_test_support.h"
 
 using namespace ziptest;
@@ -73,6 +74,19 @@ TEST(ZipReaderRealArchives, PythonStoredAndDeflatedEntriesMatch) {
   }
 }
 
+TEST(ZipReaderRealArchives, StreamedEntriesWithZip64RecordsRead) {
+  std::string expected;
+  for (int i = 0; i < 100; ++i) expected += "streamed through a pipe\n";
+  for (const char* name : {"streamed_file.zip", "streamed_pipe.zip"}) {
+    ZipReader reader;
+    ASSERT_EQ(reader.OpenFile(Fixture(name)), kZipOk) << name;
+    EXPECT_EQ(reader.BytesBeforeArchive(), 0u) << name;
+    std::vector<unsigned char> data;
+    ASSERT_EQ(reader.ReadEntry(0, data), kZipOk) << name;
+    EXPECT_EQ(AsText(data), expected) << name;
+  }
+}
+
 TEST(ZipReaderPieces, SmallBufferReadsInPiecesWithMoreData) {
   ZipReader reader;
   ASSERT_EQ(reader.OpenFile(Fixture("infozip.zip")), kZipOk);
@@ -137,7 +151,9 @@ TEST(ZipReaderOpen, RejectsWhatIsNotAUsableArchive) {
   EXPECT_EQ(reader.EntryCount(), 0);
   ZipEntry entry;
   EXPECT_EQ(reader.GetEntry(0, entry), kZipBadArgs);
-  EXPECT_EQ(reader.GetEntry(-1, entry), kZipBadArgs);
+  EXPECT_EQ(reader.GetEntry(-2, entry), kZipBadArgs);
+  ASSERT_EQ(reader.GetEntry(-1, entry), kZipOk);
+  EXPECT_EQ(entry.index, 0);
 }
 
 TEST(ZipReaderDamage, CorruptDeflateFailsThatEntryOnly) {

@@ -35,15 +35,13 @@ TEST(ZipSafetyNames, ClimbingNamesAreRefusedAndNothingLeavesTheDestination) {
   ASSERT_EQ(results.size(), 10u);
   for (std::size_t i = 0; i + 1 < results.size(); ++i) EXPECT_EQ(results[i], kZipRefused) << i;
   EXPECT_EQ(results.back(), kZipOk);
-  EXPECT_EQ(ListTree(scratch.path()),
-            (std::vector<std::string>{"a1/", "a1/dest/", "a1/dest/ok.txt"}));
+  EXPECT_EQ(ListTree(scratch.path()), (std::vector<std::string>{"a1/", "a1/dest/", "a1/dest/ok.txt"}));
   EXPECT_FALSE(Exists("/tmp/evil3.txt"));
 }
 
 TEST(ZipSafetyNames, NulInsideANameIsRefused) {
   ScratchDir scratch;
-  EXPECT_EQ(ExtractAll("hostile_nul.zip", scratch.path()),
-            std::vector<ZipResult>{kZipRefused});
+  EXPECT_EQ(ExtractAll("hostile_nul.zip", scratch.path()), std::vector<ZipResult>{kZipRefused});
   EXPECT_TRUE(ListTree(scratch.path()).empty());
 }
 
@@ -62,8 +60,7 @@ TEST(ZipSafetyLinks, LinkEntriesAreNeverCreatedAsLinks) {
   EXPECT_EQ(results, (std::vector<ZipResult>{kZipRefused, kZipRefused, kZipOk, kZipOk}));
   // "link/payload.txt" made a real folder named link, not a way out.
   EXPECT_EQ(ListTree(scratch.path()),
-            (std::vector<std::string>{"dest/", "dest/link/", "dest/link/payload.txt",
-                                      "dest/plain.txt"}));
+            (std::vector<std::string>{"dest/", "dest/link/", "dest/link/payload.txt", "dest/plain.txt"}));
 }
 
 TEST(ZipSafetyLinks, LinksAlreadyInTheDestinationAreNotFollowed) {
@@ -125,16 +122,16 @@ TEST(ZipSafetySizes, DeclaredSizeBeyondTheDataAllocatesNothingAndFails) {
 }
 
 TEST(ZipSafetyStructure, LyingOffsetsAndCountsFailCleanly) {
-  for (const char* name : {"hostile_dir_offset.zip", "hostile_dir_size.zip", "hostile_count.zip",
-                           "hostile_multidisk.zip"}) {
+  for (const char* name :
+       {"hostile_dir_offset.zip", "hostile_dir_size.zip", "hostile_count.zip", "hostile_multidisk.zip"}) {
     ZipReader reader;
     EXPECT_EQ(reader.OpenFile(Fixture(name)), kZipCorrupt) << name;
     std::vector<unsigned char> block = ReadBytes(Fixture(name));
     EXPECT_EQ(reader.OpenMemory(block.data(), block.size()), kZipCorrupt) << name;
   }
   // The directory is sound but the entry's own header or data is not.
-  for (const char* name : {"hostile_local_offset.zip", "hostile_csize.zip",
-                           "hostile_local_name.zip", "hostile_method.zip"}) {
+  for (const char* name :
+       {"hostile_local_offset.zip", "hostile_csize.zip", "hostile_local_name.zip", "hostile_method.zip"}) {
     std::vector<unsigned char> block = ReadBytes(Fixture(name));
     ZipReader reader;
     ASSERT_EQ(reader.OpenMemory(block.data(), block.size()), kZipOk) << name;

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,7 +19,9 @@ const std::string& Fixtures() {
   return folder;
 }
 
-std::string Fixture(const std::string& name) { return Fixtures() + "/" + name; }
+std::string Fixture(const std::string& name) {
+  return Fixtures() + "/" + name;
+}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -51,8 +52,10 @@ std::vector<std::string> ListTree(const std::string& root) {
   std::vector<std::string> out;
   for (const auto& item : fs::recursive_directory_iterator(root)) {
     std::string relative = fs::relative(item.path(), root).string();
-    if (item.is_symlink()) relative += "@";
-    else if (item.is_directory()) relative += "/";
+    if (item.is_symlink())
+      relative += "@";
+    else if (item.is_directory())
+      relative += "/";
     out.push_back(relative);
   }
   std::sort(out.begin(), out.end());

@@ -3,6 +3,8 @@
   src/                 the tree the real archivers pack
   infozip.zip          zip -r (folder entries, "UT" extra blocks)
   infozip_x.zip        zip -r -X (no extra blocks)
+  streamed_file.zip / streamed_pipe.zip   zip packing standard input into a
+                       file / a pipe (Zip64 records, data descriptor)
   sfx_plain.zip        1000-byte stub + infozip.zip, offsets not adjusted
   sfx_adjusted.zip     the same after zip -A
   py_stored.zip / py_deflated.zip   Python's zipfile, Windows attributes
@@ -46,6 +48,14 @@ def infozip(out, src):
     tree = os.path.join(out, "src")
     subprocess.run(["zip", "-q", "-r", os.path.join(out, "infozip.zip"), "."], cwd=tree, check=True)
     subprocess.run(["zip", "-q", "-r", "-X", os.path.join(out, "infozip_x.zip"), "."], cwd=tree, check=True)
+    # Packing standard input, zip marks the local sizes as unknown and adds
+    # Zip64 records. Into a file it seeks back and fills in a Zip64 block;
+    # into a pipe it cannot, and puts CRC and sizes after the data (flag 3).
+    streamed = b"streamed through a pipe\n" * 100
+    with open(os.path.join(out, "streamed_file.zip"), "wb") as f:
+        subprocess.run(["zip", "-q", "-", "-"], input=streamed, stdout=f, check=True)
+    piped = subprocess.run(["zip", "-q", "-", "-"], input=streamed, stdout=subprocess.PIPE, check=True)
+    write(os.path.join(out, "streamed_pipe.zip"), piped.stdout)
     archive = open(os.path.join(out, "infozip.zip"), "rb").read()
     stub = b"#!stub\n" + bytes(993)
     write(os.path.join(out, "sfx_plain.zip"), stub + archive)

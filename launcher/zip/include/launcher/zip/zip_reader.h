@@ -21,14 +21,14 @@
 
 enum ZipResult : std::uint32_t {
   kZipOk = 0,
-  kZipNoFile = 0x200,          // a file could not be created or opened
-  kZipRefused = 0x300,         // entry not extracted: unsafe or unusable name, link
+  kZipNoFile = 0x200,   // a file could not be created or opened
+  kZipRefused = 0x300,  // entry not extracted: unsafe or unusable name, link
   kZipWriteFailed = 0x400,
-  kZipNotFound = 0x500,        // no entry of that name
-  kZipMore = 0x600,            // buffer filled, more of the entry remains
-  kZipCorrupt = 0x700,         // archive or entry data inconsistent
+  kZipNotFound = 0x500,  // no entry of that name
+  kZipMore = 0x600,      // buffer filled, more of the entry remains
+  kZipCorrupt = 0x700,   // archive or entry data inconsistent
   kZipReadFailed = 0x800,
-  kZipBadArgs = 0x10000,       // index out of range, name too long, nothing open
+  kZipBadArgs = 0x10000,  // index out of range, name too long, nothing open
   kZipAlreadyOpen = 0x1000000,
   kZipCannotSeek = 0x2000000,  // the source is not a regular file
   kZipInflateError = 0x5000000,
@@ -93,6 +93,7 @@ class ZipReader {
   // stub was put in front of it).
   std::uint64_t BytesBeforeArchive() const;
 
+  // Index -1 asks for the count instead: it comes back in entry.index.
   ZipResult GetEntry(int index, ZipEntry& entry);
   // The name is limited to 255 characters; "\" in it and in entry names is
   // taken as "/".
@@ -103,8 +104,7 @@ class ZipReader {
   // is left: the next call with the same index continues. kZipOk once the
   // entry is complete and its CRC-32 matched. delivered (optional) receives
   // the bytes written into buffer by this call, errors included.
-  ZipResult ReadEntry(int index, void* buffer, std::size_t length,
-                      std::size_t* delivered = nullptr);
+  ZipResult ReadEntry(int index, void* buffer, std::size_t length, std::size_t* delivered = nullptr);
   // Reads a whole entry; the vector grows with the bytes really inflated,
   // never by the declared size alone.
   ZipResult ReadEntry(int index, std::vector<unsigned char>& out);
