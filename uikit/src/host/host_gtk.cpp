@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 
@@ -108,6 +109,7 @@ class GtkHostWindow : public IHostWindow {
     g_signal_connect(m_widget, "motion-notify-event", G_CALLBACK(onMotion), this);
     g_signal_connect(m_widget, "leave-notify-event", G_CALLBACK(onLeave), this);
     g_signal_connect(m_widget, "key-press-event", G_CALLBACK(onKeyPress), this);
+    g_signal_connect(m_widget, "scroll-event", G_CALLBACK(onScroll), this);
     g_signal_connect(m_widget, "focus-in-event", G_CALLBACK(onFocusIn), this);
     g_signal_connect(m_widget, "focus-out-event", G_CALLBACK(onFocusOut), this);
     g_signal_connect(m_widget, "configure-event", G_CALLBACK(onConfigure), this);
@@ -314,6 +316,21 @@ class GtkHostWindow : public IHostWindow {
     if (const WPARAM vk = virtualKey(e->keyval); vk != 0) self->m_sink->HostMessage(WM_KEYDOWN, vk, 0);
     if (const gunichar ch = gdk_keyval_to_unicode(e->keyval); ch != 0 && self->m_widget != nullptr)
       self->m_sink->HostMessage(WM_CHAR, ch, 0);
+    return TRUE;
+  }
+
+  // One notch is 120 in the high word of wParam; the point is in screen
+  // coordinates, as wheel messages carry it.
+  static gboolean onScroll(GtkWidget*, GdkEventScroll* e, gpointer p) {
+    int delta = 0;
+    if (e->direction == GDK_SCROLL_UP) delta = 120;
+    if (e->direction == GDK_SCROLL_DOWN) delta = -120;
+    if (e->direction == GDK_SCROLL_SMOOTH) delta = static_cast<int>(-e->delta_y * 120);
+    if (delta == 0) return FALSE;
+    const WPARAM wParam = static_cast<WPARAM>(static_cast<std::uint16_t>(static_cast<std::int16_t>(delta)))
+                          << 16;
+    static_cast<GtkHostWindow*>(p)->m_sink->HostMessage(
+        WM_MOUSEWHEEL, wParam, MAKELPARAM(static_cast<int>(e->x_root), static_cast<int>(e->y_root)));
     return TRUE;
   }
 
