@@ -1,0 +1,18 @@
+#pragma once
+// Where the module's diagnostics go. The library installs a handler that
+// forwards to its log channel; until then lines go to standard error, so a
+// refused file is never refused silently.
+#include <functional>
+#include <string>
+
+namespace mp4file {
+
+using LogHandler = std::function<void(const std::string& line)>;
+
+// Replaces the handler for the whole process; an empty handler restores the
+// standard-error default.
+void SetLogHandler(LogHandler handler);
+
+void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace mp4file
