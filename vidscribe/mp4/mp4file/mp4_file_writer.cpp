@@ -37,7 +37,10 @@ bool addDistinct(std::vector<std::vector<uint8_t>>& sets, const uint8_t* data, s
 
 std::unique_ptr<Mp4FileWriter> Mp4FileWriter::Create(const std::string& path) {
   std::unique_ptr<Mp4FileWriter> writer(new Mp4FileWriter());
-  if (!writer->start(path)) return nullptr;
+  if (!writer->start(path)) {
+    writer->closed_ = writer->failed_ = true;  // nothing to finish, and already reported
+    return nullptr;
+  }
   return writer;
 }
 
