@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -36,6 +37,32 @@ int Run(const std::string& command, std::string* output) {
 }
 
 bool HaveFfmpeg() { return Run("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0; }
+
+namespace {
+
+std::string describe(const SourceOptions& o) {
+  std::ostringstream name;
+  name << (o.video ? o.videoCodec : "novideo") << "-" << (o.audio ? "aac" : "noaudio") << "-b" << o.bFrames << "-"
+       << o.seconds << "s-g" << o.gopFrames << "-" << o.width << "x" << o.height;
+  return name.str();
+}
+
+}  // namespace
+
+std::string CachedMp4(const SourceOptions& options) {
+  std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("vidscribe-mp4-fixtures-" + std::to_string(getuid()));
+  std::error_code ignored;
+  std::filesystem::create_directories(dir, ignored);
+  std::string path = (dir / (describe(options) + ".mp4")).string();
+  if (std::filesystem::exists(path)) return path;
+  // Made under a private name and renamed, so a parallel test never sees a
+  // half-written file.
+  std::string scratch = path + "." + std::to_string(getpid()) + ".mp4";
+  if (!MakeMp4(scratch, options)) return {};
+  std::filesystem::rename(scratch, path, ignored);
+  return ignored ? std::string() : path;
+}
 
 bool MakeMp4(const std::string& path, const SourceOptions& o) {
   std::ostringstream c;

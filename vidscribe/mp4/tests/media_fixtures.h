@@ -42,6 +42,11 @@ struct SourceOptions {
 // Makes an MP4 with ffmpeg; false when ffmpeg fails.
 bool MakeMp4(const std::string& path, const SourceOptions& options);
 
+// The path of an MP4 made with these options, made once and shared by every
+// test process of this user (CTest runs each test in a process of its own);
+// empty when ffmpeg fails.
+std::string CachedMp4(const SourceOptions& options);
+
 struct Packet {
   int64_t pts = 0;
   int64_t dts = 0;

@@ -15,12 +15,11 @@ using namespace mp4test;
 
 namespace {
 
-class FfmpegFiles : public ::testing::Test {
+class Mp4FileReaderFfmpeg : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!HaveFfmpeg()) return;
     dir_ = new TempDir();
-    SourceOptions av;
     SourceOptions avNoB;
     avNoB.bFrames = false;
     SourceOptions videoOnly;
@@ -31,9 +30,12 @@ class FfmpegFiles : public ::testing::Test {
     hevc.videoCodec = "libx265";
     hevc.audio = false;
     hevc.seconds = 1;
-    made_ = MakeMp4(dir_->File("av.mp4"), av) && MakeMp4(dir_->File("av_nob.mp4"), avNoB) &&
-            MakeMp4(dir_->File("video.mp4"), videoOnly) && MakeMp4(dir_->File("audio.mp4"), audioOnly) &&
-            MakeMp4(dir_->File("hevc.mp4"), hevc);
+    files_["av.mp4"] = CachedMp4(SourceOptions());
+    files_["av_nob.mp4"] = CachedMp4(avNoB);
+    files_["video.mp4"] = CachedMp4(videoOnly);
+    files_["audio.mp4"] = CachedMp4(audioOnly);
+    files_["hevc.mp4"] = CachedMp4(hevc);
+    made_ = std::all_of(files_.begin(), files_.end(), [](const auto& f) { return !f.second.empty(); });
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -42,14 +44,16 @@ class FfmpegFiles : public ::testing::Test {
   void SetUp() override {
     if (!made_) GTEST_SKIP() << "ffmpeg with libx264, libx265 and aac is needed to make the test files";
   }
-  static std::string file(const char* name) { return dir_->File(name); }
+  static std::string file(const char* name) { return files_.count(name) ? files_[name] : dir_->File(name); }
 
   static TempDir* dir_;
   static bool made_;
+  static std::map<std::string, std::string> files_;
 };
 
-TempDir* FfmpegFiles::dir_ = nullptr;
-bool FfmpegFiles::made_ = false;
+std::map<std::string, std::string> Mp4FileReaderFfmpeg::files_;
+TempDir* Mp4FileReaderFfmpeg::dir_ = nullptr;
+bool Mp4FileReaderFfmpeg::made_ = false;
 
 // Every sample's size, key flag, bytes and timing must match ffprobe's
 // packet list.
@@ -74,7 +78,7 @@ void expectSamplesMatch(Mp4FileReader& reader, TrackId track, const std::vector<
   EXPECT_EQ(reader.MaxSampleSize(track), largest);
 }
 
-TEST_F(FfmpegFiles, VideoAndAudioSamplesMatchFfprobeWithAndWithoutBFrames) {
+TEST_F(Mp4FileReaderFfmpeg, VideoAndAudioSamplesMatchFfprobeWithAndWithoutBFrames) {
   for (const char* name : {"av.mp4", "av_nob.mp4"}) {
     SCOPED_TRACE(name);
     auto reader = Mp4FileReader::Open(file(name));
@@ -89,7 +93,7 @@ TEST_F(FfmpegFiles, VideoAndAudioSamplesMatchFfprobeWithAndWithoutBFrames) {
   }
 }
 
-TEST_F(FfmpegFiles, TrackDescriptionsMatchFfprobe) {
+TEST_F(Mp4FileReaderFfmpeg, TrackDescriptionsMatchFfprobe) {
   auto reader = Mp4FileReader::Open(file("av.mp4"));
   ASSERT_TRUE(reader);
   TrackId video = reader->FindTrackId(TrackKind::Video);
@@ -118,7 +122,7 @@ TEST_F(FfmpegFiles, TrackDescriptionsMatchFfprobe) {
   EXPECT_EQ(std::to_string(reader->SampleCount(audio)), ProbeStream(file("av.mp4"), "a", "nb_frames"));
 }
 
-TEST_F(FfmpegFiles, SingleTrackFilesOpenWithOnlyThatTrack) {
+TEST_F(Mp4FileReaderFfmpeg, SingleTrackFilesOpenWithOnlyThatTrack) {
   auto video = Mp4FileReader::Open(file("video.mp4"));
   ASSERT_TRUE(video);
   EXPECT_NE(video->FindTrackId(TrackKind::Video), kInvalidTrackId);
@@ -131,7 +135,7 @@ TEST_F(FfmpegFiles, SingleTrackFilesOpenWithOnlyThatTrack) {
   expectSamplesMatch(*audio, audio->FindTrackId(TrackKind::Audio), ProbePackets(file("audio.mp4"), "a"));
 }
 
-TEST_F(FfmpegFiles, HevcTrackIsNamedByItsOwnSampleEntry) {
+TEST_F(Mp4FileReaderFfmpeg, HevcTrackIsNamedByItsOwnSampleEntry) {
   auto reader = Mp4FileReader::Open(file("hevc.mp4"));
   ASSERT_TRUE(reader);
   TrackId video = reader->FindTrackId(TrackKind::Video);
@@ -142,7 +146,7 @@ TEST_F(FfmpegFiles, HevcTrackIsNamedByItsOwnSampleEntry) {
   EXPECT_FALSE(reader->H264ParameterSets(video, sps, pps));
 }
 
-TEST_F(FfmpegFiles, ReadSampleRefusesBadIdsAndShortBuffers) {
+TEST_F(Mp4FileReaderFfmpeg, ReadSampleRefusesBadIdsAndShortBuffers) {
   auto reader = Mp4FileReader::Open(file("av.mp4"));
   ASSERT_TRUE(reader);
   TrackId video = reader->FindTrackId(TrackKind::Video);
@@ -159,10 +163,10 @@ TEST_F(FfmpegFiles, ReadSampleRefusesBadIdsAndShortBuffers) {
 
 // Damaged copies: the first occurrence of a table's four characters is the
 // video track's table in these files.
-class DamagedFiles : public FfmpegFiles {
+class Mp4FileReaderDamaged : public Mp4FileReaderFfmpeg {
  protected:
   void SetUp() override {
-    FfmpegFiles::SetUp();
+    Mp4FileReaderFfmpeg::SetUp();
     if (IsSkipped()) return;
     bytes_ = ReadFileBytes(file("av_nob.mp4"));
     SetLogHandler([this](const std::string& line) { lines_.push_back(line); });
@@ -187,7 +191,7 @@ class DamagedFiles : public FfmpegFiles {
   std::vector<std::string> lines_;
 };
 
-TEST_F(DamagedFiles, TruncationsAndMissingMovieAreRefused) {
+TEST_F(Mp4FileReaderDamaged, TruncationsAndMissingMovieAreRefused) {
   std::vector<uint8_t> empty;
   expectRefused(empty, "no movie box");
   std::vector<uint8_t> noMovie = bytes_;
@@ -200,7 +204,7 @@ TEST_F(DamagedFiles, TruncationsAndMissingMovieAreRefused) {
   expectRefused(moovOnly, "sample lies outside the file");
 }
 
-TEST_F(DamagedFiles, InconsistentTablesAreRefused) {
+TEST_F(Mp4FileReaderDamaged, InconsistentTablesAreRefused) {
   std::vector<uint8_t> more = bytes_;
   size_t stsz = find("stsz");
   PutU32(&more[stsz + 12], GetU32(&more[stsz + 12]) + 1000);
