@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Annex B conversion throughput on a ~100 MB H.264 stream made by ffmpeg.
+#   vidscribe/bench/run-annexb-bench.sh [BUILD_DIR]   (default: build)
+# The stream is cached in BUILD_DIR/bench-media; the program reports MB/s of
+# the conversion and of memcpy in the same run, and exits 3 below 1 GB/s.
+set -euo pipefail
+build=${1:-build}
+cmake --build "$build" --target annexb_bench -j2 >/dev/null
+media="$build/bench-media"
+stream="$media/stream_100mb.h264"
+mkdir -p "$media"
+if [[ ! -s "$stream" ]]; then
+  echo "making $stream with ffmpeg..."
+  # Film-like grain keeps the bit rate high enough to reach the size in a
+  # few seconds of 1080p; -fs stops the encode at 100 MB.
+  ffmpeg -nostdin -hide_banner -loglevel error -y \
+    -f lavfi -i "testsrc2=size=1920x1080:rate=25,noise=alls=6:allf=t" -t 120 \
+    -c:v libx264 -preset ultrafast -qp 16 -fs 100000000 -f h264 "$stream.part"
+  mv "$stream.part" "$stream"
+fi
+exe=$(find "$build" -name annexb_bench -type f -perm -u+x | head -n 1)
+"$exe" "$stream" 5

@@ -1,0 +1,137 @@
+// Public interface of libvidscribe: the classes a host uses to record, read
+// and edit FLV files. Everything not declared here is internal to the
+// library and hidden from its dynamic symbol table.
+//
+// No exception leaves any operation declared here: results are bool or int
+// codes, as each operation documents.
+#ifndef VIDSCRIBE_VIDSCRIBE_H
+#define VIDSCRIBE_VIDSCRIBE_H
+
+#include <cstdint>
+#include <cstdio>
+
+#define VIDSCRIBE_API __attribute__((visibility("default")))
+
+// A read-only byte source supplied by the host. The host owns it; the library
+// calls Release exactly once when it lets go of the stream and forgets the
+// pointer afterwards. The destructor is protected so the library can never
+// delete a host object through this interface.
+class VIDSCRIBE_API IReadStream {
+ public:
+  // Pairs with Release for hosts that count references. The library only
+  // ever releases what it was handed, so it never calls this.
+  virtual void AddRef() = 0;
+  virtual void Release() = 0;
+  // Returns the number of bytes read; a short count means end of data or error.
+  virtual int32_t Read(uint8_t* buffer, int32_t count) = 0;
+  // origin: 0 start, 1 current, 2 end. Returns 0 on success.
+  virtual int32_t Seek(int64_t offset, int32_t origin) = 0;
+  virtual int64_t Pos() = 0;
+  virtual int64_t Size() = 0;
+
+ protected:
+  ~IReadStream() = default;
+};
+
+// Random-access byte channel over a stdio FILE (read and write) or an
+// IReadStream (read only). Positions are 64-bit, so files beyond 2 GiB work.
+// Copying is forbidden: a copy would own the same FILE or stream twice.
+class VIDSCRIBE_API FLVIO {
+ public:
+  enum Mode { ModeRead = 0, ModeCreate = 1, ModeAppend = 2 };
+
+  FLVIO();
+  virtual ~FLVIO();
+  FLVIO(const FLVIO&) = delete;
+  FLVIO& operator=(const FLVIO&) = delete;
+
+  bool Open(const char* path, Mode mode);
+  void Attach(FILE* file);
+  void Attach(IReadStream* stream);
+  bool isOpen() const;
+  void Close();
+
+  int32_t Read(void* buffer, int32_t count);
+  int32_t Write(const void* buffer, int32_t count);
+  int64_t Seek(int64_t offset, int32_t origin);
+  int64_t Pos();
+  int64_t Size();
+  void Truncate(int64_t size);
+
+ private:
+  // stdio needs a positioning call between a write and a following read (and
+  // the reverse); the channel remembers the last direction to insert one.
+  enum class LastOp : uint8_t { None, Read, Write };
+  void switchTo(LastOp op);
+
+  FILE* file;
+  IReadStream* stream;
+  LastOp lastOp;
+};
+
+// One FLV tag held in one buffer together with the 4-byte PreviousTagSize
+// that precedes it on disk (its "slot"):
+//   [0..3] PreviousTagSize of the preceding tag   [4] TagType
+//   [5..7] DataSize   [8..10] Timestamp bits 0-23   [11] bits 24-31
+//   [12..14] StreamID   [15..] body
+// The allocation is always capacity + slack + 15 bytes and only grows, so one
+// tag can be reused across a whole scan. Copying is forbidden (one owner per
+// buffer).
+struct VIDSCRIBE_API FlvTag {
+  uint8_t* buffer;
+  int32_t bodyRead;
+  int32_t capacity;
+  int32_t slack;
+
+  explicit FlvTag(int32_t capacity = 0, int32_t slack = 0);
+  ~FlvTag();
+  FlvTag(const FlvTag&) = delete;
+  FlvTag& operator=(const FlvTag&) = delete;
+
+  void SetPrevTagSize(uint32_t size);
+  uint32_t GetPrevTagSize() const;
+  void SetType(uint8_t type);
+  uint8_t GetType() const;
+  void SetDataSize(uint32_t size);
+  uint32_t GetDataSize() const;
+  void SetTimeStamp(uint32_t ms);
+  uint32_t GetTimeStamp() const;
+  void SetStreamID(uint32_t id);
+  uint32_t GetStreamID() const;
+
+  uint8_t* GetData();
+  int32_t Size() const;
+  bool isKeyFrame() const;
+  bool AllocData(int32_t n);
+
+  bool ReadHdr(FLVIO& io, int32_t n);
+  bool ReadBody(FLVIO& io, int32_t limit);
+  bool Read(FLVIO& io);
+  bool SkipBody(FLVIO& io);
+  bool Next(FLVIO& io);
+  bool Prev(FLVIO& io);
+  uint64_t TagPos(FLVIO& io);
+  bool WriteHdr(FLVIO& io);
+  bool Write(FLVIO& io);
+  bool Write2(FLVIO& io);
+  uint8_t* GetPayLoad(int32_t offset, int32_t& length);
+  void Dump(bool hex, const char* prefix);
+};
+
+// The recorder interface shared by the FLV and the MP4 writers, so a host
+// records through one interface whatever the container. Timestamps are
+// milliseconds on the caller's clock; codecs are FLV codec ids (video 7 AVC,
+// 4 VP6; audio 10 AAC).
+class VIDSCRIBE_API IAvWriter {
+ public:
+  virtual int SetVideo(int codec, int width, int height, int fps);
+  virtual int SetAudio(int codec, int sampleRate, int channels, int profile);
+  virtual bool Open(const char* path) = 0;
+  virtual bool Close() = 0;
+  virtual int WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool keyframe,
+                         int compositionTime) = 0;
+  virtual int WriteAudio(uint8_t* data, int length, unsigned int timestamp) = 0;
+  virtual ~IAvWriter();
+};
+
+#endif  // VIDSCRIBE_VIDSCRIBE_H
