@@ -10,7 +10,7 @@
 using namespace mp4file;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool quiet = (SetLogHandler([](const std::string&) {}), true);
+  static bool quiet = (SetLogHandler([](LogSource, const std::string&) {}), true);
   (void)quiet;
   auto reader = Mp4FileReader::Open(std::make_unique<MemorySource>(data, size), "fuzz input");
   if (!reader) return 0;

@@ -44,12 +44,12 @@ class FileSource : public ByteSource {
 std::unique_ptr<ByteSource> OpenFileSource(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    LogLine("cannot open %s: %s", path.c_str(), std::strerror(errno));
+    LogLine(LogSource::Reader, "cannot open %s: %s", path.c_str(), std::strerror(errno));
     return nullptr;
   }
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    LogLine("%s is not a regular file", path.c_str());
+    LogLine(LogSource::Reader, "%s is not a regular file", path.c_str());
     ::close(fd);
     return nullptr;
   }

@@ -52,7 +52,7 @@ std::unique_ptr<Mp4FileReader> Mp4FileReader::Open(std::unique_ptr<ByteSource> s
   reader->source_ = std::move(source);
   std::string why;
   if (!reader->load(why)) {
-    LogLine("refusing %s: %s", name.c_str(), why.c_str());
+    LogLine(LogSource::Reader, "refusing %s: %s", name.c_str(), why.c_str());
     return nullptr;
   }
   return reader;
@@ -192,7 +192,7 @@ bool Mp4FileReader::ReadSample(TrackId id, uint32_t sampleId, uint8_t* buffer, u
   uint32_t length = t->sizes[sampleId - 1];
   if (length > capacity || (length > 0 && buffer == nullptr)) return false;
   if (!source_->ReadAt(t->offsets[sampleId - 1], buffer, length)) {
-    LogLine("cannot read sample %u of track %u", sampleId, id);
+    LogLine(LogSource::Reader, "cannot read sample %u of track %u", sampleId, id);
     return false;
   }
   size = length;

@@ -120,7 +120,7 @@ bool Mp4FileWriter::WriteSample(TrackId id, const uint8_t* data, uint32_t size, 
   uint64_t at = file_.Position();
   bool newChunk = lastTrack_ != id || t->table.SamplesInLastChunk() >= kMaxSamplesPerChunk;
   if (!file_.Write(data, size)) {
-    LogLine("cannot write a sample to %s", path_.c_str());
+    LogLine(LogSource::Writer, "cannot write a sample to %s", path_.c_str());
     failed_ = true;
     return false;
   }
@@ -153,7 +153,7 @@ bool Mp4FileWriter::Close() {
     failed_ = !finishMediaData() || !file_.Write(moov.data(), moov.size());
   }
   if (!file_.Close()) failed_ = true;
-  if (failed_) LogLine("could not finish %s", path_.c_str());
+  if (failed_) LogLine(LogSource::Writer, "could not finish %s", path_.c_str());
   tracks_.clear();
   return !failed_;
 }

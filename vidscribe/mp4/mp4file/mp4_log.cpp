@@ -33,7 +33,7 @@ void SetLogHandler(LogHandler h) {
   handler() = std::move(h);
 }
 
-void LogLine(const char* format, ...) {
+void LogLine(LogSource source, const char* format, ...) {
   char buffer[512];
   va_list args;
   va_start(args, format);
@@ -42,7 +42,7 @@ void LogLine(const char* format, ...) {
   std::string line(buffer);
   std::lock_guard<std::mutex> guard(handlerMutex());
   if (handler()) {
-    handler()(line);
+    handler()(source, line);
   } else {
     writeStandardError(line);
   }

@@ -7,12 +7,15 @@
 
 namespace mp4file {
 
-using LogHandler = std::function<void(const std::string& line)>;
+// Which side decided the failure, so the library can tag the line.
+enum class LogSource { Writer, Reader };
+
+using LogHandler = std::function<void(LogSource source, const std::string& line)>;
 
 // Replaces the handler for the whole process; an empty handler restores the
 // standard-error default.
 void SetLogHandler(LogHandler handler);
 
-void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogLine(LogSource source, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace mp4file

@@ -20,7 +20,7 @@ OutputFile::~OutputFile() { Close(); }
 bool OutputFile::Open(const std::string& path) {
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd_ < 0) {
-    LogLine("cannot create %s: %s", path.c_str(), std::strerror(errno));
+    LogLine(LogSource::Writer, "cannot create %s: %s", path.c_str(), std::strerror(errno));
     return false;
   }
   buffer_.resize(kBufferSize);
@@ -34,7 +34,7 @@ bool OutputFile::writeAll(const uint8_t* data, size_t size) {
     ssize_t n = ::write(fd_, data, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      LogLine("write failed: %s", n < 0 ? std::strerror(errno) : "no progress");
+      LogLine(LogSource::Writer, "write failed: %s", n < 0 ? std::strerror(errno) : "no progress");
       return false;
     }
     data += n;
@@ -72,7 +72,7 @@ bool OutputFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
     ssize_t n = ::pwrite(fd_, data, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      LogLine("patch write failed: %s", n < 0 ? std::strerror(errno) : "no progress");
+      LogLine(LogSource::Writer, "patch write failed: %s", n < 0 ? std::strerror(errno) : "no progress");
       return false;
     }
     data += n;
@@ -86,7 +86,7 @@ bool OutputFile::Close() {
   if (fd_ < 0) return true;
   bool ok = Flush();
   if (::close(fd_) != 0) {
-    LogLine("close failed: %s", std::strerror(errno));
+    LogLine(LogSource::Writer, "close failed: %s", std::strerror(errno));
     ok = false;
   }
   fd_ = -1;

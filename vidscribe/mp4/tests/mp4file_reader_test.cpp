@@ -169,7 +169,7 @@ class Mp4FileReaderDamaged : public Mp4FileReaderFfmpeg {
     Mp4FileReaderFfmpeg::SetUp();
     if (IsSkipped()) return;
     bytes_ = ReadFileBytes(file("av_nob.mp4"));
-    SetLogHandler([this](const std::string& line) { lines_.push_back(line); });
+    SetLogHandler([this](LogSource, const std::string& line) { lines_.push_back(line); });
   }
   void TearDown() override { SetLogHandler(nullptr); }
 
@@ -243,7 +243,7 @@ TEST_F(Mp4FileReaderDamaged, InconsistentTablesAreRefused) {
 
 TEST(Mp4FileReaderInput, MissingFileAndGarbageAreRefused) {
   std::vector<std::string> lines;
-  SetLogHandler([&](const std::string& line) { lines.push_back(line); });
+  SetLogHandler([&](LogSource, const std::string& line) { lines.push_back(line); });
   EXPECT_FALSE(Mp4FileReader::Open("/nonexistent/file.mp4"));
   EXPECT_FALSE(Mp4FileReader::Open("/"));
   const uint8_t garbage[] = {0, 0, 0, 4, 'f', 't', 'y', 'p', 1, 2, 3};

@@ -176,7 +176,7 @@ TEST_F(Mp4FileWriterOutput, OptionalTablesOnlyWhenNeededAndParameterSetsOnce) {
 
 TEST_F(Mp4FileWriterOutput, FailedWritesAreReportedAtClose) {
   std::vector<std::string> lines;
-  SetLogHandler([&](const std::string& line) { lines.push_back(line); });
+  SetLogHandler([&](LogSource, const std::string& line) { lines.push_back(line); });
   auto writer = Mp4FileWriter::Create("/dev/full");
   ASSERT_TRUE(writer);
   TrackId audio = writer->AddAudioTrack(48000, 0x40);
