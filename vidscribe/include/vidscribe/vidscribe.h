@@ -159,6 +159,7 @@ class VIDSCRIBE_API Mp4Writer : public IAvWriter {
   bool Open(const char* path) override;
   // False only when the file could not be finished; true with no file open.
   bool Close() override;
+  // 0, or -1 when no file is open or a sample could not be written.
   int WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool keyframe, int compositionTime) override;
   int WriteAudio(uint8_t* data, int length, unsigned int timestamp) override;
   ~Mp4Writer() override;
@@ -174,8 +175,8 @@ class VIDSCRIBE_API Mp4Writer : public IAvWriter {
     bool sync = false;
     bool held = false;
   };
-  void writeHeldVideo(uint32_t duration);
-  void writeHeldAudio(uint32_t duration);
+  bool writeHeldVideo(uint32_t duration);
+  bool writeHeldAudio(uint32_t duration);
   uint32_t audioDurationUntil(unsigned int timestamp);
   void createVideoTrack(const uint8_t* sps, uint32_t spsLength);
   void createAudioTrack();

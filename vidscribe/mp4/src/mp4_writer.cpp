@@ -9,6 +9,7 @@
 // the frame's duration closes the gap. So audio and video stay within a
 // frame of the caller's timestamps however long the recording runs.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "bitstream/aac_config.h"
@@ -94,19 +95,19 @@ bool Mp4Writer::Close() {
   return finished;
 }
 
-void Mp4Writer::writeHeldVideo(uint32_t duration) {
-  if (!heldVideo.held) return;
+bool Mp4Writer::writeHeldVideo(uint32_t duration) {
+  if (!heldVideo.held) return true;
   heldVideo.held = false;
-  file->WriteSample(videoTrack, heldVideo.data.data(), heldVideo.length, duration, heldVideo.offset,
-                    heldVideo.sync);
   lastVideoDuration = duration;
+  return file->WriteSample(videoTrack, heldVideo.data.data(), heldVideo.length, duration, heldVideo.offset,
+                           heldVideo.sync);
 }
 
-void Mp4Writer::writeHeldAudio(uint32_t duration) {
-  if (!heldAudio.held) return;
+bool Mp4Writer::writeHeldAudio(uint32_t duration) {
+  if (!heldAudio.held) return true;
   heldAudio.held = false;
-  file->WriteSample(audioTrack, heldAudio.data.data(), heldAudio.length, duration, 0, true);
   audioWritten += duration;
+  return file->WriteSample(audioTrack, heldAudio.data.data(), heldAudio.length, duration, 0, true);
 }
 
 void Mp4Writer::createVideoTrack(const uint8_t* sps, uint32_t spsLength) {
@@ -134,6 +135,7 @@ int Mp4Writer::WriteVideo(uint8_t* data, int length, unsigned int timestamp, boo
   size_t converted = 0;
   vidscribe::AnnexBToLengthPrefixed(data, static_cast<size_t>(length), workBuffer.data(), workBuffer.size(),
                                     &converted);
+  int result = 0;
   const uint8_t *sps = nullptr, *pps = nullptr;
   size_t spsLength = 0, ppsLength = 0;
   bool idr = false;
@@ -156,16 +158,19 @@ int Mp4Writer::WriteVideo(uint8_t* data, int length, unsigned int timestamp, boo
     if (pps) file->AddH264PictureParameterSet(videoTrack, pps, ppsLength);
     // Timestamps are expected never to decrease; a step back counts as no gap.
     uint32_t gap = timestamp >= lastVideoTime ? timestamp - lastVideoTime : 0;
-    writeHeldVideo(gap * (kVideoTimeScale / 1000));
+    // A sample that cannot be written (disk full) is reported, not hidden;
+    // the module has logged why.
+    if (!writeHeldVideo(gap * (kVideoTimeScale / 1000))) result = -1;
     std::swap(workBuffer, heldVideo.data);
     heldVideo.length = static_cast<uint32_t>(converted);
-    heldVideo.offset = compositionTime * static_cast<int32_t>(kVideoTimeScale / 1000);
+    int64_t offset = int64_t{compositionTime} * (kVideoTimeScale / 1000);
+    heldVideo.offset = static_cast<int32_t>(std::clamp<int64_t>(offset, INT32_MIN, INT32_MAX));
     heldVideo.sync = idr;
     heldVideo.held = true;
     workBufferSize = static_cast<int32_t>(workBuffer.size());
   }
   lastVideoTime = timestamp;
-  return 0;
+  return result;
 }
 
 void Mp4Writer::createAudioTrack() {
@@ -201,13 +206,14 @@ int Mp4Writer::WriteAudio(uint8_t* data, int length, unsigned int timestamp) {
     createAudioTrack();
     firstAudioTime = timestamp;
   }
+  int result = 0;
   if (audioTrack != 0) {
-    writeHeldAudio(audioDurationUntil(timestamp));
+    if (!writeHeldAudio(audioDurationUntil(timestamp))) result = -1;
     heldAudio.data.resize(std::max<size_t>(heldAudio.data.size(), static_cast<size_t>(length)));
     if (length > 0) std::memcpy(heldAudio.data.data(), data, static_cast<size_t>(length));
     heldAudio.length = static_cast<uint32_t>(length);
     heldAudio.held = true;
   }
   lastAudioTime = timestamp;
-  return 0;
+  return result;
 }

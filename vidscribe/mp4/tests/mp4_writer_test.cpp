@@ -205,6 +205,15 @@ TEST_F(Mp4WriterRecording, FramesWithManyShortStartCodesAreKeptWhole) {
   EXPECT_EQ(reader->MaxSampleSize(video), frame.size() + 101);  // 102 units, 101 of them behind 3-byte codes
 }
 
+TEST_F(Mp4WriterRecording, AFullDiskIsReportedNotHidden) {
+  Mp4Writer writer;
+  ASSERT_TRUE(writer.Open("/dev/full"));
+  std::vector<uint8_t> frame(3 << 20, 0x21);  // past the write buffer, so the failure shows at once
+  EXPECT_EQ(writer.WriteAudio(frame.data(), int(frame.size()), 0), 0);  // held until the next frame
+  EXPECT_EQ(writer.WriteAudio(frame.data(), int(frame.size()), 23), -1);
+  EXPECT_FALSE(writer.Close());
+}
+
 TEST_F(Mp4WriterRecording, OpeningAgainFinishesTheFirstFile) {
   std::string first = dir_.File("first.mp4"), second = dir_.File("second.mp4");
   Mp4Writer writer;
