@@ -34,8 +34,8 @@ long peakRssKb() {
 }
 
 // Rebuilds the frame an encoder would have produced from a stored sample.
-size_t annexB(const std::vector<uint8_t>& sample, uint32_t size, bool key, const std::vector<uint8_t>& parameterSets,
-              std::vector<uint8_t>& out) {
+size_t annexB(const std::vector<uint8_t>& sample, uint32_t size, bool key,
+              const std::vector<uint8_t>& parameterSets, std::vector<uint8_t>& out) {
   size_t used = 0;
   out.resize(std::max(out.size(), size + parameterSets.size() + 64));
   if (key) {
@@ -43,8 +43,8 @@ size_t annexB(const std::vector<uint8_t>& sample, uint32_t size, bool key, const
     used = parameterSets.size();
   }
   for (uint32_t at = 0; at + 4 <= size;) {
-    uint32_t unit = (uint32_t{sample[at]} << 24) | (uint32_t{sample[at + 1]} << 16) | (uint32_t{sample[at + 2]} << 8) |
-                    sample[at + 3];
+    uint32_t unit = (uint32_t{sample[at]} << 24) | (uint32_t{sample[at + 1]} << 16) |
+                    (uint32_t{sample[at + 2]} << 8) | sample[at + 3];
     if (unit > size - at - 4) break;
     const uint8_t code[4] = {0, 0, 0, 1};
     std::memcpy(out.data() + used, code, 4);
@@ -70,7 +70,8 @@ int record(const char* in, const char* outPath) {
     }
   }
   int rate = audio ? int(reader->TimeScale(audio)) : 0, channels = audio ? reader->AudioChannels(audio) : 0;
-  std::vector<uint8_t> sample(std::max(reader->MaxSampleSize(video), reader->MaxSampleSize(audio)) + 16), frame;
+  std::vector<uint8_t> sample(std::max(reader->MaxSampleSize(video), reader->MaxSampleSize(audio)) + 16),
+      frame;
   double preparing = 0;
   uint64_t samples = 0;
   Clock::time_point start = Clock::now();
@@ -98,7 +99,8 @@ int record(const char* in, const char* outPath) {
         std::vector<uint8_t> stored(sample.begin() + 7, sample.begin() + 7 + size);
         size_t length = annexB(stored, size, sync, parameterSets, frame);
         preparing += secondsSince(prepare);
-        writer.WriteVideo(frame.data(), int(length), ms, sync, int(int64_t(t.renderingOffset) * 1000 / scale));
+        writer.WriteVideo(frame.data(), int(length), ms, sync,
+                          int(int64_t(t.renderingOffset) * 1000 / scale));
       } else {
         vidscribe::WriteAdtsHeader(sample.data(), int(size), rate, channels, 2);
         preparing += secondsSince(prepare);
@@ -109,9 +111,10 @@ int record(const char* in, const char* outPath) {
     if (!writer.Close()) return 1;
   }
   double total = secondsSince(start);
-  std::printf("record: %llu samples, total %.3f s, of which reading the input and rebuilding frames %.3f s, "
-              "writer %.3f s, peak RSS %ld KiB\n",
-              (unsigned long long)samples, total, preparing, total - preparing, peakRssKb());
+  std::printf(
+      "record: %llu samples, total %.3f s, of which reading the input and rebuilding frames %.3f s, "
+      "writer %.3f s, peak RSS %ld KiB\n",
+      (unsigned long long)samples, total, preparing, total - preparing, peakRssKb());
   return 0;
 }
 
@@ -138,10 +141,11 @@ int open(const char* path, int repeat) {
   }
   std::sort(module.begin(), module.end());
   std::sort(player.begin(), player.end());
-  std::printf("open: %u samples, module open median %.2f ms (min %.2f), Mp4Reader::Open median %.2f ms "
-              "(min %.2f), reader tables %.1f bytes/sample\n",
-              samples, module[module.size() / 2], module[0], player[player.size() / 2], player[0],
-              samples ? double(tables) / samples : 0.0);
+  std::printf(
+      "open: %u samples, module open median %.2f ms (min %.2f), Mp4Reader::Open median %.2f ms "
+      "(min %.2f), reader tables %.1f bytes/sample\n",
+      samples, module[module.size() / 2], module[0], player[player.size() / 2], player[0],
+      samples ? double(tables) / samples : 0.0);
   return 0;
 }
 
@@ -170,7 +174,8 @@ int tables(double hours, const char* outPath) {
   size_t bytes = writer->TableMemoryBytes();
   if (!writer->Close()) return 1;
   std::printf("tables: %llu samples, %zu bytes of tables, %.1f bytes/sample\n",
-              (unsigned long long)(videoFrames + audioFrames), bytes, double(bytes) / double(videoFrames + audioFrames));
+              (unsigned long long)(videoFrames + audioFrames), bytes,
+              double(bytes) / double(videoFrames + audioFrames));
   return 0;
 }
 
@@ -178,7 +183,8 @@ int tables(double hours, const char* outPath) {
 
 int main(int argc, char** argv) {
   if (argc >= 4 && std::strcmp(argv[1], "record") == 0) return record(argv[2], argv[3]);
-  if (argc >= 3 && std::strcmp(argv[1], "open") == 0) return open(argv[2], argc >= 4 ? std::atoi(argv[3]) : 10);
+  if (argc >= 3 && std::strcmp(argv[1], "open") == 0)
+    return open(argv[2], argc >= 4 ? std::atoi(argv[3]) : 10);
   if (argc >= 4 && std::strcmp(argv[1], "tables") == 0) return tables(std::atof(argv[2]), argv[3]);
   std::fprintf(stderr, "usage: mp4_bench record IN OUT | open FILE [REPEAT] | tables HOURS OUT\n");
   return 2;

@@ -17,7 +17,9 @@ size_t BoxWriter::BeginFull(uint32_t type, uint8_t version, uint32_t flags) {
   return start;
 }
 
-void BoxWriter::End(size_t start) { PutU32(bytes_.data() + start, static_cast<uint32_t>(bytes_.size() - start)); }
+void BoxWriter::End(size_t start) {
+  PutU32(bytes_.data() + start, static_cast<uint32_t>(bytes_.size() - start));
+}
 
 void BoxWriter::U16(uint16_t v) {
   uint8_t b[2];

@@ -5,13 +5,17 @@
 
 namespace mp4file {
 
-inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t GetU16(const uint8_t* p) {
+  return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 
 inline uint32_t GetU32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
 }
 
-inline uint64_t GetU64(const uint8_t* p) { return (uint64_t{GetU32(p)} << 32) | GetU32(p + 4); }
+inline uint64_t GetU64(const uint8_t* p) {
+  return (uint64_t{GetU32(p)} << 32) | GetU32(p + 4);
+}
 
 inline void PutU16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v >> 8);

@@ -37,7 +37,10 @@ void writeMovieHeader(BoxWriter& w, uint64_t duration, TrackId nextTrack) {
   size_t box = w.BeginFull(FourCC("mvhd"), wide ? 1 : 0, 0);
   writeTimes(w, wide);
   w.U32(kMovieTimeScale);
-  if (wide) w.U64(duration); else w.U32(static_cast<uint32_t>(duration));
+  if (wide)
+    w.U64(duration);
+  else
+    w.U32(static_cast<uint32_t>(duration));
   w.U32(0x00010000);  // rate 1.0
   w.U16(0x0100);      // volume 1.0
   w.Zeros(10);
@@ -53,9 +56,12 @@ void writeTrackHeader(BoxWriter& w, const WriterTrack& t, uint64_t movieDuration
   writeTimes(w, wide);
   w.U32(t.id);
   w.U32(0);
-  if (wide) w.U64(movieDuration); else w.U32(static_cast<uint32_t>(movieDuration));
+  if (wide)
+    w.U64(movieDuration);
+  else
+    w.U32(static_cast<uint32_t>(movieDuration));
   w.Zeros(8);
-  w.U16(0);  // layer
+  w.U16(0);                                   // layer
   w.U16(t.kind == TrackKind::Audio ? 1 : 0);  // alternate group
   w.U16(t.kind == TrackKind::Audio ? 0x0100 : 0);
   w.U16(0);
@@ -71,7 +77,10 @@ void writeMediaHeader(BoxWriter& w, const WriterTrack& t) {
   size_t box = w.BeginFull(FourCC("mdhd"), wide ? 1 : 0, 0);
   writeTimes(w, wide);
   w.U32(t.timeScale);
-  if (wide) w.U64(duration); else w.U32(static_cast<uint32_t>(duration));
+  if (wide)
+    w.U64(duration);
+  else
+    w.U32(static_cast<uint32_t>(duration));
   w.U16(0x55C4);  // language "und"
   w.U16(0);
   w.End(box);
@@ -127,7 +136,7 @@ void writeVideoEntry(BoxWriter& w, const WriterTrack& t) {
   w.U32(0x00480000);  // 72 dpi
   w.U32(0x00480000);
   w.U32(0);
-  w.U16(1);  // frames per sample
+  w.U16(1);     // frames per sample
   w.Zeros(32);  // compressor name
   w.U16(0x0018);
   w.U16(0xFFFF);
@@ -217,10 +226,14 @@ void writeSampleTable(BoxWriter& w, const WriterTrack& t, bool wideOffsets) {
   size_t stbl = w.Begin(FourCC("stbl"));
   size_t stsd = w.BeginFull(FourCC("stsd"), 0, 0);
   w.U32(1);
-  if (t.kind == TrackKind::Video) writeVideoEntry(w, t); else writeAudioEntry(w, t);
+  if (t.kind == TrackKind::Video)
+    writeVideoEntry(w, t);
+  else
+    writeAudioEntry(w, t);
   w.End(stsd);
   writeRuns(w, FourCC("stts"), 0, s.Durations());
-  if (s.HasRenderingOffsets()) writeRuns(w, FourCC("ctts"), s.HasNegativeOffsets() ? 1 : 0, s.RenderingOffsets());
+  if (s.HasRenderingOffsets())
+    writeRuns(w, FourCC("ctts"), s.HasNegativeOffsets() ? 1 : 0, s.RenderingOffsets());
   if (!s.AllSync()) {
     size_t stss = w.BeginFull(FourCC("stss"), 0, 0);
     w.U32(static_cast<uint32_t>(s.SyncSamples().size()));
@@ -243,7 +256,10 @@ void writeSampleTable(BoxWriter& w, const WriterTrack& t, bool wideOffsets) {
   size_t stco = w.BeginFull(wideOffsets ? FourCC("co64") : FourCC("stco"), 0, 0);
   w.U32(static_cast<uint32_t>(s.ChunkOffsets().size()));
   for (uint64_t offset : s.ChunkOffsets()) {
-    if (wideOffsets) w.U64(offset); else w.U32(static_cast<uint32_t>(offset));
+    if (wideOffsets)
+      w.U64(offset);
+    else
+      w.U32(static_cast<uint32_t>(offset));
   }
   w.End(stco);
   w.End(stbl);

@@ -20,17 +20,20 @@ bool findMovieBox(ByteSource& source, std::vector<uint8_t>& moov, std::string& w
     uint32_t type = GetU32(header + 4);
     uint64_t headerSize = 8;
     if (size == 1) {
-      if (fileSize - at < 16 || !source.ReadAt(at + 8, header + 8, 8)) return (why = "truncated box header"), false;
+      if (fileSize - at < 16 || !source.ReadAt(at + 8, header + 8, 8))
+        return (why = "truncated box header"), false;
       size = GetU64(header + 8);
       headerSize = 16;
     } else if (size == 0) {
       size = fileSize - at;
     }
-    if (size < headerSize || size > fileSize - at) return (why = "box size runs past the end of the file"), false;
+    if (size < headerSize || size > fileSize - at)
+      return (why = "box size runs past the end of the file"), false;
     if (type == FourCC("moov")) {
       if (size - headerSize > SIZE_MAX) return (why = "movie box too large"), false;
       moov.resize(static_cast<size_t>(size - headerSize));
-      if (!source.ReadAt(at + headerSize, moov.data(), moov.size())) return (why = "cannot read the movie box"), false;
+      if (!source.ReadAt(at + headerSize, moov.data(), moov.size()))
+        return (why = "cannot read the movie box"), false;
       return true;
     }
     at += size;
@@ -47,7 +50,8 @@ std::unique_ptr<Mp4FileReader> Mp4FileReader::Open(const std::string& path) {
   return Open(std::move(source), path);
 }
 
-std::unique_ptr<Mp4FileReader> Mp4FileReader::Open(std::unique_ptr<ByteSource> source, const std::string& name) {
+std::unique_ptr<Mp4FileReader> Mp4FileReader::Open(std::unique_ptr<ByteSource> source,
+                                                   const std::string& name) {
   std::unique_ptr<Mp4FileReader> reader(new Mp4FileReader());
   reader->source_ = std::move(source);
   std::string why;
@@ -185,8 +189,8 @@ bool Mp4FileReader::Timing(TrackId id, uint32_t sampleId, SampleTiming& timing) 
   return true;
 }
 
-bool Mp4FileReader::ReadSample(TrackId id, uint32_t sampleId, uint8_t* buffer, uint32_t capacity, uint32_t& size,
-                               bool& sync, SampleTiming* timing) {
+bool Mp4FileReader::ReadSample(TrackId id, uint32_t sampleId, uint8_t* buffer, uint32_t capacity,
+                               uint32_t& size, bool& sync, SampleTiming* timing) {
   const ReaderTrack* t = find(id);
   if (!t || sampleId == 0 || sampleId > t->sizes.size()) return false;
   uint32_t length = t->sizes[sampleId - 1];

@@ -28,7 +28,9 @@ class Mp4FileReader {
   // The index-th track of that kind in file order, or kInvalidTrackId.
   TrackId FindTrackId(TrackKind kind, uint32_t index = 0) const;
   uint32_t TrackCount() const { return static_cast<uint32_t>(tracks_.size()); }
-  TrackId TrackIdAt(uint32_t index) const { return index < tracks_.size() ? tracks_[index].id : kInvalidTrackId; }
+  TrackId TrackIdAt(uint32_t index) const {
+    return index < tracks_.size() ? tracks_[index].id : kInvalidTrackId;
+  }
 
   // The sample entry's four characters ("avc1", "mp4a", ...), empty for an
   // unknown track.

@@ -44,7 +44,9 @@ std::unique_ptr<Mp4FileWriter> Mp4FileWriter::Create(const std::string& path) {
   return writer;
 }
 
-Mp4FileWriter::~Mp4FileWriter() { Close(); }
+Mp4FileWriter::~Mp4FileWriter() {
+  Close();
+}
 
 bool Mp4FileWriter::start(const std::string& path) {
   path_ = path;

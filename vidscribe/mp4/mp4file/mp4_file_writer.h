@@ -32,8 +32,8 @@ class Mp4FileWriter {
   bool SetTrackESConfiguration(TrackId track, const uint8_t* data, size_t size);
 
   // duration and renderingOffset are in the track's time scale.
-  bool WriteSample(TrackId track, const uint8_t* data, uint32_t size, uint32_t duration, int32_t renderingOffset,
-                   bool sync);
+  bool WriteSample(TrackId track, const uint8_t* data, uint32_t size, uint32_t duration,
+                   int32_t renderingOffset, bool sync);
 
   // Writes the movie box and closes the file; false when anything on the way
   // failed. Further calls do nothing and return the same result.

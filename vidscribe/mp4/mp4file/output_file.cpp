@@ -15,7 +15,9 @@ constexpr size_t kBufferSize = 1 << 20;
 
 }  // namespace
 
-OutputFile::~OutputFile() { Close(); }
+OutputFile::~OutputFile() {
+  Close();
+}
 
 bool OutputFile::Open(const std::string& path) {
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

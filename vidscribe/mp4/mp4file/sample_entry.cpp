@@ -66,7 +66,8 @@ bool readParameterSets(ByteReader& r, size_t count, std::vector<std::vector<uint
 bool parseAvcConfiguration(const Box& avcC, ReaderTrack& t, std::string& why) {
   ByteReader r(avcC.payload, avcC.size);
   r.Skip(5);  // version, profile, compatibility, level, length size
-  bool ok = readParameterSets(r, r.U8() & 0x1F, t.sequenceSets) && readParameterSets(r, r.U8(), t.pictureSets);
+  bool ok =
+      readParameterSets(r, r.U8() & 0x1F, t.sequenceSets) && readParameterSets(r, r.U8(), t.pictureSets);
   if (!ok || !r.Ok()) {
     why = "damaged AVC configuration";
     return false;
@@ -87,7 +88,8 @@ bool parseVisualEntry(ByteReader& r, ReaderTrack& t, std::string& why) {
   BoxWalker children(r.Current(), r.Remaining());
   Box child;
   while (children.Next(child)) {
-    if (child.type == FourCC("avcC") && !t.hasAvcConfiguration && !parseAvcConfiguration(child, t, why)) return false;
+    if (child.type == FourCC("avcC") && !t.hasAvcConfiguration && !parseAvcConfiguration(child, t, why))
+      return false;
   }
   if (children.Damaged()) {
     why = "damaged box inside the visual sample entry";
@@ -112,7 +114,8 @@ bool parseAudioEntry(ByteReader& r, ReaderTrack& t, std::string& why) {
   BoxWalker children(r.Current(), r.Remaining());
   Box child;
   while (children.Next(child)) {
-    if (child.type == FourCC("esds") && !t.hasEsConfiguration && !parseEsDescriptor(child, t, why)) return false;
+    if (child.type == FourCC("esds") && !t.hasEsConfiguration && !parseEsDescriptor(child, t, why))
+      return false;
   }
   if (children.Damaged()) {
     why = "damaged box inside the audio sample entry";

@@ -13,8 +13,8 @@ void appendRun(std::vector<Run>& runs, uint32_t value) {
 
 }  // namespace
 
-void SampleTable::Add(uint32_t size, uint32_t duration, int32_t renderingOffset, bool sync, uint64_t fileOffset,
-                      bool newChunk) {
+void SampleTable::Add(uint32_t size, uint32_t duration, int32_t renderingOffset, bool sync,
+                      uint64_t fileOffset, bool newChunk) {
   if (newChunk || chunkOffsets_.empty()) {
     closeChunk();
     chunkOffsets_.push_back(fileOffset);

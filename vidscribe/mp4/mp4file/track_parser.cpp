@@ -45,9 +45,14 @@ bool findTables(const uint8_t* payload, size_t size, TableBoxes& b, std::string&
   if (!collect(minf.payload, minf.size, {{FourCC("stbl"), &stbl}}, why)) return false;
   if (!stbl.payload) return fail(why, "track without sample table");
   if (!collect(stbl.payload, stbl.size,
-               {{FourCC("stsd"), &b.stsd}, {FourCC("stts"), &b.stts}, {FourCC("ctts"), &b.ctts},
-                {FourCC("stss"), &b.stss}, {FourCC("stsc"), &b.stsc}, {FourCC("stsz"), &b.stsz},
-                {FourCC("stco"), &b.stco}, {FourCC("co64"), &co64}},
+               {{FourCC("stsd"), &b.stsd},
+                {FourCC("stts"), &b.stts},
+                {FourCC("ctts"), &b.ctts},
+                {FourCC("stss"), &b.stss},
+                {FourCC("stsc"), &b.stsc},
+                {FourCC("stsz"), &b.stsz},
+                {FourCC("stco"), &b.stco},
+                {FourCC("co64"), &co64}},
                why))
     return false;
   if (!b.stco.payload && co64.payload) {
@@ -114,7 +119,8 @@ bool parseTimes(const TableBoxes& b, ReaderTrack& t, std::string& why) {
   for (uint32_t i = 0; i < entries; ++i) {
     uint32_t count = r.U32(), delta = r.U32();
     if (count == 0) continue;
-    if (sample + count > t.sizes.size()) return fail(why, "decoding time table counts more samples than sizes");
+    if (sample + count > t.sizes.size())
+      return fail(why, "decoding time table counts more samples than sizes");
     t.times.push_back({static_cast<uint32_t>(sample), count, delta, time});
     sample += count;
     time += uint64_t{count} * delta;
@@ -151,10 +157,12 @@ bool parseSyncSamples(const Box& stss, ReaderTrack& t, std::string& why) {
 
 // Walks chunks with the sample-to-chunk runs, giving each sample its file
 // offset and checking it ends inside the file.
-bool placeSamples(const TableBoxes& b, uint32_t entryCount, uint64_t fileSize, ReaderTrack& t, std::string& why) {
+bool placeSamples(const TableBoxes& b, uint32_t entryCount, uint64_t fileSize, ReaderTrack& t,
+                  std::string& why) {
   ByteReader chunks(nullptr, 0), runs(nullptr, 0);
   uint32_t chunkCount, runCount;
-  if (!openTable(b.stco, 0, b.wideOffsets ? 8 : 4, chunks, chunkCount)) return fail(why, "damaged chunk offset table");
+  if (!openTable(b.stco, 0, b.wideOffsets ? 8 : 4, chunks, chunkCount))
+    return fail(why, "damaged chunk offset table");
   if (!openTable(b.stsc, 0, 12, runs, runCount)) return fail(why, "damaged sample-to-chunk table");
   uint64_t total = t.sizes.size();
   t.offsets.resize(t.sizes.size());
@@ -162,9 +170,11 @@ bool placeSamples(const TableBoxes& b, uint32_t entryCount, uint64_t fileSize, R
   uint32_t chunk = 1;  // 1-based, as the runs count
   for (uint32_t i = 0; i < runCount; ++i) {
     uint32_t first = runs.U32(), perChunk = runs.U32(), description = runs.U32();
-    if (first != chunk || description == 0 || description > entryCount) return fail(why, "damaged sample-to-chunk run");
+    if (first != chunk || description == 0 || description > entryCount)
+      return fail(why, "damaged sample-to-chunk run");
     uint64_t nextFirst = i + 1 < runCount ? GetU32(runs.Current()) : uint64_t{chunkCount} + 1;
-    if (nextFirst <= first || nextFirst > uint64_t{chunkCount} + 1) return fail(why, "sample-to-chunk runs out of order");
+    if (nextFirst <= first || nextFirst > uint64_t{chunkCount} + 1)
+      return fail(why, "sample-to-chunk runs out of order");
     for (; chunk < nextFirst; ++chunk) {
       uint64_t at = b.wideOffsets ? chunks.U64() : chunks.U32();
       if (perChunk > total - sample) return fail(why, "chunks hold more samples than the track has");
@@ -187,7 +197,8 @@ bool ParseTrack(const uint8_t* payload, size_t size, uint64_t fileSize, ReaderTr
   uint32_t entryCount = 0;
   return findTables(payload, size, b, why) && parseHeaders(b, t, why) &&
          ParseSampleDescription(b.stsd, t, entryCount, why) && parseSizes(b.stsz, fileSize, t, why) &&
-         parseTimes(b, t, why) && parseSyncSamples(b.stss, t, why) && placeSamples(b, entryCount, fileSize, t, why);
+         parseTimes(b, t, why) && parseSyncSamples(b.stss, t, why) &&
+         placeSamples(b, entryCount, fileSize, t, why);
 }
 
 }  // namespace mp4file

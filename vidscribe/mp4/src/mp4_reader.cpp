@@ -35,8 +35,8 @@ std::vector<uint8_t> withStartCode(const std::vector<uint8_t>& unit) {
 void lengthsToStartCodes(uint8_t* data, uint32_t size) {
   uint32_t at = 0;
   while (size - at >= 4) {
-    uint32_t unit = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) | (uint32_t{data[at + 2]} << 8) |
-                    data[at + 3];
+    uint32_t unit = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
+                    (uint32_t{data[at + 2]} << 8) | data[at + 3];
     if (unit > size - at - 4) return;
     std::copy(kStartCode, kStartCode + 4, data + at);
     at += 4 + unit;
@@ -61,9 +61,13 @@ uint32_t sampleTime(uint32_t duration, uint32_t index, uint32_t count) {
 
 }  // namespace
 
-void Mp4Reader::Ticker::Restart() { start = vidscribe::ReaderClockMs(); }
+void Mp4Reader::Ticker::Restart() {
+  start = vidscribe::ReaderClockMs();
+}
 
-int64_t Mp4Reader::Ticker::Elapsed() const { return vidscribe::ReaderClockMs() - start; }
+int64_t Mp4Reader::Ticker::Elapsed() const {
+  return vidscribe::ReaderClockMs() - start;
+}
 
 Mp4Reader::Mp4Reader(IReader* host)
     : sink(host),
@@ -87,7 +91,9 @@ Mp4Reader::Mp4Reader(IReader* host)
   clock.Restart();
 }
 
-Mp4Reader::~Mp4Reader() { Close(); }
+Mp4Reader::~Mp4Reader() {
+  Close();
+}
 
 bool Mp4Reader::Close() {
   file.reset();
@@ -120,7 +126,8 @@ bool Mp4Reader::openVideo() {
     for (const auto& set : pictureSets) pps = withStartCode(set);
   }
   videoDuration = toMilliseconds(file->Duration(track), timeScale);
-  LogPrint("Mp4Reader", "video_ms %d, samples %d, %dx%d@%d", videoDuration, videoSampleCount, width, height, fps);
+  LogPrint("Mp4Reader", "video_ms %d, samples %d, %dx%d@%d", videoDuration, videoSampleCount, width, height,
+           fps);
   // A track without a decoder configuration has nothing to hand over.
   if (sink && !sps.empty()) sink->OnVideoConfig(sps.data(), static_cast<int>(sps.size()), 0, 1);
   if (sink && !pps.empty()) sink->OnVideoConfig(pps.data(), static_cast<int>(pps.size()), 0, 1);
@@ -146,7 +153,8 @@ bool Mp4Reader::openAudio() {
     channels = ch;
   }
   audioDuration = toMilliseconds(file->Duration(track), static_cast<uint32_t>(sampleRate));
-  LogPrint("Mp4Reader", "Got Audio %d ms,samples %d, %dx%d", audioDuration, audioSampleCount, sampleRate, channels);
+  LogPrint("Mp4Reader", "Got Audio %d ms,samples %d, %dx%d", audioDuration, audioSampleCount, sampleRate,
+           channels);
   uint8_t header[vidscribe::kAdtsHeaderSize];
   vidscribe::WriteAdtsHeader(header, 7, sampleRate, channels, profile);
   deliver(header, sizeof header, 0);
@@ -182,7 +190,9 @@ bool Mp4Reader::Open(const char* path) {
   return true;
 }
 
-uint32_t Mp4Reader::getStamp() { return static_cast<uint32_t>(seekBase + clock.Elapsed()); }
+uint32_t Mp4Reader::getStamp() {
+  return static_cast<uint32_t>(seekBase + clock.Elapsed());
+}
 
 uint32_t Mp4Reader::getVideoSampleId(int32_t lookAhead) {
   return indexDue(seekBase + clock.Elapsed() + lookAhead, videoSampleCount, videoDuration);
@@ -192,7 +202,9 @@ uint32_t Mp4Reader::getAudioSampleId(int32_t lookAhead) {
   return indexDue(seekBase + clock.Elapsed() + lookAhead, audioSampleCount, audioDuration);
 }
 
-uint32_t Mp4Reader::getVideoCurrentTime() { return sampleTime(videoDuration, nextVideoSample, videoSampleCount); }
+uint32_t Mp4Reader::getVideoCurrentTime() {
+  return sampleTime(videoDuration, nextVideoSample, videoSampleCount);
+}
 
 bool Mp4Reader::readVideoSample(int32_t lookAhead) {
   if (videoTrack == 0) return false;
@@ -212,7 +224,8 @@ bool Mp4Reader::readVideoSample(int32_t lookAhead) {
     }
     if (size == 0) continue;
     lengthsToStartCodes(videoBuffer.data(), size);
-    deliver(videoBuffer.data(), static_cast<int>(size), sampleTime(videoDuration, nextVideoSample, videoSampleCount));
+    deliver(videoBuffer.data(), static_cast<int>(size),
+            sampleTime(videoDuration, nextVideoSample, videoSampleCount));
   }
   return nextVideoSample < videoSampleCount;
 }
@@ -230,7 +243,8 @@ bool Mp4Reader::readAudioSample(int32_t lookAhead) {
       continue;
     }
     if (size > 0) {
-      deliver(audioBuffer.data(), static_cast<int>(size), sampleTime(audioDuration, nextAudioSample, audioSampleCount));
+      deliver(audioBuffer.data(), static_cast<int>(size),
+              sampleTime(audioDuration, nextAudioSample, audioSampleCount));
     }
   }
   return nextAudioSample < audioSampleCount;

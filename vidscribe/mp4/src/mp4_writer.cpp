@@ -49,7 +49,9 @@ Mp4Writer::Mp4Writer()
   vidscribe::RouteMp4FileLog();
 }
 
-Mp4Writer::~Mp4Writer() { Close(); }
+Mp4Writer::~Mp4Writer() {
+  Close();
+}
 
 int Mp4Writer::SetVideo(int, int w, int h, int f) {
   width = w;
@@ -119,8 +121,8 @@ void Mp4Writer::createVideoTrack(const uint8_t* sps, uint32_t spsLength) {
     }
   }
   videoTrack = file->AddH264VideoTrack(kVideoTimeScale, static_cast<uint16_t>(std::clamp(width, 0, 0xFFFF)),
-                                       static_cast<uint16_t>(std::clamp(height, 0, 0xFFFF)), sps[1], sps[2], sps[3],
-                                       3);
+                                       static_cast<uint16_t>(std::clamp(height, 0, 0xFFFF)), sps[1], sps[2],
+                                       sps[3], 3);
 }
 
 int Mp4Writer::WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool, int compositionTime) {
@@ -142,10 +144,17 @@ int Mp4Writer::WriteVideo(uint8_t* data, int length, unsigned int timestamp, boo
   vidscribe::ForEachLengthPrefixedUnit(workBuffer.data(), converted, [&](const uint8_t* unit, size_t size) {
     if (size == 0) return;
     switch (unit[0] & 0x1F) {
-      case 7: sps = unit, spsLength = size; break;
-      case 8: pps = unit, ppsLength = size; break;
-      case 5: idr = true; break;
-      default: break;
+      case 7:
+        sps = unit, spsLength = size;
+        break;
+      case 8:
+        pps = unit, ppsLength = size;
+        break;
+      case 5:
+        idr = true;
+        break;
+      default:
+        break;
     }
   });
   // The profile, compatibility and level bytes follow the unit header, so an

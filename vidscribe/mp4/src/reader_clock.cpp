@@ -16,6 +16,8 @@ int64_t ReaderClockMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void SetReaderClockForTesting(int64_t (*clock)()) { testClock.store(clock); }
+void SetReaderClockForTesting(int64_t (*clock)()) {
+  testClock.store(clock);
+}
 
 }  // namespace vidscribe

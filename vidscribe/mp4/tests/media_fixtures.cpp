@@ -36,14 +36,16 @@ int Run(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool HaveFfmpeg() { return Run("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0; }
+bool HaveFfmpeg() {
+  return Run("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0;
+}
 
 namespace {
 
 std::string describe(const SourceOptions& o) {
   std::ostringstream name;
-  name << (o.video ? o.videoCodec : "novideo") << "-" << (o.audio ? "aac" : "noaudio") << "-b" << o.bFrames << "-"
-       << o.seconds << "s-g" << o.gopFrames << "-" << o.width << "x" << o.height;
+  name << (o.video ? o.videoCodec : "novideo") << "-" << (o.audio ? "aac" : "noaudio") << "-b" << o.bFrames
+       << "-" << o.seconds << "s-g" << o.gopFrames << "-" << o.width << "x" << o.height;
   return name.str();
 }
 
@@ -86,7 +88,8 @@ std::vector<Packet> ProbePackets(const std::string& path, const std::string& kin
   // Edit lists are ignored so that every stored sample is listed, priming
   // audio included, with its decode time as stored.
   Run("ffprobe -v error -ignore_editlist 1 -select_streams " + kind +
-          ":0 -show_data_hash adler32 -show_entries packet=pts,dts,size,flags,data_hash -of csv=p=0 '" + path + "'",
+          ":0 -show_data_hash adler32 -show_entries packet=pts,dts,size,flags,data_hash -of csv=p=0 '" +
+          path + "'",
       &output);
   std::vector<Packet> packets;
   std::istringstream lines(output);
@@ -97,7 +100,8 @@ std::vector<Packet> ProbePackets(const std::string& path, const std::string& kin
     unsigned adler = 0;
     long long pts, dts;
     unsigned size;
-    if (std::sscanf(line.c_str(), "%lld,%lld,%u,%7[^,],adler32:%x", &pts, &dts, &size, flags, &adler) != 5) continue;
+    if (std::sscanf(line.c_str(), "%lld,%lld,%u,%7[^,],adler32:%x", &pts, &dts, &size, flags, &adler) != 5)
+      continue;
     p.pts = pts;
     p.dts = dts;
     p.size = size;
@@ -110,8 +114,8 @@ std::vector<Packet> ProbePackets(const std::string& path, const std::string& kin
 
 std::string ProbeStream(const std::string& path, const std::string& kind, const std::string& field) {
   std::string output;
-  Run("ffprobe -v error -select_streams " + kind + ":0 -show_entries stream=" + field + " -of csv=p=0 '" + path +
-          "'",
+  Run("ffprobe -v error -select_streams " + kind + ":0 -show_entries stream=" + field + " -of csv=p=0 '" +
+          path + "'",
       &output);
   while (!output.empty() && (output.back() == '\n' || output.back() == ',')) output.pop_back();
   return output;

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "media_fixtures.h"
-#include "recording_source.h"
 #include "reader_clock.h"
+#include "recording_source.h"
 #include "vidscribe/vidscribe.h"
 
 using namespace mp4test;
@@ -12,7 +12,9 @@ using namespace mp4test;
 namespace {
 
 int64_t fakeNow = 0;
-int64_t fakeClock() { return fakeNow; }
+int64_t fakeClock() {
+  return fakeNow;
+}
 
 struct Event {
   bool config;
@@ -54,7 +56,8 @@ Expected expectedFrom(const Recording& r) {
         size_t unit = (size_t{f.sample[at]} << 24) | (size_t{f.sample[at + 1]} << 16) |
                       (size_t{f.sample[at + 2]} << 8) | f.sample[at + 3];
         e.video.back().insert(e.video.back().end(), {0, 0, 0, 1});
-        e.video.back().insert(e.video.back().end(), f.sample.begin() + at + 4, f.sample.begin() + at + 4 + unit);
+        e.video.back().insert(e.video.back().end(), f.sample.begin() + at + 4,
+                              f.sample.begin() + at + 4 + unit);
         at += 4 + unit;
       }
     } else {

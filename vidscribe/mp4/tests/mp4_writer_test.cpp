@@ -23,8 +23,9 @@ class Mp4WriterRecording : public ::testing::Test {
   static void record(Mp4Writer& writer, const Recording& r) {
     for (const Frame& f : r.frames) {
       std::vector<uint8_t> bytes = f.bytes;  // the writer takes non-const buffers
-      int result = f.video ? writer.WriteVideo(bytes.data(), int(bytes.size()), f.timestamp, f.key, f.compositionTime)
-                           : writer.WriteAudio(bytes.data(), int(bytes.size()), f.timestamp);
+      int result =
+          f.video ? writer.WriteVideo(bytes.data(), int(bytes.size()), f.timestamp, f.key, f.compositionTime)
+                  : writer.WriteAudio(bytes.data(), int(bytes.size()), f.timestamp);
       ASSERT_EQ(result, 0);
     }
   }
@@ -40,7 +41,7 @@ TEST_F(Mp4WriterRecording, FfmpegStreamsWithBFramesComeOutWhole) {
   std::string out = dir_.File("recorded.mp4");
   {
     Mp4Writer writer;
-    writer.SetVideo(7, 0, 0, 25);  // size left to the SPS
+    writer.SetVideo(7, 0, 0, 25);     // size left to the SPS
     writer.SetAudio(10, 8000, 1, 2);  // overridden by the ADTS headers
     ASSERT_TRUE(writer.Open(out.c_str()));
     record(writer, r);
@@ -169,7 +170,8 @@ TEST_F(Mp4WriterRecording, RefusalsAndDroppedFrames) {
   std::string out = dir_.File("p-frames.mp4");
   ASSERT_TRUE(writer.Open(out.c_str()));
   // P-frames only, then an IDR frame whose SPS is too short to give a profile.
-  for (uint32_t ms = 0; ms < 200; ms += 40) EXPECT_EQ(writer.WriteVideo(frame, sizeof frame, ms, false, 0), 0);
+  for (uint32_t ms = 0; ms < 200; ms += 40)
+    EXPECT_EQ(writer.WriteVideo(frame, sizeof frame, ms, false, 0), 0);
   uint8_t shortSps[] = {0, 0, 0, 1, 0x67, 0x42, 0xC0, 0, 0, 0, 1, 0x65, 0x88};
   EXPECT_EQ(writer.WriteVideo(shortSps, sizeof shortSps, 200, true, 0), 0);
   uint8_t aac[] = {0x21, 0x10, 0x04};

@@ -65,8 +65,8 @@ void expectSamplesMatch(Mp4FileReader& reader, TrackId track, const std::vector<
     uint32_t size = 0;
     bool sync = false;
     SampleTiming timing;
-    ASSERT_TRUE(reader.ReadSample(track, i + 1, buffer.data(), static_cast<uint32_t>(buffer.size()), size, sync,
-                                  &timing));
+    ASSERT_TRUE(reader.ReadSample(track, i + 1, buffer.data(), static_cast<uint32_t>(buffer.size()), size,
+                                  sync, &timing));
     const Packet& p = packets[i];
     ASSERT_EQ(size, p.size) << "sample " << i + 1;
     EXPECT_EQ(sync, p.key) << "sample " << i + 1;
@@ -117,7 +117,7 @@ TEST_F(Mp4FileReaderFfmpeg, TrackDescriptionsMatchFfprobe) {
   std::vector<uint8_t> config;
   ASSERT_TRUE(reader->ESConfiguration(audio, config));
   ASSERT_GE(config.size(), 2u);
-  EXPECT_EQ(config[0], 0x12);  // AAC LC at 44100 Hz
+  EXPECT_EQ(config[0], 0x12);         // AAC LC at 44100 Hz
   EXPECT_EQ(config[1] & 0xF8, 0x10);  // two channels
   EXPECT_EQ(std::to_string(reader->SampleCount(audio)), ProbeStream(file("av.mp4"), "a", "nb_frames"));
 }

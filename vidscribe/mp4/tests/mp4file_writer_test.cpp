@@ -62,9 +62,10 @@ bool remux(const std::string& from, const std::string& to) {
     uint32_t size;
     bool sync;
     SampleTiming timing;
-    if (!reader->ReadSample(earliest->in, earliest->next++, buffer.data(), uint32_t(buffer.size()), size, sync,
-                            &timing) ||
-        !writer->WriteSample(earliest->out, buffer.data(), size, timing.duration, timing.renderingOffset, sync))
+    if (!reader->ReadSample(earliest->in, earliest->next++, buffer.data(), uint32_t(buffer.size()), size,
+                            sync, &timing) ||
+        !writer->WriteSample(earliest->out, buffer.data(), size, timing.duration, timing.renderingOffset,
+                             sync))
       return false;
   }
   return writer->Close();

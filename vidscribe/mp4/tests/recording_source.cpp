@@ -30,8 +30,8 @@ Frame videoFrame(const Recording& r, const std::vector<uint8_t>& sample, bool ke
     appendUnit(f.bytes, r.pps.data(), r.pps.size());
   }
   for (size_t at = 0; at + 4 <= sample.size();) {
-    size_t unit = (size_t{sample[at]} << 24) | (size_t{sample[at + 1]} << 16) | (size_t{sample[at + 2]} << 8) |
-                  sample[at + 3];
+    size_t unit = (size_t{sample[at]} << 24) | (size_t{sample[at + 1]} << 16) |
+                  (size_t{sample[at + 2]} << 8) | sample[at + 3];
     appendUnit(f.bytes, sample.data() + at + 4, unit);
     at += 4 + unit;
   }
