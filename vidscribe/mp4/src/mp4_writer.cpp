@@ -53,7 +53,10 @@ Mp4Writer::~Mp4Writer() {
   Close();
 }
 
+// The parameters are also read by the writes on other threads, so they are
+// set under the same lock.
 int Mp4Writer::SetVideo(int, int w, int h, int f) {
+  std::lock_guard<std::recursive_mutex> hold(lock);
   width = w;
   height = h;
   fps = f;
@@ -62,6 +65,7 @@ int Mp4Writer::SetVideo(int, int w, int h, int f) {
 }
 
 int Mp4Writer::SetAudio(int, int rate, int ch, int profile) {
+  std::lock_guard<std::recursive_mutex> hold(lock);
   sampleRate = rate;
   channels = ch;
   aacProfile = profile;
