@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
 
 #include "media_fixtures.h"
 #include "mp4file/mp4_file_reader.h"
@@ -205,6 +206,31 @@ TEST_F(Mp4WriterRecording, FramesWithManyShortStartCodesAreKeptWhole) {
   ASSERT_TRUE(reader);
   TrackId video = reader->FindTrackId(TrackKind::Video);
   EXPECT_EQ(reader->MaxSampleSize(video), frame.size() + 101);  // 102 units, 101 of them behind 3-byte codes
+}
+
+TEST_F(Mp4WriterRecording, VideoAndAudioFromTwoThreadsAllArrive) {
+  Recording r = RecordingFromMp4(CachedMp4(SourceOptions()));
+  std::string out = dir_.File("threads.mp4");
+  Mp4Writer writer;
+  ASSERT_TRUE(writer.Open(out.c_str()));
+  std::thread video([&] {
+    for (const Frame& f : r.frames) {
+      std::vector<uint8_t> bytes = f.bytes;
+      if (f.video) writer.WriteVideo(bytes.data(), int(bytes.size()), f.timestamp, f.key, f.compositionTime);
+    }
+  });
+  std::thread audio([&] {
+    for (const Frame& f : r.frames) {
+      std::vector<uint8_t> bytes = f.bytes;
+      if (!f.video) writer.WriteAudio(bytes.data(), int(bytes.size()), f.timestamp);
+    }
+  });
+  video.join();
+  audio.join();
+  ASSERT_TRUE(writer.Close());
+  EXPECT_EQ(DecodeErrors(out), "");
+  EXPECT_EQ(ProbeStream(out, "v", "nb_frames"), "75");
+  EXPECT_EQ(ProbeStream(out, "a", "nb_frames"), ProbeStream(CachedMp4(SourceOptions()), "a", "nb_frames"));
 }
 
 TEST_F(Mp4WriterRecording, AFullDiskIsReportedNotHidden) {
