@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
     std::memcpy(out.data(), input.data(), input.size());
     asm volatile("" : : "r"(out.data()) : "memory");
   });
-  std::printf("input %.1f MB, output %.1f MB, best of %d rounds\n", input.size() / 1e6, converted / 1e6, rounds);
+  std::printf("input %.1f MB, output %.1f MB, best of %d rounds\n", input.size() / 1e6, converted / 1e6,
+              rounds);
   std::printf("annexb conversion  %8.0f MB/s\n", convert);
   std::printf("memcpy baseline    %8.0f MB/s\n", copy);
   std::printf("ratio conversion/memcpy %.2f\n", convert / copy);

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t length = 0;
   if (!vidscribe::AnnexBToLengthPrefixed(data, size, out.data(), out.size(), &length)) std::abort();
   size_t walked = 0;
-  vidscribe::ForEachLengthPrefixedUnit(out.data(), length, [&](const uint8_t*, size_t unit) { walked += 4 + unit; });
+  vidscribe::ForEachLengthPrefixedUnit(out.data(), length,
+                                       [&](const uint8_t*, size_t unit) { walked += 4 + unit; });
   if (walked != length) std::abort();
   return 0;
 }

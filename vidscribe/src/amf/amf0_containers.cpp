@@ -167,7 +167,8 @@ int AS_Strict_Array::EncodedSize() const {
   for (const auto& child : children) {
     const auto* variable = dynamic_cast<const AS_Variable*>(child.get());
     // Elements are written without their names, see Encode.
-    size += variable != nullptr ? (variable->value ? variable->value->EncodedSize() : 1) : child->EncodedSize();
+    size +=
+        variable != nullptr ? (variable->value ? variable->value->EncodedSize() : 1) : child->EncodedSize();
   }
   return size;
 }

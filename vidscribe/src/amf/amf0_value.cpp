@@ -13,24 +13,52 @@ namespace {
 constexpr const char* kTag = "Flash";
 }
 
-int AS_Value::Encode(uint8_t*&) const { return -1; }
-int AS_Value::Decode(AmfCursor&) { return -1; }
-int AS_Value::EncodedSize() const { return 0; }
+int AS_Value::Encode(uint8_t*&) const {
+  return -1;
+}
+int AS_Value::Decode(AmfCursor&) {
+  return -1;
+}
+int AS_Value::EncodedSize() const {
+  return 0;
+}
 
 int AS_Value::Create(uint8_t type, std::unique_ptr<AS_Value>& out) {
   switch (type) {
-    case kNumber: out = std::make_unique<AS_Double>(); break;
-    case kBoolean: out = std::make_unique<AS_UInt8>(); break;
+    case kNumber:
+      out = std::make_unique<AS_Double>();
+      break;
+    case kBoolean:
+      out = std::make_unique<AS_UInt8>();
+      break;
     case kString:
-    case kMovieClip: out = std::make_unique<AS_String>(); break;
-    case kObject: out = std::make_unique<AS_Object>(); break;
-    case kNull: out = std::make_unique<AS_NullType>(); break;
-    case kReference: out = std::make_unique<AS_UInt16>(); break;
-    case kEcmaArray: out = std::make_unique<AS_ECMA_Array>(); break;
-    case kStrictArray: out = std::make_unique<AS_Strict_Array>(); break;
-    case kDate: out = std::make_unique<AS_Date>(); break;
-    case kLongString: out = std::make_unique<AS_LongString>(); break;
-    default: out.reset(); break;
+    case kMovieClip:
+      out = std::make_unique<AS_String>();
+      break;
+    case kObject:
+      out = std::make_unique<AS_Object>();
+      break;
+    case kNull:
+      out = std::make_unique<AS_NullType>();
+      break;
+    case kReference:
+      out = std::make_unique<AS_UInt16>();
+      break;
+    case kEcmaArray:
+      out = std::make_unique<AS_ECMA_Array>();
+      break;
+    case kStrictArray:
+      out = std::make_unique<AS_Strict_Array>();
+      break;
+    case kDate:
+      out = std::make_unique<AS_Date>();
+      break;
+    case kLongString:
+      out = std::make_unique<AS_LongString>();
+      break;
+    default:
+      out.reset();
+      break;
   }
   return 0;
 }
@@ -56,7 +84,9 @@ int AS_Double::Decode(AmfCursor& cursor) {
   return readMarker(cursor, marker) && readDouble(cursor, value) ? 0 : -1;
 }
 
-void AS_Double::Dump() const { LogPrint(kTag, "(Double) %s : %f\n", name.c_str(), value); }
+void AS_Double::Dump() const {
+  LogPrint(kTag, "(Double) %s : %f\n", name.c_str(), value);
+}
 
 int AS_UInt8::Encode(uint8_t*& out) const {
   *out++ = static_cast<uint8_t>(marker);
@@ -64,9 +94,13 @@ int AS_UInt8::Encode(uint8_t*& out) const {
   return 2;
 }
 
-int AS_UInt8::Decode(AmfCursor& cursor) { return readMarker(cursor, marker) && readU8(cursor, value) ? 0 : -1; }
+int AS_UInt8::Decode(AmfCursor& cursor) {
+  return readMarker(cursor, marker) && readU8(cursor, value) ? 0 : -1;
+}
 
-void AS_UInt8::Dump() const { LogPrint(kTag, "(UInt8) %s : %d\n", name.c_str(), value); }
+void AS_UInt8::Dump() const {
+  LogPrint(kTag, "(UInt8) %s : %d\n", name.c_str(), value);
+}
 
 int AS_String::Encode(uint8_t*& out) const {
   // A 16-bit length cannot describe more; cutting the text would corrupt it.
@@ -80,7 +114,9 @@ int AS_String::Decode(AmfCursor& cursor) {
   return readMarker(cursor, marker) && readText(cursor, 2, value) ? 0 : -1;
 }
 
-void AS_String::Dump() const { LogPrint(kTag, "(String) %s : %s\n", name.c_str(), value.c_str()); }
+void AS_String::Dump() const {
+  LogPrint(kTag, "(String) %s : %s\n", name.c_str(), value.c_str());
+}
 
 int AS_LongString::Encode(uint8_t*& out) const {
   if (value.size() > 0xFFFFFFFFu) return -1;
@@ -93,14 +129,18 @@ int AS_LongString::Decode(AmfCursor& cursor) {
   return readMarker(cursor, marker) && readText(cursor, 4, value) ? 0 : -1;
 }
 
-void AS_LongString::Dump() const { LogPrint(kTag, "(LongString) %s : %s\n", name.c_str(), value.c_str()); }
+void AS_LongString::Dump() const {
+  LogPrint(kTag, "(LongString) %s : %s\n", name.c_str(), value.c_str());
+}
 
 int AS_NullType::Encode(uint8_t*& out) const {
   *out++ = static_cast<uint8_t>(marker);
   return 1;
 }
 
-int AS_NullType::Decode(AmfCursor& cursor) { return readMarker(cursor, marker) ? 0 : -1; }
+int AS_NullType::Decode(AmfCursor& cursor) {
+  return readMarker(cursor, marker) ? 0 : -1;
+}
 
 int AS_UInt16::Encode(uint8_t*& out) const {
   *out++ = static_cast<uint8_t>(marker);
@@ -115,7 +155,9 @@ int AS_UInt16::Decode(AmfCursor& cursor) {
   return 0;
 }
 
-void AS_UInt16::Dump() const { LogPrint(kTag, "(UInt16) %s : %d\n", name.c_str(), value); }
+void AS_UInt16::Dump() const {
+  LogPrint(kTag, "(UInt16) %s : %d\n", name.c_str(), value);
+}
 
 int AS_Date::Encode(uint8_t*& out) const {
   *out++ = static_cast<uint8_t>(marker);

@@ -127,7 +127,8 @@ class AS_String : public AS_Value {
 
 class AS_LongString : public AS_Value {
  public:
-  explicit AS_LongString(std::string value = std::string()) : AS_Value(kLongString), value(std::move(value)) {}
+  explicit AS_LongString(std::string value = std::string())
+      : AS_Value(kLongString), value(std::move(value)) {}
   int Encode(uint8_t*& out) const override;
   int Decode(AmfCursor& cursor) override;
   int EncodedSize() const override { return static_cast<int>(value.size()) + 5; }
@@ -196,7 +197,8 @@ class AS_Strict_Array : public AS_Value {
 // and ECMA arrays hold named variables, strict arrays unnamed ones.
 class AS_Variable : public AS_Value {
  public:
-  explicit AS_Variable(std::unique_ptr<AS_Value> value) : AS_Value(-1), value(std::move(value)), named(false) {}
+  explicit AS_Variable(std::unique_ptr<AS_Value> value)
+      : AS_Value(-1), value(std::move(value)), named(false) {}
   AS_Variable(std::string memberName, std::unique_ptr<AS_Value> value)
       : AS_Value(-1), value(std::move(value)), named(true) {
     name = std::move(memberName);

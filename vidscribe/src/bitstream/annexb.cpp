@@ -39,7 +39,9 @@ const uint8_t* findStartCode(const uint8_t* from, const uint8_t* end) {
 
 }  // namespace
 
-size_t AnnexBMaxOutput(size_t inputLength) { return inputLength + inputLength / 3 + 4; }
+size_t AnnexBMaxOutput(size_t inputLength) {
+  return inputLength + inputLength / 3 + 4;
+}
 
 bool AnnexBToLengthPrefixed(const uint8_t* input, size_t inputLength, uint8_t* out, size_t capacity,
                             size_t* outLength) {

@@ -25,8 +25,8 @@ template <typename Visit>
 void ForEachLengthPrefixedUnit(const uint8_t* data, size_t length, Visit&& visit) {
   size_t at = 0;
   while (length - at >= 4) {
-    const size_t unit = (size_t{data[at]} << 24) | (size_t{data[at + 1]} << 16) | (size_t{data[at + 2]} << 8) |
-                        size_t{data[at + 3]};
+    const size_t unit = (size_t{data[at]} << 24) | (size_t{data[at + 1]} << 16) |
+                        (size_t{data[at + 2]} << 8) | size_t{data[at + 3]};
     at += 4;
     if (unit > length - at) return;
     visit(data + at, unit);

@@ -9,13 +9,11 @@ namespace {
 
 // Profiles whose SPS carries chroma format, bit depths and scaling matrices.
 bool hasChromaFields(uint32_t profile) {
-  switch (profile) {
-    case 100: case 110: case 122: case 244: case 44: case 83: case 86:
-    case 118: case 128: case 138: case 139: case 134: case 135: case 144:
-      return true;
-    default:
-      return false;
+  static const uint32_t kProfiles[] = {100, 110, 122, 244, 44, 83, 86, 118, 128, 138, 139, 134, 135, 144};
+  for (uint32_t known : kProfiles) {
+    if (profile == known) return true;
   }
+  return false;
 }
 
 // The payload with emulation-prevention bytes (the 03 of 00 00 03) removed,
@@ -51,9 +49,9 @@ bool skipScalingList(BitReader& bits, int size) {
 bool skipChromaFields(BitReader& bits) {
   uint32_t chromaFormat = 0, value = 0;
   if (!bits.ReadUe(chromaFormat)) return false;
-  if (chromaFormat == 3 && !bits.Skip(1)) return false;  // separate_colour_plane_flag
+  if (chromaFormat == 3 && !bits.Skip(1)) return false;          // separate_colour_plane_flag
   if (!bits.ReadUe(value) || !bits.ReadUe(value)) return false;  // bit depths
-  if (!bits.Skip(1)) return false;  // qpprime_y_zero_transform_bypass_flag
+  if (!bits.Skip(1)) return false;                               // qpprime_y_zero_transform_bypass_flag
   uint32_t matrixPresent = 0;
   if (!bits.ReadBit(matrixPresent)) return false;
   if (!matrixPresent) return true;

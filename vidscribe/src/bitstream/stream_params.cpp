@@ -11,7 +11,9 @@ namespace {
 
 constexpr const char* kTag = "Flv";
 
-int readU16(const uint8_t* p) { return (p[0] << 8) | p[1]; }
+int readU16(const uint8_t* p) {
+  return (p[0] << 8) | p[1];
+}
 
 // Layout shared by both record builders: version 1, profile, compatibility,
 // level, 4-byte unit lengths (FF), one SPS (E1), SPS, one PPS, PPS.
@@ -121,9 +123,12 @@ int StreamParams::MakeSeqNal(uint8_t* out, int capacity) const {
 
 uint8_t StreamParams::AudioType() const {
   int rateIndex = 0;  // every other rate, 48000 Hz included
-  if (sampleRate == 11025) rateIndex = 1;
-  else if (sampleRate == 22050) rateIndex = 2;
-  else if (sampleRate == 44100) rateIndex = 3;
+  if (sampleRate == 11025)
+    rateIndex = 1;
+  else if (sampleRate == 22050)
+    rateIndex = 2;
+  else if (sampleRate == 44100)
+    rateIndex = 3;
   // Bit 1: 16-bit samples, always.
   return static_cast<uint8_t>(((audioCodec & 0x0F) << 4) | (rateIndex << 2) | 0x02 | (channels > 1 ? 1 : 0));
 }

@@ -45,16 +45,34 @@ FlvTag::FlvTag(int32_t capacity, int32_t slack)
   std::memset(buffer, 0, kHeader);
 }
 
-FlvTag::~FlvTag() { delete[] buffer; }
+FlvTag::~FlvTag() {
+  delete[] buffer;
+}
 
-void FlvTag::SetPrevTagSize(uint32_t size) { writeBE(buffer, 4, size); }
-uint32_t FlvTag::GetPrevTagSize() const { return readBE(buffer, 4); }
-void FlvTag::SetType(uint8_t type) { buffer[4] = type; }
-uint8_t FlvTag::GetType() const { return buffer[4]; }
-void FlvTag::SetDataSize(uint32_t size) { writeBE(buffer + 5, 3, size); }
-uint32_t FlvTag::GetDataSize() const { return readBE(buffer + 5, 3); }
-void FlvTag::SetStreamID(uint32_t id) { writeBE(buffer + 12, 3, id); }
-uint32_t FlvTag::GetStreamID() const { return readBE(buffer + 12, 3); }
+void FlvTag::SetPrevTagSize(uint32_t size) {
+  writeBE(buffer, 4, size);
+}
+uint32_t FlvTag::GetPrevTagSize() const {
+  return readBE(buffer, 4);
+}
+void FlvTag::SetType(uint8_t type) {
+  buffer[4] = type;
+}
+uint8_t FlvTag::GetType() const {
+  return buffer[4];
+}
+void FlvTag::SetDataSize(uint32_t size) {
+  writeBE(buffer + 5, 3, size);
+}
+uint32_t FlvTag::GetDataSize() const {
+  return readBE(buffer + 5, 3);
+}
+void FlvTag::SetStreamID(uint32_t id) {
+  writeBE(buffer + 12, 3, id);
+}
+uint32_t FlvTag::GetStreamID() const {
+  return readBE(buffer + 12, 3);
+}
 
 void FlvTag::SetTimeStamp(uint32_t ms) {
   // Low 24 bits first, the extension byte carries bits 24-31.
@@ -62,11 +80,17 @@ void FlvTag::SetTimeStamp(uint32_t ms) {
   buffer[11] = static_cast<uint8_t>(ms >> 24);
 }
 
-uint32_t FlvTag::GetTimeStamp() const { return (uint32_t{buffer[11]} << 24) | readBE(buffer + 8, 3); }
+uint32_t FlvTag::GetTimeStamp() const {
+  return (uint32_t{buffer[11]} << 24) | readBE(buffer + 8, 3);
+}
 
-uint8_t* FlvTag::GetData() { return capacity == 0 ? nullptr : buffer + kHeader; }
+uint8_t* FlvTag::GetData() {
+  return capacity == 0 ? nullptr : buffer + kHeader;
+}
 
-int32_t FlvTag::Size() const { return static_cast<int32_t>(GetDataSize()) + kHeader; }
+int32_t FlvTag::Size() const {
+  return static_cast<int32_t>(GetDataSize()) + kHeader;
+}
 
 bool FlvTag::isKeyFrame() const {
   // The first body byte only exists when the buffer has room for it.
@@ -104,14 +128,26 @@ bool FlvTag::ReadBody(FLVIO& io, int32_t limit) {
   int32_t count = dataSize - bodyRead;
   if (limit > 0 && limit < count) count = limit;
   // Room for the whole body up front, so later pieces land behind this one.
-  // DataSize has 24 bits, which bounds this allocation to 16 MiB.
-  if (!AllocData(dataSize)) return false;
+  // The size comes from the file, so the buffer only grows for a body whose
+  // bytes really follow in the channel: a damaged header cannot make every
+  // read allocate 16 MiB.
+  if (capacity < dataSize) {
+    const int64_t left = io.Size() - io.Pos();
+    if (left < static_cast<int64_t>(dataSize - bodyRead)) {
+      LogPrint(kTag, "ReadBody %d bytes claimed, %lld left", dataSize - bodyRead,
+               static_cast<long long>(left));
+      return false;
+    }
+    if (!AllocData(dataSize)) return false;
+  }
   if (io.Read(buffer + kHeader + bodyRead, count) != count) return false;
   bodyRead += count;
   return true;
 }
 
-bool FlvTag::Read(FLVIO& io) { return ReadHdr(io, 0) && ReadBody(io, 0); }
+bool FlvTag::Read(FLVIO& io) {
+  return ReadHdr(io, 0) && ReadBody(io, 0);
+}
 
 bool FlvTag::SkipBody(FLVIO& io) {
   const int32_t dataSize = static_cast<int32_t>(GetDataSize());
@@ -119,7 +155,9 @@ bool FlvTag::SkipBody(FLVIO& io) {
   return io.Seek(dataSize - bodyRead, 1) > 0;
 }
 
-bool FlvTag::Next(FLVIO& io) { return SkipBody(io) && ReadHdr(io, 0); }
+bool FlvTag::Next(FLVIO& io) {
+  return SkipBody(io) && ReadHdr(io, 0);
+}
 
 bool FlvTag::Prev(FLVIO& io) {
   const int64_t target =
@@ -136,7 +174,9 @@ uint64_t FlvTag::TagPos(FLVIO& io) {
   return static_cast<uint64_t>(io.Pos() - static_cast<int64_t>(bodyRead) - kHeader);
 }
 
-bool FlvTag::WriteHdr(FLVIO& io) { return io.Write(buffer, kHeader) == kHeader; }
+bool FlvTag::WriteHdr(FLVIO& io) {
+  return io.Write(buffer, kHeader) == kHeader;
+}
 
 bool FlvTag::Write(FLVIO& io) {
   const int32_t dataSize = static_cast<int32_t>(GetDataSize());

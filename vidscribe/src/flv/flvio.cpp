@@ -13,14 +13,22 @@ constexpr const char* kTag = "Flv";
 
 FLVIO::FLVIO() : file(nullptr), stream(nullptr), lastOp(LastOp::None) {}
 
-FLVIO::~FLVIO() { Close(); }
+FLVIO::~FLVIO() {
+  Close();
+}
 
 bool FLVIO::Open(const char* path, Mode mode) {
   const char* how = nullptr;
   switch (mode) {
-    case ModeRead: how = "rb+"; break;
-    case ModeCreate: how = "wb+"; break;
-    case ModeAppend: how = (path != nullptr && ::access(path, F_OK) == 0) ? "rb+" : "wb+"; break;
+    case ModeRead:
+      how = "rb+";
+      break;
+    case ModeCreate:
+      how = "wb+";
+      break;
+    case ModeAppend:
+      how = (path != nullptr && ::access(path, F_OK) == 0) ? "rb+" : "wb+";
+      break;
   }
   FILE* opened = (how != nullptr && path != nullptr) ? std::fopen(path, how) : nullptr;
   if (opened != nullptr && mode == ModeAppend && fseeko(opened, 0, SEEK_END) != 0) {
@@ -35,6 +43,8 @@ bool FLVIO::Open(const char* path, Mode mode) {
 }
 
 void FLVIO::Attach(FILE* newFile) {
+  // Attaching the file already held must not close it first.
+  if (newFile != nullptr && newFile == file) return;
   Close();
   file = newFile;
 }
@@ -46,7 +56,9 @@ void FLVIO::Attach(IReadStream* newStream) {
   stream = newStream;
 }
 
-bool FLVIO::isOpen() const { return file != nullptr || stream != nullptr; }
+bool FLVIO::isOpen() const {
+  return file != nullptr || stream != nullptr;
+}
 
 void FLVIO::Close() {
   if (file != nullptr) std::fclose(file);

@@ -27,9 +27,9 @@ LogStamp CurrentLogStamp() {
 
 int FormatLogLineV(char* line, const LogStamp& stamp, const char* tag, const char* format, va_list args) {
   std::memset(line, 0, kLogLineSize);
-  int prefix = std::snprintf(line, kLogLineSize, "[%02d-%02d %02d:%02d:%02d.%03d] [%ld] (%s:0): ", stamp.month,
-                             stamp.day, stamp.hour, stamp.minute, stamp.second, stamp.millisecond,
-                             stamp.threadId, tag);
+  int prefix = std::snprintf(line, kLogLineSize,
+                             "[%02d-%02d %02d:%02d:%02d.%03d] [%ld] (%s:0): ", stamp.month, stamp.day,
+                             stamp.hour, stamp.minute, stamp.second, stamp.millisecond, stamp.threadId, tag);
   // Two bytes stay reserved for the line feed and the NUL.
   const int room = kLogLineSize - 2 - prefix;
   if (prefix < 0 || room < 0) return -1;

@@ -20,9 +20,12 @@ uint32_t MonotonicTickCount() {
   return static_cast<uint32_t>(ms);
 }
 
-LogViewerLink::LogViewerLink(std::string name, TickClock clock) : name(std::move(name)), clock(std::move(clock)) {}
+LogViewerLink::LogViewerLink(std::string name, TickClock clock)
+    : name(std::move(name)), clock(std::move(clock)) {}
 
-LogViewerLink::~LogViewerLink() { closeSocket(); }
+LogViewerLink::~LogViewerLink() {
+  closeSocket();
+}
 
 void LogViewerLink::closeSocket() {
   if (fd >= 0) ::close(fd);

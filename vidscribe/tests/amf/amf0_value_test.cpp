@@ -22,7 +22,9 @@ std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t
   return a;
 }
 
-std::vector<uint8_t> text(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> text(const std::string& s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 TEST(Amf0Encoding, EcmaArrayMembersAndEndMarker) {
   AS_ECMA_Array empty;
@@ -153,14 +155,15 @@ TEST(Amf0Decoding, ShortCountsMissingEndAndTruncation) {
 
 TEST(Amf0Decoding, UnsupportedMarkersAndDeepNesting) {
   // An object member holding "undefined" (6) fails the whole object.
-  const std::vector<uint8_t> object = std::vector<uint8_t>{3, 0, 1} + text("u") + std::vector<uint8_t>{6, 0, 0, 9};
+  const std::vector<uint8_t> object =
+      std::vector<uint8_t>{3, 0, 1} + text("u") + std::vector<uint8_t>{6, 0, 0, 9};
   AS_Object decodedObject;
   AmfCursor objectCursor(object.data(), object.size());
   EXPECT_LT(decodedObject.Decode(objectCursor), 0);
 
   // In an ECMA array the bad member is dropped and decoding goes on.
-  const std::vector<uint8_t> array = std::vector<uint8_t>{8, 0, 0, 0, 1, 0, 1} + text("u") +
-                                     std::vector<uint8_t>{6, 0, 0, 9};
+  const std::vector<uint8_t> array =
+      std::vector<uint8_t>{8, 0, 0, 0, 1, 0, 1} + text("u") + std::vector<uint8_t>{6, 0, 0, 9};
   AS_ECMA_Array decodedArray;
   AmfCursor arrayCursor(array.data(), array.size());
   EXPECT_EQ(decodedArray.Decode(arrayCursor), 0);

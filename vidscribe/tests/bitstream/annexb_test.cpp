@@ -76,7 +76,8 @@ std::vector<uint8_t> referenceConvert(const std::vector<uint8_t>& in) {
     size_t unitEnd = next;
     if (next < in.size() && next > unit && in[next - 1] == 0) --unitEnd;
     const size_t length = unitEnd - unit;
-    out.insert(out.end(), {uint8_t(length >> 24), uint8_t(length >> 16), uint8_t(length >> 8), uint8_t(length)});
+    out.insert(out.end(),
+               {uint8_t(length >> 24), uint8_t(length >> 16), uint8_t(length >> 8), uint8_t(length)});
     out.insert(out.end(), in.begin() + static_cast<long>(unit), in.begin() + static_cast<long>(unitEnd));
     code = unitEnd;
   }

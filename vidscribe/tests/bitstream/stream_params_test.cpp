@@ -11,8 +11,8 @@ namespace {
 
 // A Constrained Baseline SPS written by libx264 for 1280x720 (80 x 45 macroblocks).
 const std::vector<uint8_t> kSps720 = {0x67, 0x42, 0xC0, 0x1F, 0xD9, 0x00, 0x50, 0x05, 0xBB,
-                                       0x01, 0x10, 0x00, 0x00, 0x03, 0x00, 0x10, 0x00, 0x00,
-                                       0x03, 0x03, 0x20, 0xF1, 0x83, 0x24, 0x80};
+                                      0x01, 0x10, 0x00, 0x00, 0x03, 0x00, 0x10, 0x00, 0x00,
+                                      0x03, 0x03, 0x20, 0xF1, 0x83, 0x24, 0x80};
 const std::vector<uint8_t> kPps = {0x68, 0xCE, 0x3C, 0x80};
 
 TEST(AvcConfigRecord, BuiltFromStoredParameterSets) {
@@ -102,6 +102,19 @@ TEST(SpsSize, RejectsWrongTypeAndTruncatedUnits) {
     std::vector<uint8_t> copy(kSps720.begin(), kSps720.begin() + static_cast<long>(cut));
     EXPECT_FALSE(ParseSpsSize(copy.data(), copy.size(), &w, &h)) << cut;
   }
+  // An escaped 00 00 03 before the size fields: the 03 is not syntax.
+  const std::vector<uint8_t> escaped = {0x67, 0x42, 0x00, 0x1E, 0x00, 0x00, 0x03, 0x02,
+                                        0x00, 0x00, 0x05, 0xA0, 0x14, 0x01, 0x6E, 0x40};
+  ASSERT_TRUE(ParseSpsSize(escaped.data(), escaped.size(), &w, &h));
+  EXPECT_EQ(w, 1280);
+  EXPECT_EQ(h, 720);
+  // High profile with two scaling lists sent (a 4x4 one in full, an 8x8 one
+  // falling back to the default): the lists must be read, not skipped.
+  const std::vector<uint8_t> scaling = {0x67, 0x64, 0x00, 0x28, 0xAD, 0x9B, 0xFF, 0xF8,
+                                        0x21, 0x17, 0x20, 0x0F, 0x00, 0x44, 0xC8};
+  ASSERT_TRUE(ParseSpsSize(scaling.data(), scaling.size(), &w, &h));
+  EXPECT_EQ(w, 1920);
+  EXPECT_EQ(h, 1088);
   // All-zero bits after the header: an Exp-Golomb prefix that never ends.
   const std::vector<uint8_t> zeros = {0x67, 0x64, 0, 0x1F, 0, 0, 0, 0, 0, 0};
   EXPECT_FALSE(ParseSpsSize(zeros.data(), zeros.size(), &w, &h));

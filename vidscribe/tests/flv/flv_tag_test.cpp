@@ -12,13 +12,23 @@ namespace {
 
 // A file header (9 bytes) and PreviousTagSize0 come first; tags then follow
 // with their own PreviousTagSize, as Write2 lays them out.
-std::vector<uint8_t> fileHeader() { return {'F', 'L', 'V', 1, 5, 0, 0, 0, 9}; }
+std::vector<uint8_t> fileHeader() {
+  return {'F', 'L', 'V', 1, 5, 0, 0, 0, 9};
+}
 
 void appendTag(std::vector<uint8_t>& file, uint8_t type, uint32_t time, const std::vector<uint8_t>& body) {
   const uint32_t size = static_cast<uint32_t>(body.size());
-  const uint8_t header[11] = {type, uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size),
-                              uint8_t(time >> 16), uint8_t(time >> 8), uint8_t(time), uint8_t(time >> 24),
-                              0, 0, 0};
+  const uint8_t header[11] = {type,
+                              uint8_t(size >> 16),
+                              uint8_t(size >> 8),
+                              uint8_t(size),
+                              uint8_t(time >> 16),
+                              uint8_t(time >> 8),
+                              uint8_t(time),
+                              uint8_t(time >> 24),
+                              0,
+                              0,
+                              0};
   file.insert(file.end(), header, header + 11);
   file.insert(file.end(), body.begin(), body.end());
   const uint32_t back = size + 11;
@@ -134,6 +144,21 @@ TEST(FlvTagWalk, ForwardBackwardAndPositions) {
   ASSERT_TRUE(tag.Prev(io));
   EXPECT_EQ(tag.GetType(), 18);
   EXPECT_FALSE(tag.Prev(io));
+}
+
+TEST(FlvTagWalk, DamagedSizeNeitherAllocatesNorReads) {
+  std::vector<uint8_t> file = fileHeader();
+  file.insert(file.end(), {0, 0, 0, 0});
+  appendTag(file, 9, 0, {0x17, 1, 2});
+  file[13 + 1] = 0xFF;  // DataSize 0xFFFF03: far more than the file holds
+  vidscribe::MemoryReadStream stream(file.data(), file.size());
+  FLVIO io;
+  io.Attach(&stream);
+  FlvTag tag;
+  ASSERT_EQ(io.Seek(9, 0), 9);
+  EXPECT_FALSE(tag.ReadHdr(io, 1));
+  EXPECT_EQ(tag.capacity, 0);
+  EXPECT_EQ(tag.bodyRead, 0);
 }
 
 TEST(FlvTagWrite, SlotAndAppendLayoutsThroughAFile) {

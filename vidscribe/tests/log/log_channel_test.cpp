@@ -3,13 +3,12 @@
 #include "log/log_channel.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
@@ -30,7 +29,8 @@ void print(LogChannel& channel, const char* tag, const char* format, ...) {
   va_end(args);
 }
 
-void hexDump(LogChannel& channel, const char* tag, const void* data, unsigned length, const char* format, ...) {
+void hexDump(LogChannel& channel, const char* tag, const void* data, unsigned length, const char* format,
+             ...) {
   va_list args;
   va_start(args, format);
   channel.HexDumpV(tag, data, length, format, args);
@@ -40,9 +40,7 @@ void hexDump(LogChannel& channel, const char* tag, const void* data, unsigned le
 // What a channel writes to "standard error".
 class CapturedOutput {
  public:
-  CapturedOutput() {
-    EXPECT_EQ(pipe2(fds, O_NONBLOCK), 0);
-  }
+  CapturedOutput() { EXPECT_EQ(pipe2(fds, O_NONBLOCK), 0); }
   ~CapturedOutput() {
     close(fds[0]);
     close(fds[1]);
@@ -51,7 +49,8 @@ class CapturedOutput {
   std::string drain() {
     std::string all;
     char chunk[8192];
-    for (ssize_t got; (got = read(fds[0], chunk, sizeof chunk)) > 0;) all.append(chunk, static_cast<size_t>(got));
+    for (ssize_t got; (got = read(fds[0], chunk, sizeof chunk)) > 0;)
+      all.append(chunk, static_cast<size_t>(got));
     return all;
   }
 
@@ -126,7 +125,8 @@ TEST(LogChannelViewer, LineReachesOutputAndViewer) {
   ASSERT_TRUE(viewer.started);
   CapturedOutput output;
   uint32_t now = 5000;
-  LogChannel channel(name, [&] { return now; }, output.writeEnd());
+  LogChannel channel(
+      name, [&] { return now; }, output.writeEnd());
 
   print(channel, "Mp4", "Close %d", 1);
   const uint8_t bytes[] = {0x68, 0xEE, 0x3C, 0x80};
@@ -143,7 +143,8 @@ TEST(LogChannelViewer, ViewerStartedLaterIsFoundOnlyAfterTenSeconds) {
   const std::string name = uniqueViewerName();
   CapturedOutput output;
   uint32_t now = 0xFFFFF000u;  // the interval must survive the 32-bit wrap
-  LogChannel channel(name, [&] { return now; }, output.writeEnd());
+  LogChannel channel(
+      name, [&] { return now; }, output.writeEnd());
 
   print(channel, "Flv", "before viewer");
   ViewerProcess viewer(name, 1);
@@ -164,7 +165,8 @@ TEST(LogChannelViewer, ViewerStartedLaterIsFoundOnlyAfterTenSeconds) {
 
 TEST(LogChannelDrops, NullArgumentsAndOversizedDumpsProduceNothing) {
   CapturedOutput output;
-  LogChannel channel(uniqueViewerName(), [] { return 0u; }, output.writeEnd());
+  LogChannel channel(
+      uniqueViewerName(), [] { return 0u; }, output.writeEnd());
   print(channel, nullptr, "x");
   const uint8_t bytes[2000] = {};
   hexDump(channel, "Flv", bytes, 0, "empty");

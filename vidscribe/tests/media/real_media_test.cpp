@@ -46,7 +46,8 @@ std::pair<int, int> probePair(const std::string& name) {
 std::vector<std::vector<uint8_t>> units(const std::vector<uint8_t>& annexB) {
   std::vector<uint8_t> converted(AnnexBMaxOutput(annexB.size()));
   size_t length = 0;
-  EXPECT_TRUE(AnnexBToLengthPrefixed(annexB.data(), annexB.size(), converted.data(), converted.size(), &length));
+  EXPECT_TRUE(
+      AnnexBToLengthPrefixed(annexB.data(), annexB.size(), converted.data(), converted.size(), &length));
   std::vector<std::vector<uint8_t>> all;
   ForEachLengthPrefixedUnit(converted.data(), length,
                             [&](const uint8_t* unit, size_t size) { all.emplace_back(unit, unit + size); });
@@ -89,7 +90,9 @@ std::vector<WalkedTag> openAndWalk(const std::string& name) {
   return walkForward(io);
 }
 
-int roundUpToMacroblocks(int pixels) { return (pixels + 15) / 16 * 16; }
+int roundUpToMacroblocks(int pixels) {
+  return (pixels + 15) / 16 * 16;
+}
 
 TEST(RealH264, SpsSizeMatchesFfprobeInWholeMacroblocks) {
   for (const char* stream : {"h264_640x360", "h264_1920x1080", "h264_1280x720_cqm"}) {
@@ -146,7 +149,8 @@ TEST(RealAac, AdtsHeaderMatchesFfprobe) {
     const int frameLength = ((bytes[3] & 3) << 11) | (bytes[4] << 3) | (bytes[5] >> 5);
     uint8_t header[7];
     params.genAdtsHeader(header, frameLength - 7);
-    EXPECT_EQ(std::vector<uint8_t>(header, header + 7), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 7));
+    EXPECT_EQ(std::vector<uint8_t>(header, header + 7),
+              std::vector<uint8_t>(bytes.begin(), bytes.begin() + 7));
   }
 }
 
