@@ -9,6 +9,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 #define VIDSCRIBE_API __attribute__((visibility("default")))
 
@@ -132,6 +135,153 @@ class VIDSCRIBE_API IAvWriter {
                          int compositionTime) = 0;
   virtual int WriteAudio(uint8_t* data, int length, unsigned int timestamp) = 0;
   virtual ~IAvWriter();
+};
+
+// ---------------------------------------------------------------------------
+// MP4 writing and reading
+// ---------------------------------------------------------------------------
+
+namespace mp4file {
+class Mp4FileWriter;
+class Mp4FileReader;
+}  // namespace mp4file
+
+// Records the same streams as the FLV recorder into an MP4 file: H.264 Annex B
+// frames (timestamps and composition times in ms) and AAC frames, raw or
+// with a 7-byte ADTS header. Each sample is written once the next one of its
+// track arrives, so its duration is the true gap to the sample that follows;
+// Close writes the last ones and finishes the file.
+class VIDSCRIBE_API Mp4Writer : public IAvWriter {
+ public:
+  Mp4Writer();
+  int SetVideo(int codec, int width, int height, int fps) override;
+  int SetAudio(int codec, int sampleRate, int channels, int profile) override;
+  bool Open(const char* path) override;
+  // False only when the file could not be finished; true with no file open.
+  bool Close() override;
+  // 0, or -1 when no file is open or a sample could not be written.
+  int WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool keyframe, int compositionTime) override;
+  int WriteAudio(uint8_t* data, int length, unsigned int timestamp) override;
+  ~Mp4Writer() override;
+  Mp4Writer(const Mp4Writer&) = delete;
+  Mp4Writer& operator=(const Mp4Writer&) = delete;
+
+ private:
+  // A sample waiting for the next one of its track to know its duration.
+  struct HeldSample {
+    std::vector<uint8_t> data;
+    uint32_t length = 0;
+    int32_t offset = 0;
+    bool sync = false;
+    bool held = false;
+  };
+  bool writeHeldVideo(uint32_t duration);
+  bool writeHeldAudio(uint32_t duration);
+  uint32_t audioDurationUntil(unsigned int timestamp);
+  void createVideoTrack(const uint8_t* sps, uint32_t spsLength);
+  void createAudioTrack();
+
+  std::recursive_mutex lock;
+  int32_t sampleRate;
+  int32_t channels;
+  int32_t aacProfile;
+  int32_t width, height;
+  int32_t fps;
+  std::unique_ptr<mp4file::Mp4FileWriter> file;
+  uint32_t audioTrack, videoTrack;
+  std::vector<uint8_t> workBuffer;
+  int32_t workBufferSize;
+  uint32_t lastVideoTime, lastAudioTime;
+  // Sample-exact audio timing: the track's time scale, the caller's time of
+  // its first frame, and the track time at which the held frame starts.
+  HeldSample heldVideo, heldAudio;
+  uint32_t lastVideoDuration;
+  uint32_t audioTimeScale;
+  uint32_t firstAudioTime;
+  uint64_t audioWritten;
+};
+
+// What an Mp4Reader delivers to its host. The reader never deletes it.
+class VIDSCRIBE_API IReader {
+ public:
+  // The audio configuration as an ADTS header, every audio frame (raw) and
+  // every video access unit (start-code form).
+  virtual void OnData(const uint8_t* data, int length, uint32_t timestamp) = 0;
+  // The SPS and the PPS, each behind a four-byte start code.
+  virtual void OnVideoConfig(const uint8_t* data, int length, uint32_t timestamp, int keyframe) = 0;
+
+ protected:
+  ~IReader() = default;
+};
+
+// Plays an MP4 file with one H.264 and/or one AAC track into an IReader.
+// Open delivers the decoder configuration. Samples are delivered by Pump,
+// which the host calls from the thread that owns the reader at a steady
+// pace (every 10-20 ms, from a timer or its render loop): each call delivers
+// every sample that has become due since the last one, by the reader's own
+// clock, which starts at Open and restarts at Seek. Pump returns false once
+// every sample has been delivered.
+class VIDSCRIBE_API Mp4Reader {
+ public:
+  explicit Mp4Reader(IReader* sink);
+  virtual ~Mp4Reader();
+  Mp4Reader(const Mp4Reader&) = delete;
+  Mp4Reader& operator=(const Mp4Reader&) = delete;
+
+  bool Open(const char* path);
+  bool Close();
+  uint32_t getStamp();
+  // Lands on the first key frame at or after position - 5 s; flag unused.
+  void Seek(int32_t position, int flag);
+  bool Pump();
+
+  // Track facts after Open, for hosts and tools.
+  uint32_t Duration() const { return totalDuration; }
+  bool HasVideo() const { return videoTrack != 0; }
+  bool HasAudio() const { return audioTrack != 0; }
+  int32_t Width() const { return width; }
+  int32_t Height() const { return height; }
+
+ private:
+  class Ticker {
+   public:
+    void Restart();
+    int64_t Elapsed() const;
+
+   private:
+    int64_t start = 0;
+  };
+
+  bool readSample(int32_t lookAhead);
+  bool readVideoSample(int32_t lookAhead);
+  bool readAudioSample(int32_t lookAhead);
+  uint32_t getVideoSampleId(int32_t lookAhead);
+  uint32_t getAudioSampleId(int32_t lookAhead);
+  void setSeekTime(int32_t time);
+  uint32_t getVideoCurrentTime();
+  bool openVideo();
+  bool openAudio();
+  void deliver(const uint8_t* data, int length, uint32_t timestamp);
+
+  IReader* sink;
+  std::unique_ptr<mp4file::Mp4FileReader> file;
+  uint32_t videoTrack;
+  uint32_t videoDuration;
+  uint32_t videoSampleCount;
+  int32_t width, height;
+  int32_t fps;
+  std::vector<uint8_t> pps, sps;
+  bool lastSampleSync;
+  Ticker clock;
+  uint32_t audioTrack;
+  uint32_t audioDuration;
+  uint32_t audioSampleCount;
+  int32_t sampleRate, channels;
+  std::vector<uint8_t> audioConfig;
+  uint32_t totalDuration;
+  uint32_t nextVideoSample, nextAudioSample;
+  std::vector<uint8_t> videoBuffer, audioBuffer;
+  int32_t seekBase;
 };
 
 #endif  // VIDSCRIBE_VIDSCRIBE_H

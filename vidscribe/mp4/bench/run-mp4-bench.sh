@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# MP4 benchmarks, measured side by side in one run:
+#  1. writing a ~1 GB, one-hour H.264 + AAC recording with Mp4Writer against
+#     `ffmpeg -c copy` into MP4 from the same input (target: at most 1.2x),
+#     with peak memory and table bytes per sample;
+#  2. opening a one-hour MP4 (target: under 50 ms).
+# Usage: run-mp4-bench.sh BUILD_DIR [RUNS]   (KEEP=1 keeps the media)
+set -euo pipefail
+build=$(cd "${1:?usage: run-mp4-bench.sh BUILD_DIR [RUNS]}" && pwd)
+runs=${2:-3}
+bench="$build/vidscribe/mp4/mp4_bench"
+[[ -x "$bench" ]] || { echo "run-mp4-bench: build mp4_bench first ($bench missing)"; exit 1; }
+work=${BENCH_DIR:-/tmp/vidscribe-mp4-bench}
+mkdir -p "$work"
+[[ "${KEEP:-0}" == 1 ]] || trap 'rm -f "$work"/ours.mp4 "$work"/ffmpeg.mp4 "$work"/tables.mp4' EXIT
+
+input="$work/hour.mp4"
+if [[ ! -s "$input" ]]; then
+  echo "== making a one-minute clip and looping it to one hour (about 1 GB)"
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=640x360:rate=25" -f lavfi -i "sine=frequency=440:sample_rate=44100" \
+    -t 60 -vf "noise=alls=30:allf=t" -c:v libx264 -preset ultrafast -bf 2 -g 50 -b:v 2200k -maxrate 2200k \
+    -bufsize 2200k -pix_fmt yuv420p -c:a aac -b:a 64k -ac 2 "$work/clip.mp4"
+  ffmpeg -v error -y -stream_loop 59 -i "$work/clip.mp4" -c copy -map 0 "$input"
+  rm -f "$work/clip.mp4"
+fi
+ls -l "$input" | awk '{printf "input: %.0f MB\n", $5 / 1e6}'
+cat "$input" > /dev/null  # both sides start from a warm page cache
+
+timed() {  # prints "seconds peak-KiB"
+  /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" > "$work/out.txt"
+  cat "$work/time.txt"
+}
+
+ffmpeg_best=999999 ours_best=999999
+for ((i = 1; i <= runs; i++)); do
+  read -r f_s f_kb < <(timed ffmpeg -v error -y -i "$input" -c copy -map 0 "$work/ffmpeg.mp4")
+  read -r o_s o_kb < <(timed "$bench" record "$input" "$work/ours.mp4")
+  echo "run $i: ffmpeg -c copy ${f_s} s (peak ${f_kb} KiB), Mp4Writer ${o_s} s (peak ${o_kb} KiB)"
+  sed 's/^/       /' "$work/out.txt"
+  ffmpeg_best=$(echo "$f_s $ffmpeg_best" | awk '{print ($1 < $2) ? $1 : $2}')
+  ours_best=$(echo "$o_s $ours_best" | awk '{print ($1 < $2) ? $1 : $2}')
+done
+echo "write: best of $runs: ffmpeg $ffmpeg_best s, ours $ours_best s, ratio $(echo "$ours_best $ffmpeg_best" | awk '{printf "%.2f", $1 / $2}')x"
+for kind in v a; do
+  echo "frames ($kind): input $(ffprobe -v error -select_streams $kind:0 -show_entries stream=nb_frames -of csv=p=0 "$input")," \
+       "ours $(ffprobe -v error -select_streams $kind:0 -show_entries stream=nb_frames -of csv=p=0 "$work/ours.mp4")"
+done
+
+"$bench" tables 1 "$work/tables.mp4"
+echo "== opening one-hour files"
+"$bench" open "$input" 20 2>/dev/null | sed 's/^/ffmpeg-made: /'
+"$bench" open "$work/ours.mp4" 20 2>/dev/null | sed 's/^/ours:        /'

@@ -1,0 +1,169 @@
+#include "mp4file/mp4_file_writer.h"
+
+#include <algorithm>
+
+#include "mp4file/box_writer.h"
+#include "mp4file/byte_order.h"
+#include "mp4file/movie_box.h"
+#include "mp4file/mp4_log.h"
+
+namespace mp4file {
+namespace {
+
+// Bounds chunks of a track that is written alone, so a reader never has to
+// treat the whole media data as one chunk.
+constexpr uint32_t kMaxSamplesPerChunk = 128;
+
+std::vector<uint8_t> fileTypeBox() {
+  BoxWriter w;
+  size_t box = w.Begin(FourCC("ftyp"));
+  w.U32(FourCC("isom"));
+  w.U32(0x200);
+  for (uint32_t brand : {FourCC("isom"), FourCC("iso2"), FourCC("avc1"), FourCC("mp41")}) w.U32(brand);
+  w.End(box);
+  return w.Take();
+}
+
+bool addDistinct(std::vector<std::vector<uint8_t>>& sets, const uint8_t* data, size_t size, size_t limit) {
+  if (data == nullptr || size == 0 || size > 0xFFFF) return false;
+  std::vector<uint8_t> set(data, data + size);
+  if (std::find(sets.begin(), sets.end(), set) != sets.end()) return true;
+  if (sets.size() >= limit) return false;
+  sets.push_back(std::move(set));
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<Mp4FileWriter> Mp4FileWriter::Create(const std::string& path) {
+  std::unique_ptr<Mp4FileWriter> writer(new Mp4FileWriter());
+  if (!writer->start(path)) {
+    writer->closed_ = writer->failed_ = true;  // nothing to finish, and already reported
+    return nullptr;
+  }
+  return writer;
+}
+
+Mp4FileWriter::~Mp4FileWriter() {
+  Close();
+}
+
+bool Mp4FileWriter::start(const std::string& path) {
+  path_ = path;
+  if (!file_.Open(path)) return false;
+  std::vector<uint8_t> ftyp = fileTypeBox();
+  // The media data's size is known only at close. Its header sits behind an
+  // 8-byte free box so that a recording past 4 GiB can turn the pair into
+  // one 16-byte header with a 64-bit size without moving any sample.
+  uint8_t headers[16] = {0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0, 0, 8, 'm', 'd', 'a', 't'};
+  mediaHeaderAt_ = ftyp.size();
+  return file_.Write(ftyp.data(), ftyp.size()) && file_.Write(headers, sizeof headers);
+}
+
+TrackId Mp4FileWriter::addTrack(std::unique_ptr<WriterTrack> t) {
+  if (closed_) return kInvalidTrackId;
+  t->id = static_cast<TrackId>(tracks_.size() + 1);
+  tracks_.push_back(std::move(t));
+  return tracks_.back()->id;
+}
+
+TrackId Mp4FileWriter::AddH264VideoTrack(uint32_t timeScale, uint16_t width, uint16_t height, uint8_t profile,
+                                         uint8_t compatibility, uint8_t level, uint8_t lengthSizeMinusOne) {
+  if (timeScale == 0 || lengthSizeMinusOne > 3 || lengthSizeMinusOne == 2) return kInvalidTrackId;
+  auto t = std::make_unique<WriterTrack>();
+  t->kind = TrackKind::Video;
+  t->timeScale = timeScale;
+  t->width = width;
+  t->height = height;
+  t->profile = profile;
+  t->compatibility = compatibility;
+  t->level = level;
+  t->lengthSizeMinusOne = lengthSizeMinusOne;
+  return addTrack(std::move(t));
+}
+
+TrackId Mp4FileWriter::AddAudioTrack(uint32_t timeScale, uint8_t objectType) {
+  if (timeScale == 0) return kInvalidTrackId;
+  auto t = std::make_unique<WriterTrack>();
+  t->kind = TrackKind::Audio;
+  t->timeScale = timeScale;
+  t->objectType = objectType;
+  return addTrack(std::move(t));
+}
+
+WriterTrack* Mp4FileWriter::track(TrackId id, TrackKind kind) {
+  if (id == kInvalidTrackId || id > tracks_.size()) return nullptr;
+  WriterTrack* t = tracks_[id - 1].get();
+  return t->kind == kind ? t : nullptr;
+}
+
+bool Mp4FileWriter::AddH264SequenceParameterSet(TrackId id, const uint8_t* data, size_t size) {
+  WriterTrack* t = track(id, TrackKind::Video);
+  return t != nullptr && addDistinct(t->sequenceSets, data, size, 31);
+}
+
+bool Mp4FileWriter::AddH264PictureParameterSet(TrackId id, const uint8_t* data, size_t size) {
+  WriterTrack* t = track(id, TrackKind::Video);
+  return t != nullptr && addDistinct(t->pictureSets, data, size, 255);
+}
+
+bool Mp4FileWriter::SetTrackESConfiguration(TrackId id, const uint8_t* data, size_t size) {
+  WriterTrack* t = track(id, TrackKind::Audio);
+  if (t == nullptr || (data == nullptr && size != 0) || size > 0xFFFF) return false;
+  t->esConfiguration.assign(data, data + size);
+  return true;
+}
+
+bool Mp4FileWriter::WriteSample(TrackId id, const uint8_t* data, uint32_t size, uint32_t duration,
+                                int32_t renderingOffset, bool sync) {
+  if (closed_ || failed_) return false;
+  WriterTrack* t = id >= 1 && id <= tracks_.size() ? tracks_[id - 1].get() : nullptr;
+  if (t == nullptr || (data == nullptr && size != 0)) return false;
+  uint64_t at = file_.Position();
+  bool newChunk = lastTrack_ != id || t->table.SamplesInLastChunk() >= kMaxSamplesPerChunk;
+  if (!file_.Write(data, size)) {
+    LogLine(LogSource::Writer, "cannot write a sample to %s", path_.c_str());
+    failed_ = true;
+    return false;
+  }
+  t->table.Add(size, duration, renderingOffset, sync, at, newChunk);
+  lastTrack_ = id;
+  return true;
+}
+
+bool Mp4FileWriter::finishMediaData() {
+  uint64_t start = mediaHeaderAt_ + 8;  // the media data header proper
+  uint64_t size = file_.Position() - start;
+  uint8_t header[16];
+  if (size <= 0xFFFFFFFFu) {
+    PutU32(header, static_cast<uint32_t>(size));
+    return file_.WriteAt(start, header, 4);
+  }
+  size += 8;  // the 64-bit header takes over the free box
+  PutU32(header, 1);
+  PutU32(header + 4, FourCC("mdat"));
+  PutU64(header + 8, size);
+  return file_.WriteAt(mediaHeaderAt_, header, 16);
+}
+
+bool Mp4FileWriter::Close() {
+  if (closed_) return !failed_;
+  closed_ = true;
+  for (auto& t : tracks_) t->table.Finish();
+  if (!failed_) {
+    std::vector<uint8_t> moov = BuildMovieBox(tracks_);
+    failed_ = !finishMediaData() || !file_.Write(moov.data(), moov.size());
+  }
+  if (!file_.Close()) failed_ = true;
+  if (failed_) LogLine(LogSource::Writer, "could not finish %s", path_.c_str());
+  tracks_.clear();
+  return !failed_;
+}
+
+size_t Mp4FileWriter::TableMemoryBytes() const {
+  size_t bytes = 0;
+  for (const auto& t : tracks_) bytes += t->table.MemoryBytes();
+  return bytes;
+}
+
+}  // namespace mp4file

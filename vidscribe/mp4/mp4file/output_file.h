@@ -1,0 +1,37 @@
+#pragma once
+// A file opened for writing with its own write buffer. Sample data passes
+// straight through it, so memory stays at one buffer whatever the length of
+// the recording.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mp4file {
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  bool Open(const std::string& path);
+  bool Write(const uint8_t* data, size_t size);
+  // Overwrites bytes already written; used to patch placeholders at close.
+  bool WriteAt(uint64_t offset, const uint8_t* data, size_t size);
+  bool Flush();
+  bool Close();
+  uint64_t Position() const { return position_; }
+  bool IsOpen() const { return fd_ >= 0; }
+
+ private:
+  bool writeAll(const uint8_t* data, size_t size);
+
+  int fd_ = -1;
+  uint64_t position_ = 0;
+  std::vector<uint8_t> buffer_;
+  size_t used_ = 0;
+};
+
+}  // namespace mp4file

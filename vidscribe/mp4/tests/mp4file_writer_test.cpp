@@ -1,0 +1,220 @@
+// Files our module writes, judged by ffprobe and ffmpeg: samples copied from
+// ffmpeg-made files must come out with the same bytes, flags and times, and
+// ffmpeg must decode them without complaint.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "media_fixtures.h"
+#include "mp4file/byte_order.h"
+#include "mp4file/byte_reader.h"
+#include "mp4file/movie_box.h"
+#include "mp4file/mp4_file_reader.h"
+#include "mp4file/mp4_file_writer.h"
+#include "mp4file/mp4_log.h"
+
+using namespace mp4file;
+using namespace mp4test;
+
+namespace {
+
+// Copies every sample of an MP4 through our writer, interleaved by decode
+// time as a recorder would deliver them.
+bool remux(const std::string& from, const std::string& to) {
+  auto reader = Mp4FileReader::Open(from);
+  auto writer = Mp4FileWriter::Create(to);
+  if (!reader || !writer) return false;
+  struct Stream {
+    TrackId in, out;
+    uint32_t next = 1;
+  };
+  std::vector<Stream> streams;
+  TrackId video = reader->FindTrackId(TrackKind::Video);
+  if (video != kInvalidTrackId) {
+    std::vector<std::vector<uint8_t>> sps, pps;
+    reader->H264ParameterSets(video, sps, pps);
+    TrackId out = writer->AddH264VideoTrack(reader->TimeScale(video), reader->VideoWidth(video),
+                                            reader->VideoHeight(video), sps[0][1], sps[0][2], sps[0][3], 3);
+    for (auto& s : sps) writer->AddH264SequenceParameterSet(out, s.data(), s.size());
+    for (auto& p : pps) writer->AddH264PictureParameterSet(out, p.data(), p.size());
+    streams.push_back({video, out});
+  }
+  TrackId audio = reader->FindTrackId(TrackKind::Audio);
+  if (audio != kInvalidTrackId) {
+    std::vector<uint8_t> config;
+    reader->ESConfiguration(audio, config);
+    TrackId out = writer->AddAudioTrack(reader->TimeScale(audio), 0x40);
+    writer->SetTrackESConfiguration(out, config.data(), config.size());
+    streams.push_back({audio, out});
+  }
+  std::vector<uint8_t> buffer(1 << 20);
+  for (;;) {
+    Stream* earliest = nullptr;
+    double earliestTime = 0;
+    for (Stream& s : streams) {
+      SampleTiming timing;
+      if (!reader->Timing(s.in, s.next, timing)) continue;
+      double time = double(timing.decodeTime) / reader->TimeScale(s.in);
+      if (!earliest || time < earliestTime) earliest = &s, earliestTime = time;
+    }
+    if (!earliest) break;
+    uint32_t size;
+    bool sync;
+    SampleTiming timing;
+    if (!reader->ReadSample(earliest->in, earliest->next++, buffer.data(), uint32_t(buffer.size()), size,
+                            sync, &timing) ||
+        !writer->WriteSample(earliest->out, buffer.data(), size, timing.duration, timing.renderingOffset,
+                             sync))
+      return false;
+  }
+  return writer->Close();
+}
+
+void expectSamePackets(const std::vector<Packet>& ours, const std::vector<Packet>& theirs) {
+  ASSERT_EQ(ours.size(), theirs.size());
+  for (size_t i = 0; i < ours.size(); ++i) {
+    EXPECT_EQ(ours[i].size, theirs[i].size) << i;
+    EXPECT_EQ(ours[i].key, theirs[i].key) << i;
+    EXPECT_EQ(ours[i].adler, theirs[i].adler) << i;
+    EXPECT_EQ(ours[i].dts, theirs[i].dts) << i;
+    EXPECT_EQ(ours[i].pts - ours[i].dts, theirs[i].pts - theirs[i].dts) << i;
+    if (i > 0) {
+      EXPECT_GT(ours[i].dts, ours[i - 1].dts) << i;
+    }
+  }
+}
+
+class Mp4FileWriterOutput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+  }
+  TempDir dir_;
+};
+
+TEST_F(Mp4FileWriterOutput, CopiedRecordingsPassFfprobeAndDecodeCleanly) {
+  struct Case {
+    const char* name;
+    SourceOptions options;
+  } cases[2];
+  cases[0].name = "av";
+  cases[1].name = "audio";
+  cases[1].options.video = false;
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string source = CachedMp4(c.options);
+    std::string ours = dir_.File(std::string(c.name) + "_ours.mp4");
+    ASSERT_FALSE(source.empty());
+    ASSERT_TRUE(remux(source, ours));
+    EXPECT_EQ(DecodeErrors(ours), "");
+    for (const char* kind : {"v", "a"}) {
+      bool present = *kind == 'v' ? c.options.video : c.options.audio;
+      EXPECT_EQ(ProbeStream(ours, kind, "codec_name"), present ? (*kind == 'v' ? "h264" : "aac") : "");
+      if (!present) continue;
+      EXPECT_EQ(ProbeStream(ours, kind, "nb_frames"), ProbeStream(source, kind, "nb_frames"));
+      expectSamePackets(ProbePackets(ours, kind), ProbePackets(source, kind));
+    }
+    if (c.options.video) {
+      EXPECT_EQ(ProbeStream(ours, "v", "width,height"), "320,240");
+    }
+    if (c.options.audio) {
+      EXPECT_EQ(ProbeStream(ours, "a", "sample_rate,channels"), "44100,2");
+    }
+    std::string duration = ProbeStream(ours, c.options.video ? "v" : "a", "duration");
+    EXPECT_NEAR(std::stod(duration), 3.0, 0.1);
+  }
+}
+
+// Returns the payload of the first box of that type anywhere in the bytes.
+bool hasBox(const std::vector<uint8_t>& bytes, const char* type) {
+  return std::search(bytes.begin(), bytes.end(), type, type + 4) != bytes.end();
+}
+
+TEST_F(Mp4FileWriterOutput, OptionalTablesOnlyWhenNeededAndParameterSetsOnce) {
+  std::string path = dir_.File("tables.mp4");
+  auto writer = Mp4FileWriter::Create(path);
+  ASSERT_TRUE(writer);
+  TrackId video = writer->AddH264VideoTrack(90000, 64, 48, 66, 0xC0, 30, 3);
+  TrackId audio = writer->AddAudioTrack(44100, 0x67);
+  const uint8_t sps[] = {0x67, 66, 0xC0, 30, 0xAA};
+  const uint8_t sps2[] = {0x67, 66, 0xC0, 30, 0xBB};
+  const uint8_t pps[] = {0x68, 0xCE};
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(writer->AddH264SequenceParameterSet(video, sps, sizeof sps));
+  EXPECT_TRUE(writer->AddH264SequenceParameterSet(video, sps2, sizeof sps2));
+  EXPECT_TRUE(writer->AddH264PictureParameterSet(video, pps, sizeof pps));
+  EXPECT_TRUE(writer->AddH264PictureParameterSet(video, pps, sizeof pps));
+  const uint8_t config[] = {0x12, 0x10};
+  EXPECT_FALSE(writer->SetTrackESConfiguration(video, config, 2));  // not an audio track
+  EXPECT_FALSE(writer->AddH264PictureParameterSet(audio, pps, sizeof pps));
+  EXPECT_TRUE(writer->SetTrackESConfiguration(audio, config, 2));
+  const uint8_t sample[] = {0, 0, 0, 1, 0x65};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(writer->WriteSample(video, sample, sizeof sample, 3000, 0, i == 0));
+    EXPECT_TRUE(writer->WriteSample(audio, sample, sizeof sample, 1024, 0, true));
+  }
+  EXPECT_FALSE(writer->WriteSample(7, sample, sizeof sample, 1, 0, true));
+  ASSERT_TRUE(writer->Close());
+  EXPECT_FALSE(writer->WriteSample(video, sample, sizeof sample, 1, 0, true));
+
+  std::vector<uint8_t> bytes = ReadFileBytes(path);
+  EXPECT_FALSE(hasBox(bytes, "ctts"));  // no offsets were non-zero
+  EXPECT_TRUE(hasBox(bytes, "stss"));   // video has a non-sync sample; audio none
+  auto reader = Mp4FileReader::Open(path);
+  ASSERT_TRUE(reader);
+  std::vector<std::vector<uint8_t>> sequenceSets, pictureSets;
+  ASSERT_TRUE(reader->H264ParameterSets(video, sequenceSets, pictureSets));
+  EXPECT_EQ(sequenceSets.size(), 2u);
+  EXPECT_EQ(pictureSets.size(), 1u);
+  EXPECT_EQ(reader->AudioChannels(audio), 2);
+  EXPECT_TRUE(reader->IsSyncSample(audio, 4));
+  EXPECT_FALSE(reader->IsSyncSample(video, 2));
+  EXPECT_EQ(reader->Duration(video), 12000u);
+  EXPECT_EQ(reader->Duration(audio), 4096u);
+}
+
+TEST_F(Mp4FileWriterOutput, FailedWritesAreReportedAtClose) {
+  std::vector<std::string> lines;
+  SetLogHandler([&](LogSource, const std::string& line) { lines.push_back(line); });
+  auto writer = Mp4FileWriter::Create("/dev/full");
+  ASSERT_TRUE(writer);
+  TrackId audio = writer->AddAudioTrack(48000, 0x40);
+  std::vector<uint8_t> sample(3 << 20, 0x21);  // larger than the write buffer, so the failure shows at once
+  EXPECT_FALSE(writer->WriteSample(audio, sample.data(), uint32_t(sample.size()), 1024, 0, true));
+  EXPECT_FALSE(writer->Close());
+  SetLogHandler(nullptr);
+  EXPECT_FALSE(lines.empty());
+  EXPECT_FALSE(Mp4FileWriter::Create(dir_.File("missing/folder/x.mp4")));
+}
+
+// A recording past 4 GiB cannot be made in a test; the movie box is built
+// from tables whose chunks lie there and read back by the parser.
+TEST(Mp4FileMovieBox, ChunkOffsetsPast4GiBUseWideOffsets) {
+  std::vector<std::unique_ptr<WriterTrack>> tracks;
+  tracks.push_back(std::make_unique<WriterTrack>());
+  WriterTrack& t = *tracks.back();
+  t.id = 1;
+  t.kind = TrackKind::Audio;
+  t.timeScale = 48000;
+  t.objectType = 0x40;
+  const uint64_t base = 0x100000000ull - 100;
+  for (uint32_t i = 0; i < 4; ++i) t.table.Add(100, 1024, 0, true, base + i * 100, true);
+  t.table.Finish();
+  std::vector<uint8_t> moov = BuildMovieBox(tracks);
+  ASSERT_TRUE(hasBox(moov, "co64"));
+  EXPECT_FALSE(hasBox(moov, "stco"));
+  BoxWalker walker(moov.data() + 8, moov.size() - 8);
+  Box box;
+  while (walker.Next(box) && box.type != FourCC("trak")) {
+  }
+  ASSERT_EQ(box.type, FourCC("trak"));
+  ReaderTrack parsed;
+  std::string why;
+  ASSERT_TRUE(ParseTrack(box.payload, box.size, base + 1000, parsed, why)) << why;
+  ASSERT_EQ(parsed.offsets.size(), 4u);
+  EXPECT_EQ(parsed.offsets[3], base + 300);
+  std::string tooSmall;
+  EXPECT_FALSE(ParseTrack(box.payload, box.size, base + 350, parsed = ReaderTrack(), tooSmall));
+}
+
+}  // namespace
