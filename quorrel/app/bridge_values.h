@@ -13,7 +13,7 @@ namespace tarkel_cef {
 // is left out as an unconvertible value. Ordinary data never comes close.
 struct ConversionBudget {
   static constexpr int kMaxDepth = 32;
-  static constexpr size_t kMaxElements = size_t{1} << 20;
+  static constexpr size_t kMaxElements = size_t{1} << 18;
   size_t elementsLeft = kMaxElements;
 };
 

@@ -44,6 +44,12 @@ CallOutcome invokeHandler(duk_context* ctx) {
   arguments.reserve(static_cast<size_t>(argc));
   for (duk_idx_t i = 0; i < argc; ++i) arguments.push_back(V8WrapValue(engine, ctx, i));
   duk_push_this(ctx);
+  // A plain call gives native functions no receiver; page functions would
+  // see their global object there, and so do ours.
+  if (duk_is_null_or_undefined(ctx, -1)) {
+    duk_pop(ctx);
+    duk_push_global_object(ctx);
+  }
   CefRefPtr<CefV8Value> receiver = V8WrapValue(engine, ctx, -1);
   duk_pop(ctx);
 

@@ -165,6 +165,7 @@ CefRefPtr<V8ValueImpl> V8ValueImpl::MakeHeap(V8Engine* engine, duk_context* ctx,
   CefRefPtr<V8ValueImpl> v = new V8ValueImpl(Kind::Heap);
   v->engine_ = engine;
   v->slot_ = engine->PutSlot(ctx, index);
+  v->heapPtr_ = duk_get_heapptr(ctx, index);
   v->isObject_ = duk_is_object(ctx, index);
   v->isArray_ = duk_is_array(ctx, index);
   v->isFunction_ = duk_is_function(ctx, index);
@@ -196,8 +197,10 @@ void V8ValueImpl::Push(duk_context* ctx) const {
       V8PushString(ctx, string_);
       break;
     case Kind::Heap:
+      // The slot keeps the object reachable, and the engine never moves
+      // objects, so the pointer stays good for as long as the slot exists.
       if (engine_ && engine_->alive())
-        engine_->PushSlot(ctx, slot_);
+        duk_push_heapptr(ctx, heapPtr_);
       else
         duk_push_undefined(ctx);
       break;
@@ -247,13 +250,7 @@ bool V8ValueImpl::IsSame(CefRefPtr<CefV8Value> that) {
     case Kind::Heap:
       break;
   }
-  if (!usable() || other->engine_ != engine_) return false;
-  duk_context* ctx = engine_->ctx();
-  Push(ctx);
-  other->Push(ctx);
-  const bool same = duk_strict_equals(ctx, -1, -2);
-  duk_pop_2(ctx);
-  return same;
+  return usable() && other->engine_ == engine_ && heapPtr_ == other->heapPtr_;
 }
 
 bool V8ValueImpl::heapCall(duk_context* ctx, duk_safe_call_function op, duk_idx_t extra, duk_idx_t results,

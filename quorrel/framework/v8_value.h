@@ -76,6 +76,7 @@ class V8ValueImpl : public CefRefCounted<CefV8Value> {
   CefString string_;
   CefRefPtr<V8Engine> engine_;
   uint32_t slot_ = 0;
+  void* heapPtr_ = nullptr;
   bool isObject_ = false;
   bool isArray_ = false;
   bool isFunction_ = false;
