@@ -1,23 +1,37 @@
 // The sub-process runner: decides the process kind from the command line
 // and runs it.
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <unistd.h>
 
 #include "cef_app.h"
+#include "json_line.h"
 #include "line_channel.h"
 #include "renderer_loop.h"
 
 namespace {
 
 const char kApiHash[] = "64b27477b82b44b51ce817522f744fca6768cbbb";
+const char kHeapLimitSwitch[] = "script-heap-limit-mb";
+
+// The browser may cap the page-script heap with --script-heap-limit-mb=N
+// (1..4096); anything else keeps the default.
+size_t heapLimit(CefRefPtr<CefCommandLine> commandLine) {
+  const std::string text = commandLine->GetSwitchValue(kHeapLimitSwitch).ToString();
+  char* end = nullptr;
+  const unsigned long mb = std::strtoul(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || mb < 1 || mb > 4096) return V8Engine::kDefaultHeapLimit;
+  return static_cast<size_t>(mb) << 20;
+}
 
 int runRenderer(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> commandLine) {
   // A browser that goes away must end us through EOF or a failed write,
   // not through SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   LineChannel channel(STDIN_FILENO, STDOUT_FILENO);
-  RendererLoop loop(app, commandLine, [&channel](const std::string& line) { channel.Write(line); });
+  RendererLoop loop(app, commandLine, [&channel](const std::string& line) { channel.Write(line); },
+                    heapLimit(commandLine));
   loop.Start();
   std::string line;
   while (!loop.finished()) {
@@ -44,9 +58,9 @@ int reportCommandLine(const std::string& processType, CefRefPtr<CefCommandLine> 
   report["process_type"] = processType;
   report["argv"] = Json::Value(Json::arrayValue);
   for (const auto& arg : argv) report["argv"].append(arg.ToString());
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  const std::string line = Json::writeString(builder, report) + "\n";
+  std::string line;
+  AppendJsonLine(report, line);
+  line += '\n';
   return std::fwrite(line.data(), 1, line.size(), stdout) == line.size() && std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -1,8 +1,8 @@
 #include "renderer_loop.h"
 
 #include <limits>
-#include <sstream>
 
+#include "json_line.h"
 #include "protocol_values.h"
 #include "v8_value.h"
 
@@ -29,10 +29,6 @@ RendererLoop::RendererLoop(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> comm
   readerBuilder["stackLimit"] = 256;
   readerBuilder["rejectDupKeys"] = true;
   reader_.reset(readerBuilder.newCharReader());
-  Json::StreamWriterBuilder writerBuilder;
-  writerBuilder["indentation"] = "";
-  writerBuilder["emitUTF8"] = true;
-  writer_.reset(writerBuilder.newStreamWriter());
 }
 
 RendererLoop::~RendererLoop() { Shutdown(); }
@@ -333,9 +329,9 @@ void RendererLoop::SendToBrowserProcess(int browserId, CefRefPtr<CefProcessMessa
 }
 
 void RendererLoop::send(const Json::Value& message) {
-  std::ostringstream stream;
-  writer_->write(message, &stream);
-  output_(stream.str());
+  std::string line;
+  AppendJsonLine(message, line);
+  output_(line);
 }
 
 void RendererLoop::ReportError(const std::string& text) {

@@ -74,7 +74,6 @@ class RendererLoop : public ProcessMessageSink {
   std::map<int, CefRefPtr<BrowserImpl>> browsers_;
   std::map<int, Context> contexts_;
   std::unique_ptr<Json::CharReader> reader_;
-  std::unique_ptr<Json::StreamWriter> writer_;
   bool started_ = false;
   bool finished_ = false;
 };

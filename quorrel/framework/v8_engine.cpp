@@ -47,6 +47,7 @@ V8Engine::V8Engine(size_t heapLimit) : heapLimit_(heapLimit) {
   }
   duk_push_heap_stash(heap_);
   duk_push_bare_object(heap_);
+  slots_ = duk_get_heapptr(heap_, -1);  // reachable from the stash for the heap's life
   duk_put_prop_string(heap_, -2, kSlotsKey);
   duk_pop(heap_);
   if (duk_safe_call(heap_, captureDateBuiltins, nullptr, 0, 2) != DUK_EXEC_SUCCESS) {
@@ -137,30 +138,26 @@ uint32_t V8Engine::PutSlot(duk_context* ctx, duk_idx_t index) {
   } else {
     slot = nextSlot_++;
   }
-  duk_push_heap_stash(ctx);
-  duk_get_prop_string(ctx, -1, kSlotsKey);
+  duk_push_heapptr(ctx, slots_);
   duk_dup(ctx, index);
   duk_put_prop_index(ctx, -2, slot);
-  duk_pop_2(ctx);
+  duk_pop(ctx);
   ++liveSlots_;
   return slot;
 }
 
 void V8Engine::PushSlot(duk_context* ctx, uint32_t slot) {
-  duk_push_heap_stash(ctx);
-  duk_get_prop_string(ctx, -1, kSlotsKey);
+  duk_push_heapptr(ctx, slots_);
   duk_get_prop_index(ctx, -1, slot);
-  duk_remove(ctx, -2);
   duk_remove(ctx, -2);
 }
 
 void V8Engine::DropSlot(uint32_t slot) {
   if (!heap_ || slot == 0) return;
   duk_context* ctx = heap_;
-  duk_push_heap_stash(ctx);
-  duk_get_prop_string(ctx, -1, kSlotsKey);
+  duk_push_heapptr(ctx, slots_);
   duk_del_prop_index(ctx, -1, slot);
-  duk_pop_2(ctx);
+  duk_pop(ctx);
   freeSlots_.push_back(slot);
   --liveSlots_;
 }

@@ -79,6 +79,7 @@ class V8Engine : public CefRefCounted<CefBase> {
   size_t heapLimit_;
   size_t heapUsed_ = 0;
   duk_context* heap_ = nullptr;
+  void* slots_ = nullptr;
   std::vector<uint32_t> freeSlots_;
   uint32_t nextSlot_ = 1;
   size_t liveSlots_ = 0;

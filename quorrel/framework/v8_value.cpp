@@ -169,7 +169,6 @@ CefRefPtr<V8ValueImpl> V8ValueImpl::MakeHeap(V8Engine* engine, duk_context* ctx,
   v->isObject_ = duk_is_object(ctx, index);
   v->isArray_ = duk_is_array(ctx, index);
   v->isFunction_ = duk_is_function(ctx, index);
-  v->isDate_ = v->isObject_ && !v->isArray_ && !v->isFunction_ && engine->DateValue(ctx, index, nullptr);
   return v;
 }
 
@@ -207,6 +206,19 @@ void V8ValueImpl::Push(duk_context* ctx) const {
   }
 }
 
+// Asked for lazily: the brand test costs a protected call that throws for
+// every object that is not a Date.
+bool V8ValueImpl::IsDate() {
+  if (isDateKnown_) return isDate_;
+  isDateKnown_ = true;
+  if (!usable() || !isObject_ || isArray_ || isFunction_) return isDate_ = false;
+  duk_context* ctx = engine_->ctx();
+  Push(ctx);
+  isDate_ = engine_->DateValue(ctx, -1, nullptr);
+  duk_pop(ctx);
+  return isDate_;
+}
+
 bool V8ValueImpl::IsValid() { return kind_ != Kind::Heap || (engine_ && engine_->alive()); }
 
 bool V8ValueImpl::IsInt() {
@@ -225,7 +237,7 @@ int32_t V8ValueImpl::GetIntValue() { return kind_ == Kind::Number ? toInt32(numb
 CefTime V8ValueImpl::GetDateValue() {
   CefTime time;
   double ms = NAN;
-  if (!isDate_ || !usable()) return time;
+  if (!IsDate() || !usable()) return time;
   duk_context* ctx = engine_->ctx();
   Push(ctx);
   engine_->DateValue(ctx, -1, &ms);

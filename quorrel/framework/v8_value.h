@@ -24,7 +24,7 @@ class V8ValueImpl : public CefRefCounted<CefV8Value> {
   bool IsInt() override;
   bool IsUInt() override;
   bool IsDouble() override { return kind_ == Kind::Number; }
-  bool IsDate() override { return isDate_; }
+  bool IsDate() override;
   bool IsString() override { return kind_ == Kind::String; }
   bool IsObject() override { return isObject_; }
   bool IsArray() override { return isArray_; }
@@ -81,6 +81,7 @@ class V8ValueImpl : public CefRefCounted<CefV8Value> {
   bool isArray_ = false;
   bool isFunction_ = false;
   bool isDate_ = false;
+  bool isDateKnown_ = false;
   CefRefPtr<CefV8Exception> exception_;
 };
 

@@ -83,7 +83,7 @@ TEST(ProcessEntry, UncaughtPageExceptionsAreReportedWithTheirLine) {
 }
 
 TEST(ProcessEntry, RunawayAllocationFailsInTheScriptNotTheProcess) {
-  TestBrowser helper;
+  TestBrowser helper({"--type=renderer", "--script-heap-limit-mb=16"});
   helper.CreateBrowser(1);
   helper.CreateContext(1, 10, true, 1);
   const std::string result =

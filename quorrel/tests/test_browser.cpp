@@ -16,8 +16,7 @@ extern char** environ;
 namespace {
 
 Json::Value parse(const std::string& line) {
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  static const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
   Json::Value value;
   std::string errors;
   if (!reader->parse(line.data(), line.data() + line.size(), &value, &errors))

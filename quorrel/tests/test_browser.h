@@ -22,7 +22,7 @@ class TestBrowser {
   void SendLine(const std::string& line);
   void Send(const Json::Value& message);
   // The next line from the helper, or nothing after `timeoutMs`.
-  std::optional<Json::Value> Next(int timeoutMs = 5000);
+  std::optional<Json::Value> Next(int timeoutMs = 30000);
   // Everything the helper sends until it has handled all earlier input.
   std::vector<Json::Value> Sync();
   // Closes the helper's input and waits for it to exit; the exit status
