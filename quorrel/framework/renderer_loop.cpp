@@ -66,12 +66,22 @@ void RendererLoop::HandleLine(const std::string& line) {
     ReportError("not a JSON object: " + (errors.empty() ? std::string("wrong type") : errors));
     return;
   }
-  queue_.Post([this, message] { dispatch(message, 0); });
+  queue_.Post([this, message = std::move(message)] { dispatch(message, 0); });
   queue_.RunUntilIdle();
 }
 
 void RendererLoop::dispatch(const Json::Value& message, int batchDepth) {
   if (finished_) return;
+  // The JSON library throws on some misuse of its values; whatever a line
+  // holds, it must not take the loop down.
+  try {
+    route(message, batchDepth);
+  } catch (const std::exception& e) {
+    ReportError(std::string("message not understood: ") + e.what());
+  }
+}
+
+void RendererLoop::route(const Json::Value& message, int batchDepth) {
   const std::string type = memberString(message, "type");
   if (type == "ping") {
     Json::Value pong(Json::objectValue);

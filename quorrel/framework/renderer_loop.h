@@ -49,6 +49,7 @@ class RendererLoop : public ProcessMessageSink {
   };
 
   void dispatch(const Json::Value& message, int batchDepth);
+  void route(const Json::Value& message, int batchDepth);
   void onBrowserCreated(const Json::Value& message);
   void onBrowserDestroyed(const Json::Value& message);
   void onContextCreated(const Json::Value& message);
