@@ -87,3 +87,5 @@ void append(const Json::Value& value, std::string& out) {
 }  // namespace
 
 void AppendJsonLine(const Json::Value& value, std::string& out) { append(value, out); }
+void AppendJsonString(const std::string& text, std::string& out) { appendString(text, out); }
+void AppendJsonReal(double value, std::string& out) { appendReal(value, out); }

@@ -8,3 +8,6 @@
 #include <string>
 
 void AppendJsonLine(const Json::Value& value, std::string& out);
+// Pieces for writers that skip building a Json::Value.
+void AppendJsonString(const std::string& text, std::string& out);
+void AppendJsonReal(double value, std::string& out);

@@ -1,5 +1,7 @@
 #include "protocol_values.h"
 
+#include "json_line.h"
+
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -183,7 +185,71 @@ std::optional<CefValueSlot> slotFromJson(const Json::Value& json, int depth, std
   return slot;
 }
 
+void appendListText(CefListValue& list, int depth, std::string& out);
+
+void appendDoubleText(double d, std::string& out) {
+  if (std::isnan(d))
+    out += "\"NaN\"";
+  else if (std::isinf(d))
+    out += d > 0 ? "\"Infinity\"" : "\"-Infinity\"";
+  else
+    AppendJsonReal(d, out);
+}
+
+void appendSlotText(CefListValue& list, size_t i, int depth, std::string& out) {
+  switch (list.GetType(i)) {
+    case VTYPE_NULL: out += "{\"null\":null}"; return;
+    case VTYPE_BOOL: out += list.GetBool(i) ? "{\"bool\":true}" : "{\"bool\":false}"; return;
+    case VTYPE_INT: out += "{\"int\":" + std::to_string(list.GetInt(i)) + "}"; return;
+    case VTYPE_DOUBLE:
+      out += "{\"double\":";
+      appendDoubleText(list.GetDouble(i), out);
+      out += '}';
+      return;
+    case VTYPE_STRING:
+      out += "{\"string\":";
+      AppendJsonString(list.GetString(i).ToString(), out);
+      out += '}';
+      return;
+    case VTYPE_LIST:
+      if (depth >= kMaxValueDepth) break;
+      out += "{\"list\":";
+      appendListText(*list.GetList(i), depth + 1, out);
+      out += '}';
+      return;
+    case VTYPE_BINARY:
+    case VTYPE_DICTIONARY: {
+      // Rare on the way out; the general writer handles them.
+      CefValueSlot slot;
+      slot.type = list.GetType(i);
+      slot.binary_value = list.GetBinary(i);
+      slot.dictionary_value = list.GetDictionary(i);
+      AppendJsonLine(slotToJson(slot, depth), out);
+      return;
+    }
+    default: break;
+  }
+  out += "{\"invalid\":null}";
+}
+
+void appendListText(CefListValue& list, int depth, std::string& out) {
+  out += '[';
+  for (size_t i = 0; i < list.GetSize(); ++i) {
+    if (i) out += ',';
+    appendSlotText(list, i, depth, out);
+  }
+  out += ']';
+}
+
 }  // namespace
+
+void AppendListJson(const CefRefPtr<CefListValue>& list, std::string& out) {
+  if (!list) {
+    out += "[]";
+    return;
+  }
+  appendListText(*list, 0, out);
+}
 
 Json::Value ListToJson(const CefRefPtr<CefListValue>& list) {
   if (!list) return Json::Value(Json::arrayValue);

@@ -329,13 +329,15 @@ void RendererLoop::Shutdown() {
   engine_->Shutdown();
 }
 
+// Written directly rather than through a Json::Value: this is the line
+// every bridge call produces.
 void RendererLoop::SendToBrowserProcess(int browserId, CefRefPtr<CefProcessMessage> message) {
-  Json::Value out(Json::objectValue);
-  out["type"] = "process_message";
-  out["browser"] = browserId;
-  out["name"] = message->GetName().ToString();
-  out["args"] = ListToJson(message->GetArgumentList());
-  send(out);
+  std::string line = "{\"args\":";
+  AppendListJson(message->GetArgumentList(), line);
+  line += ",\"browser\":" + std::to_string(browserId) + ",\"name\":";
+  AppendJsonString(message->GetName().ToString(), line);
+  line += ",\"type\":\"process_message\"}";
+  output_(line);
 }
 
 void RendererLoop::send(const Json::Value& message) {

@@ -83,6 +83,12 @@ TEST(ProtocolValues, RoundTripEveryTypeAndKeepIntApartFromDouble) {
   EXPECT_EQ((*list)->GetType(10), VTYPE_INVALID);
   const Json::Value back = ListToJson(*list);
   EXPECT_EQ(back, json);
+  // The direct text writer says the same as the general one.
+  std::string direct;
+  AppendListJson(*list, direct);
+  Json::Value reread;
+  ASSERT_TRUE(reader->parse(direct.data(), direct.data() + direct.size(), &reread, &errors)) << direct;
+  EXPECT_EQ(reread, json) << direct;
 }
 
 TEST(ProtocolValues, RefuseMalformedOrTooDeepInput) {
