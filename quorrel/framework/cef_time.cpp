@@ -30,7 +30,7 @@ void civilFromDays(int64_t z, int& year, int& month, int& day) {
 bool fieldsValid(const CefTime& t) {
   return t.month >= 1 && t.month <= 12 && t.day_of_month >= 1 && t.day_of_month <= 31 && t.hour >= 0 &&
          t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 60 &&
-         t.millisecond >= 0 && t.millisecond <= 999 && t.year >= -275000 && t.year <= 275000;
+         t.millisecond >= 0 && t.millisecond <= 999 && t.year >= -300000 && t.year <= 300000;
 }
 
 int64_t wholeSeconds(const CefTime& t) {

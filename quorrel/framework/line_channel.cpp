@@ -23,19 +23,25 @@ bool LineChannel::fill() {
 
 LineChannel::Read LineChannel::ReadLine(std::string& line) {
   bool discarding = false;
+  // Bytes before `scanned` hold no newline; a long line arriving in many
+  // pieces is then searched once, not once per piece.
+  size_t scanned = consumed_;
   for (;;) {
-    const size_t newline = input_.find('\n', consumed_);
+    const size_t newline = input_.find('\n', scanned);
+    scanned = input_.size();
     if (newline != std::string::npos) {
+      discarding = discarding || newline - consumed_ > maxLine_;
       if (!discarding) line.assign(input_, consumed_, newline - consumed_);
       consumed_ = newline + 1;
       if (discarding) return Read::TooLong;
       if (!line.empty() && line.back() == '\r') line.pop_back();
       return Read::Line;
     }
-    if (input_.size() - consumed_ > kMaxLine) {
+    if (input_.size() - consumed_ > maxLine_) {
       discarding = true;
       consumed_ = input_.size();
     }
+    const size_t kept = consumed_;
     if (!fill()) {
       // A last line without its newline still counts.
       if (discarding) return Read::TooLong;
@@ -46,6 +52,8 @@ LineChannel::Read LineChannel::ReadLine(std::string& line) {
       }
       return Read::End;
     }
+    // fill() dropped the consumed bytes from the front.
+    scanned -= kept;
   }
 }
 

@@ -10,7 +10,7 @@ class LineChannel {
   // Longer lines are discarded whole and reported as such.
   static constexpr size_t kMaxLine = size_t{64} << 20;
 
-  LineChannel(int inFd, int outFd) : in_(inFd), out_(outFd) {}
+  LineChannel(int inFd, int outFd, size_t maxLine = kMaxLine) : in_(inFd), out_(outFd), maxLine_(maxLine) {}
   ~LineChannel() { Flush(); }
 
   enum class Read { Line, TooLong, End };
@@ -25,6 +25,7 @@ class LineChannel {
 
   int in_;
   int out_;
+  size_t maxLine_;
   std::string input_;
   size_t consumed_ = 0;
   std::string output_;
