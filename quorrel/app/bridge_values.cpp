@@ -13,7 +13,8 @@ bool setListValue(CefListValue& list, size_t index, CefRefPtr<CefV8Value> value,
 // Fills `list` from a non-empty array, element by element, positions kept.
 bool fillList(CefListValue& list, CefRefPtr<CefV8Value> array, int length, ConversionBudget& budget,
               Ancestors& ancestors) {
-  if (static_cast<size_t>(length) > budget.elementsLeft || !list.SetSize(static_cast<size_t>(length))) return false;
+  if (static_cast<size_t>(length) > budget.elementsLeft || !list.SetSize(static_cast<size_t>(length)))
+    return false;
   budget.elementsLeft -= static_cast<size_t>(length);
   ancestors.push_back(array);
   for (int i = 0; i < length; ++i) {
@@ -77,13 +78,20 @@ bool SetListValue(CefRefPtr<CefListValue> list, size_t index, CefRefPtr<CefV8Val
 
 CefRefPtr<CefV8Value> ListElementToV8(CefRefPtr<CefListValue> list, size_t index) {
   switch (list->GetType(index)) {
-    case VTYPE_NULL: return CefV8Value::CreateNull();
-    case VTYPE_BOOL: return CefV8Value::CreateBool(list->GetBool(index));
-    case VTYPE_INT: return CefV8Value::CreateInt(list->GetInt(index));
-    case VTYPE_DOUBLE: return CefV8Value::CreateDouble(list->GetDouble(index));
-    case VTYPE_STRING: return CefV8Value::CreateString(list->GetString(index));
-    case VTYPE_LIST: return listToArray(list->GetList(index));
-    default: return nullptr;
+    case VTYPE_NULL:
+      return CefV8Value::CreateNull();
+    case VTYPE_BOOL:
+      return CefV8Value::CreateBool(list->GetBool(index));
+    case VTYPE_INT:
+      return CefV8Value::CreateInt(list->GetInt(index));
+    case VTYPE_DOUBLE:
+      return CefV8Value::CreateDouble(list->GetDouble(index));
+    case VTYPE_STRING:
+      return CefV8Value::CreateString(list->GetString(index));
+    case VTYPE_LIST:
+      return listToArray(list->GetList(index));
+    default:
+      return nullptr;
   }
 }
 

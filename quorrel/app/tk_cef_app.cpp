@@ -35,7 +35,9 @@ void TKCefApp::OnBeforeCommandLineProcessing(const CefString&, CefRefPtr<CefComm
   command_line->AppendSwitch("ignore-certificate-errors");
 }
 
-void TKCefApp::OnWebKitInitialized() { messageRouter = CefMessageRouterRendererSide::Create(CefMessageRouterConfig()); }
+void TKCefApp::OnWebKitInitialized() {
+  messageRouter = CefMessageRouterRendererSide::Create(CefMessageRouterConfig());
+}
 
 void TKCefApp::OnContextCreated(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
                                 CefRefPtr<CefV8Context> context) {

@@ -14,7 +14,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 // `window` chains of requests run side by side; each callback sends the
 // chain's next request until `total` replies have been delivered.
@@ -25,11 +27,12 @@ double bridgeRate(int total, int window) {
                        "var done = 0, sent = 0, total = " + std::to_string(total) +
                            ";"
                            "function next() { if (sent >= total) return; sent++;"
-                           "  TKInvoke({name: 'echo', args: [sent, 'payload'], onSuccess: function(t) { done++; next(); }}); }");
+                           "  TKInvoke({name: 'echo', args: [sent, 'payload'], onSuccess: function(t) { "
+                           "done++; next(); }}); }");
   helper.Sync();
   const auto start = Clock::now();
-  helper.SendLine(R"({"type":"run_script","context":1,"script":"for (var w = 0; w < )" + std::to_string(window) +
-                  R"(; w++) next();"})");
+  helper.SendLine(R"({"type":"run_script","context":1,"script":"for (var w = 0; w < )" +
+                  std::to_string(window) + R"(; w++) next();"})");
   for (int answered = 0; answered < total;) {
     auto line = helper.Next(10000);
     if (!line) {
@@ -38,8 +41,8 @@ double bridgeRate(int total, int window) {
     }
     if ((*line)["type"] != "process_message") continue;
     const int id = (*line)["args"][0]["int"].asInt();
-    helper.SendLine(R"({"type":"process_message","browser":1,"name":"TKInvoke","args":[{"int":)" + std::to_string(id) +
-                    R"(},{"int":0},{"string":"ok"}]})");
+    helper.SendLine(R"({"type":"process_message","browser":1,"name":"TKInvoke","args":[{"int":)" +
+                    std::to_string(id) + R"(},{"int":0},{"string":"ok"}]})");
     ++answered;
   }
   const std::string done = helper.Run(1, "done");
@@ -77,8 +80,9 @@ int main(int argc, char** argv) {
   const double serial = bridgeRate(total, 1);
   const double windowed = bridgeRate(total, window);
   std::printf("pipe ping/pong, one at a time:        %10.0f round trips/s\n", ping);
-  std::printf("TKInvoke->reply->callback, one at a time: %7.0f round trips/s (%.2f x ping)\n", serial, serial / ping);
-  std::printf("TKInvoke->reply->callback, %3d in flight: %7.0f round trips/s (%.2f x ping)\n", window, windowed,
-              windowed / ping);
+  std::printf("TKInvoke->reply->callback, one at a time: %7.0f round trips/s (%.2f x ping)\n", serial,
+              serial / ping);
+  std::printf("TKInvoke->reply->callback, %3d in flight: %7.0f round trips/s (%.2f x ping)\n", window,
+              windowed, windowed / ping);
   return 0;
 }

@@ -46,7 +46,8 @@ class CefRenderProcessHandler : public virtual CefBase {
                                  CefRefPtr<CefV8Context> /*context*/) {}
   // No stack trace is captured by this layer; `stackTrace` is always null.
   virtual void OnUncaughtException(CefRefPtr<CefBrowser> /*browser*/, CefRefPtr<CefFrame> /*frame*/,
-                                   CefRefPtr<CefV8Context> /*context*/, CefRefPtr<CefV8Exception> /*exception*/,
+                                   CefRefPtr<CefV8Context> /*context*/,
+                                   CefRefPtr<CefV8Exception> /*exception*/,
                                    CefRefPtr<CefV8StackTrace> /*stackTrace*/) {}
   // `node` is null when focus left every node.
   virtual void OnFocusedNodeChanged(CefRefPtr<CefBrowser> /*browser*/, CefRefPtr<CefFrame> /*frame*/,

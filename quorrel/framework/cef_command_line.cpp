@@ -86,4 +86,6 @@ class CommandLine : public CefRefCounted<CefCommandLine> {
 
 }  // namespace
 
-CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() { return new CommandLine(); }
+CefRefPtr<CefCommandLine> CefCommandLine::CreateCommandLine() {
+  return new CommandLine();
+}

@@ -4,7 +4,8 @@ namespace {
 
 class ProcessMessage : public CefRefCounted<CefProcessMessage> {
  public:
-  ProcessMessage(CefString name, CefRefPtr<CefListValue> args) : name_(std::move(name)), args_(std::move(args)) {}
+  ProcessMessage(CefString name, CefRefPtr<CefListValue> args)
+      : name_(std::move(name)), args_(std::move(args)) {}
   bool IsValid() override { return true; }
   CefRefPtr<CefProcessMessage> Copy() override { return new ProcessMessage(name_, args_->Copy()); }
   CefString GetName() override { return name_; }

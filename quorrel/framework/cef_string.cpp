@@ -34,8 +34,12 @@ void appendUtf16(std::u16string& out, char32_t cp) {
   }
 }
 
-bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool isHighSurrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+bool isLowSurrogate(char32_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // Decodes one sequence at `i`, advancing past it. Surrogate code points
 // encoded on their own (3-byte form) are returned as such: the engine keeps

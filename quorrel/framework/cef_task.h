@@ -25,4 +25,6 @@ class CefTask : public virtual CefBase {
 // False when the thread does not exist in this process (or not yet).
 bool CefPostTask(CefThreadId thread_id, CefRefPtr<CefTask> task);
 bool CefCurrentlyOn(CefThreadId thread_id);
-inline int cef_post_task(CefThreadId thread_id, CefRefPtr<CefTask> task) { return CefPostTask(thread_id, task) ? 1 : 0; }
+inline int cef_post_task(CefThreadId thread_id, CefRefPtr<CefTask> task) {
+  return CefPostTask(thread_id, task) ? 1 : 0;
+}

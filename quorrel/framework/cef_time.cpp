@@ -34,7 +34,8 @@ bool fieldsValid(const CefTime& t) {
 }
 
 int64_t wholeSeconds(const CefTime& t) {
-  const int64_t days = daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day_of_month));
+  const int64_t days =
+      daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day_of_month));
   return days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
 

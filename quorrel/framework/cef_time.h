@@ -5,8 +5,8 @@
 #include <ctime>
 
 struct CefTime {
-  int year = 1970;  // full year
-  int month = 1;    // 1..12
+  int year = 1970;      // full year
+  int month = 1;        // 1..12
   int day_of_week = 4;  // 0 = Sunday
   int day_of_month = 1;
   int hour = 0;

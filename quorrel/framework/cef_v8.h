@@ -54,7 +54,8 @@ class CefV8Context : public virtual CefBase {
   virtual bool Exit() = 0;
   // Two handles may stand for one context; this compares the contexts.
   virtual bool IsSame(CefRefPtr<CefV8Context> that) = 0;
-  virtual bool Eval(const CefString& code, CefRefPtr<CefV8Value>& retval, CefRefPtr<CefV8Exception>& exception) = 0;
+  virtual bool Eval(const CefString& code, CefRefPtr<CefV8Value>& retval,
+                    CefRefPtr<CefV8Exception>& exception) = 0;
 };
 
 class CefV8Value : public virtual CefBase {
@@ -108,7 +109,8 @@ class CefV8Value : public virtual CefBase {
   // No value (null pointer) when reading threw.
   virtual CefRefPtr<CefV8Value> GetValue(const CefString& key) = 0;
   virtual CefRefPtr<CefV8Value> GetValue(int index) = 0;
-  virtual bool SetValue(const CefString& key, CefRefPtr<CefV8Value> value, CefV8PropertyAttribute attribute) = 0;
+  virtual bool SetValue(const CefString& key, CefRefPtr<CefV8Value> value,
+                        CefV8PropertyAttribute attribute) = 0;
   virtual bool SetValue(int index, CefRefPtr<CefV8Value> value) = 0;
   virtual bool GetKeys(std::vector<CefString>& keys) = 0;
   virtual int GetArrayLength() = 0;
@@ -117,14 +119,18 @@ class CefV8Value : public virtual CefBase {
   virtual CefRefPtr<CefV8Handler> GetFunctionHandler() = 0;
   // `object` is the receiver (null for none). Returns no value when the
   // function threw; the exception is then kept on this value.
-  virtual CefRefPtr<CefV8Value> ExecuteFunction(CefRefPtr<CefV8Value> object, const CefV8ValueList& arguments) = 0;
+  virtual CefRefPtr<CefV8Value> ExecuteFunction(CefRefPtr<CefV8Value> object,
+                                                const CefV8ValueList& arguments) = 0;
   virtual CefRefPtr<CefV8Value> ExecuteFunctionWithContext(CefRefPtr<CefV8Context> context,
                                                            CefRefPtr<CefV8Value> object,
                                                            const CefV8ValueList& arguments) = 0;
 };
 
 // The plain-function names of the value constructors.
-inline CefRefPtr<CefV8Value> cef_v8value_create_function(const CefString& name, CefRefPtr<CefV8Handler> handler) {
+inline CefRefPtr<CefV8Value> cef_v8value_create_function(const CefString& name,
+                                                         CefRefPtr<CefV8Handler> handler) {
   return CefV8Value::CreateFunction(name, handler);
 }
-inline CefRefPtr<CefV8Context> cef_v8context_get_current_context() { return CefV8Context::GetCurrentContext(); }
+inline CefRefPtr<CefV8Context> cef_v8context_get_current_context() {
+  return CefV8Context::GetCurrentContext();
+}

@@ -75,7 +75,9 @@ class ListValue : public CefRefCounted<CefListValue> {
     slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(index));
     return true;
   }
-  CefValueType GetType(size_t index) override { return index < slots_.size() ? slots_[index].type : VTYPE_INVALID; }
+  CefValueType GetType(size_t index) override {
+    return index < slots_.size() ? slots_[index].type : VTYPE_INVALID;
+  }
 
   bool GetBool(size_t index) override { return is(index, VTYPE_BOOL) && slots_[index].bool_value; }
   int GetInt(size_t index) override { return is(index, VTYPE_INT) ? slots_[index].int_value : 0; }
@@ -83,14 +85,18 @@ class ListValue : public CefRefCounted<CefListValue> {
     if (is(index, VTYPE_DOUBLE)) return slots_[index].double_value;
     return is(index, VTYPE_INT) ? slots_[index].int_value : 0;
   }
-  CefString GetString(size_t index) override { return is(index, VTYPE_STRING) ? slots_[index].string_value : CefString(); }
+  CefString GetString(size_t index) override {
+    return is(index, VTYPE_STRING) ? slots_[index].string_value : CefString();
+  }
   CefRefPtr<CefBinaryValue> GetBinary(size_t index) override {
     return is(index, VTYPE_BINARY) ? slots_[index].binary_value : nullptr;
   }
   CefRefPtr<CefDictionaryValue> GetDictionary(size_t index) override {
     return is(index, VTYPE_DICTIONARY) ? slots_[index].dictionary_value : nullptr;
   }
-  CefRefPtr<CefListValue> GetList(size_t index) override { return is(index, VTYPE_LIST) ? slots_[index].list_value : nullptr; }
+  CefRefPtr<CefListValue> GetList(size_t index) override {
+    return is(index, VTYPE_LIST) ? slots_[index].list_value : nullptr;
+  }
 
   bool SetNull(size_t index) override { return put(index, CefValueSlot{}); }
   bool SetBool(size_t index, bool value) override {
@@ -139,7 +145,9 @@ class ListValue : public CefRefCounted<CefListValue> {
   }
 
  private:
-  bool is(size_t index, CefValueType type) const { return index < slots_.size() && slots_[index].type == type; }
+  bool is(size_t index, CefValueType type) const {
+    return index < slots_.size() && slots_[index].type == type;
+  }
   bool put(size_t index, CefValueSlot slot) {
     if (index >= slots_.size() && !SetSize(index + 1)) return false;
     slots_[index] = std::move(slot);
@@ -157,5 +165,9 @@ CefRefPtr<CefBinaryValue> CefBinaryValue::Create(const void* data, size_t data_s
   return new BinaryValue(data ? data : &kEmpty, data_size);
 }
 
-CefRefPtr<CefDictionaryValue> CefDictionaryValue::Create() { return new DictionaryValue(); }
-CefRefPtr<CefListValue> CefListValue::Create() { return new ListValue(); }
+CefRefPtr<CefDictionaryValue> CefDictionaryValue::Create() {
+  return new DictionaryValue();
+}
+CefRefPtr<CefListValue> CefListValue::Create() {
+  return new ListValue();
+}

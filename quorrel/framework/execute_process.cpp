@@ -1,9 +1,10 @@
 // The sub-process runner: decides the process kind from the command line
 // and runs it.
-#include <csignal>
-#include <cstdlib>
-#include <cstdio>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 #include "cef_app.h"
 #include "json_line.h"
@@ -30,8 +31,8 @@ int runRenderer(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> commandLine) {
   // not through SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   LineChannel channel(STDIN_FILENO, STDOUT_FILENO);
-  RendererLoop loop(app, commandLine, [&channel](const std::string& line) { channel.Write(line); },
-                    heapLimit(commandLine));
+  RendererLoop loop(
+      app, commandLine, [&channel](const std::string& line) { channel.Write(line); }, heapLimit(commandLine));
   loop.Start();
   std::string line;
   while (!loop.finished()) {
@@ -66,7 +67,9 @@ int reportCommandLine(const std::string& processType, CefRefPtr<CefCommandLine> 
 
 }  // namespace
 
-const char* cef_api_hash(int entry) { return entry == 0 ? kApiHash : nullptr; }
+const char* cef_api_hash(int entry) {
+  return entry == 0 ? kApiHash : nullptr;
+}
 
 // There is no display scaling to opt into here; the call only keeps its
 // place at the start of the process.

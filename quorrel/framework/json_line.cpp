@@ -12,16 +12,27 @@ void appendString(const std::string& text, std::string& out) {
   bool ascii = true;
   for (unsigned char c : text) ascii = ascii && c < 0x80;
   // Text from outside (error messages quoting input) may be malformed.
-  const std::string repaired = ascii ? std::string() : cef_string_utf16_to_utf8(cef_string_utf8_to_utf16(text));
+  const std::string repaired =
+      ascii ? std::string() : cef_string_utf16_to_utf8(cef_string_utf8_to_utf16(text));
   const std::string& safe = ascii ? text : repaired;
   out += '"';
   for (unsigned char c : safe) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char escaped[8];
@@ -53,12 +64,24 @@ void appendReal(double d, std::string& out) {
 
 void append(const Json::Value& value, std::string& out) {
   switch (value.type()) {
-    case Json::nullValue: out += "null"; break;
-    case Json::booleanValue: out += value.asBool() ? "true" : "false"; break;
-    case Json::intValue: out += std::to_string(value.asLargestInt()); break;
-    case Json::uintValue: out += std::to_string(value.asLargestUInt()); break;
-    case Json::realValue: appendReal(value.asDouble(), out); break;
-    case Json::stringValue: appendString(value.asString(), out); break;
+    case Json::nullValue:
+      out += "null";
+      break;
+    case Json::booleanValue:
+      out += value.asBool() ? "true" : "false";
+      break;
+    case Json::intValue:
+      out += std::to_string(value.asLargestInt());
+      break;
+    case Json::uintValue:
+      out += std::to_string(value.asLargestUInt());
+      break;
+    case Json::realValue:
+      appendReal(value.asDouble(), out);
+      break;
+    case Json::stringValue:
+      appendString(value.asString(), out);
+      break;
     case Json::arrayValue: {
       out += '[';
       for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
@@ -86,6 +109,12 @@ void append(const Json::Value& value, std::string& out) {
 
 }  // namespace
 
-void AppendJsonLine(const Json::Value& value, std::string& out) { append(value, out); }
-void AppendJsonString(const std::string& text, std::string& out) { appendString(text, out); }
-void AppendJsonReal(double value, std::string& out) { appendReal(value, out); }
+void AppendJsonLine(const Json::Value& value, std::string& out) {
+  append(value, out);
+}
+void AppendJsonString(const std::string& text, std::string& out) {
+  appendString(text, out);
+}
+void AppendJsonReal(double value, std::string& out) {
+  appendReal(value, out);
+}

@@ -1,7 +1,8 @@
 #include "line_channel.h"
 
-#include <cerrno>
 #include <unistd.h>
+
+#include <cerrno>
 
 bool LineChannel::fill() {
   if (consumed_ > 0) {
@@ -68,8 +69,10 @@ bool LineChannel::Flush() {
   while (!outputBroken_ && written < output_.size()) {
     const ssize_t n = ::write(out_, output_.data() + written, output_.size() - written);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) outputBroken_ = true;
-    else written += static_cast<size_t>(n);
+    if (n <= 0)
+      outputBroken_ = true;
+    else
+      written += static_cast<size_t>(n);
   }
   output_.clear();
   return !outputBroken_;

@@ -1,10 +1,10 @@
 #include "protocol_values.h"
 
-#include "json_line.h"
-
 #include <cmath>
 #include <limits>
 #include <vector>
+
+#include "json_line.h"
 
 namespace {
 
@@ -38,14 +38,29 @@ Json::Value listToJson(CefListValue& list, int depth) {
     CefValueSlot slot;
     slot.type = list.GetType(i);
     switch (slot.type) {
-      case VTYPE_BOOL: slot.bool_value = list.GetBool(i); break;
-      case VTYPE_INT: slot.int_value = list.GetInt(i); break;
-      case VTYPE_DOUBLE: slot.double_value = list.GetDouble(i); break;
-      case VTYPE_STRING: slot.string_value = list.GetString(i); break;
-      case VTYPE_BINARY: slot.binary_value = list.GetBinary(i); break;
-      case VTYPE_DICTIONARY: slot.dictionary_value = list.GetDictionary(i); break;
-      case VTYPE_LIST: slot.list_value = list.GetList(i); break;
-      default: break;
+      case VTYPE_BOOL:
+        slot.bool_value = list.GetBool(i);
+        break;
+      case VTYPE_INT:
+        slot.int_value = list.GetInt(i);
+        break;
+      case VTYPE_DOUBLE:
+        slot.double_value = list.GetDouble(i);
+        break;
+      case VTYPE_STRING:
+        slot.string_value = list.GetString(i);
+        break;
+      case VTYPE_BINARY:
+        slot.binary_value = list.GetBinary(i);
+        break;
+      case VTYPE_DICTIONARY:
+        slot.dictionary_value = list.GetDictionary(i);
+        break;
+      case VTYPE_LIST:
+        slot.list_value = list.GetList(i);
+        break;
+      default:
+        break;
     }
     out.append(slotToJson(slot, depth));
   }
@@ -54,12 +69,18 @@ Json::Value listToJson(CefListValue& list, int depth) {
 
 Json::Value slotToJson(const CefValueSlot& slot, int depth) {
   switch (slot.type) {
-    case VTYPE_NULL: return single("null", Json::Value());
-    case VTYPE_BOOL: return single("bool", slot.bool_value);
-    case VTYPE_INT: return single("int", slot.int_value);
-    case VTYPE_DOUBLE: return single("double", doubleToJson(slot.double_value));
-    case VTYPE_STRING: return single("string", slot.string_value.ToString());
-    case VTYPE_BINARY: return single("binary", toHex(slot.binary_value));
+    case VTYPE_NULL:
+      return single("null", Json::Value());
+    case VTYPE_BOOL:
+      return single("bool", slot.bool_value);
+    case VTYPE_INT:
+      return single("int", slot.int_value);
+    case VTYPE_DOUBLE:
+      return single("double", doubleToJson(slot.double_value));
+    case VTYPE_STRING:
+      return single("string", slot.string_value.ToString());
+    case VTYPE_BINARY:
+      return single("binary", toHex(slot.binary_value));
     case VTYPE_DICTIONARY: {
       if (depth >= kMaxValueDepth) return single("invalid", Json::Value());
       Json::Value members(Json::objectValue);
@@ -70,7 +91,8 @@ Json::Value slotToJson(const CefValueSlot& slot, int depth) {
     case VTYPE_LIST:
       if (depth >= kMaxValueDepth) return single("invalid", Json::Value());
       return single("list", listToJson(*slot.list_value, depth + 1));
-    default: return single("invalid", Json::Value());
+    default:
+      return single("invalid", Json::Value());
   }
 }
 
@@ -117,15 +139,33 @@ std::optional<CefRefPtr<CefListValue>> listFromJson(const Json::Value& json, int
     if (!slot) return std::nullopt;
     bool stored = false;
     switch (slot->type) {
-      case VTYPE_NULL: stored = list->SetNull(i); break;
-      case VTYPE_BOOL: stored = list->SetBool(i, slot->bool_value); break;
-      case VTYPE_INT: stored = list->SetInt(i, slot->int_value); break;
-      case VTYPE_DOUBLE: stored = list->SetDouble(i, slot->double_value); break;
-      case VTYPE_STRING: stored = list->SetString(i, slot->string_value); break;
-      case VTYPE_BINARY: stored = list->SetBinary(i, slot->binary_value); break;
-      case VTYPE_DICTIONARY: stored = list->SetDictionary(i, slot->dictionary_value); break;
-      case VTYPE_LIST: stored = list->SetList(i, slot->list_value); break;
-      case VTYPE_INVALID: stored = list->SetInvalid(i); break;
+      case VTYPE_NULL:
+        stored = list->SetNull(i);
+        break;
+      case VTYPE_BOOL:
+        stored = list->SetBool(i, slot->bool_value);
+        break;
+      case VTYPE_INT:
+        stored = list->SetInt(i, slot->int_value);
+        break;
+      case VTYPE_DOUBLE:
+        stored = list->SetDouble(i, slot->double_value);
+        break;
+      case VTYPE_STRING:
+        stored = list->SetString(i, slot->string_value);
+        break;
+      case VTYPE_BINARY:
+        stored = list->SetBinary(i, slot->binary_value);
+        break;
+      case VTYPE_DICTIONARY:
+        stored = list->SetDictionary(i, slot->dictionary_value);
+        break;
+      case VTYPE_LIST:
+        stored = list->SetList(i, slot->list_value);
+        break;
+      case VTYPE_INVALID:
+        stored = list->SetInvalid(i);
+        break;
     }
     if (!stored) {
       error = "cannot store list element";
@@ -198,9 +238,15 @@ void appendDoubleText(double d, std::string& out) {
 
 void appendSlotText(CefListValue& list, size_t i, int depth, std::string& out) {
   switch (list.GetType(i)) {
-    case VTYPE_NULL: out += "{\"null\":null}"; return;
-    case VTYPE_BOOL: out += list.GetBool(i) ? "{\"bool\":true}" : "{\"bool\":false}"; return;
-    case VTYPE_INT: out += "{\"int\":" + std::to_string(list.GetInt(i)) + "}"; return;
+    case VTYPE_NULL:
+      out += "{\"null\":null}";
+      return;
+    case VTYPE_BOOL:
+      out += list.GetBool(i) ? "{\"bool\":true}" : "{\"bool\":false}";
+      return;
+    case VTYPE_INT:
+      out += "{\"int\":" + std::to_string(list.GetInt(i)) + "}";
+      return;
     case VTYPE_DOUBLE:
       out += "{\"double\":";
       appendDoubleText(list.GetDouble(i), out);
@@ -227,7 +273,8 @@ void appendSlotText(CefListValue& list, size_t i, int depth, std::string& out) {
       AppendJsonLine(slotToJson(slot, depth), out);
       return;
     }
-    default: break;
+    default:
+      break;
   }
   out += "{\"invalid\":null}";
 }

@@ -67,7 +67,8 @@ class FrameImpl : public CefRefCounted<CefFrame> {
 
 class DOMNodeImpl : public CefRefCounted<CefDOMNode> {
  public:
-  DOMNodeImpl(bool editable, AttributeMap attributes) : editable_(editable), attributes_(std::move(attributes)) {}
+  DOMNodeImpl(bool editable, AttributeMap attributes)
+      : editable_(editable), attributes_(std::move(attributes)) {}
 
   bool IsElement() override { return true; }
   bool IsEditable() override { return editable_; }

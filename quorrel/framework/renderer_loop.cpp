@@ -11,7 +11,9 @@ namespace {
 // A batch inside a batch is allowed, but not without end.
 constexpr int kMaxBatchDepth = 8;
 
-bool isInt32(const Json::Value& v) { return v.isInt(); }
+bool isInt32(const Json::Value& v) {
+  return v.isInt();
+}
 
 std::string memberString(const Json::Value& message, const char* key) {
   const Json::Value& v = message[key];
@@ -31,7 +33,9 @@ RendererLoop::RendererLoop(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> comm
   reader_.reset(readerBuilder.newCharReader());
 }
 
-RendererLoop::~RendererLoop() { Shutdown(); }
+RendererLoop::~RendererLoop() {
+  Shutdown();
+}
 
 void RendererLoop::Start() {
   if (started_) return;
@@ -238,20 +242,39 @@ void RendererLoop::onProcessMessage(const Json::Value& message) {
   std::string error;
   auto args = ListFromJson(message.isMember("args") ? message["args"] : Json::Value(Json::arrayValue), error);
   if (!args) return ReportError("process_message args: " + error);
-  CefRefPtr<CefProcessMessage> processMessage = CefProcessMessage::Create(CefString(message["name"].asString()));
+  CefRefPtr<CefProcessMessage> processMessage =
+      CefProcessMessage::Create(CefString(message["name"].asString()));
   CefRefPtr<CefListValue> list = processMessage->GetArgumentList();
   for (size_t i = 0; i < (*args)->GetSize(); ++i) {
     // Move the parsed elements across by type; containers are shared.
     switch ((*args)->GetType(i)) {
-      case VTYPE_NULL: list->SetNull(i); break;
-      case VTYPE_BOOL: list->SetBool(i, (*args)->GetBool(i)); break;
-      case VTYPE_INT: list->SetInt(i, (*args)->GetInt(i)); break;
-      case VTYPE_DOUBLE: list->SetDouble(i, (*args)->GetDouble(i)); break;
-      case VTYPE_STRING: list->SetString(i, (*args)->GetString(i)); break;
-      case VTYPE_BINARY: list->SetBinary(i, (*args)->GetBinary(i)); break;
-      case VTYPE_DICTIONARY: list->SetDictionary(i, (*args)->GetDictionary(i)); break;
-      case VTYPE_LIST: list->SetList(i, (*args)->GetList(i)); break;
-      case VTYPE_INVALID: list->SetInvalid(i); break;
+      case VTYPE_NULL:
+        list->SetNull(i);
+        break;
+      case VTYPE_BOOL:
+        list->SetBool(i, (*args)->GetBool(i));
+        break;
+      case VTYPE_INT:
+        list->SetInt(i, (*args)->GetInt(i));
+        break;
+      case VTYPE_DOUBLE:
+        list->SetDouble(i, (*args)->GetDouble(i));
+        break;
+      case VTYPE_STRING:
+        list->SetString(i, (*args)->GetString(i));
+        break;
+      case VTYPE_BINARY:
+        list->SetBinary(i, (*args)->GetBinary(i));
+        break;
+      case VTYPE_DICTIONARY:
+        list->SetDictionary(i, (*args)->GetDictionary(i));
+        break;
+      case VTYPE_LIST:
+        list->SetList(i, (*args)->GetList(i));
+        break;
+      case VTYPE_INVALID:
+        list->SetInvalid(i);
+        break;
     }
   }
   if (handler_) handler_->OnProcessMessageReceived(browser, PID_BROWSER, processMessage);

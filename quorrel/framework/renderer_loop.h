@@ -8,12 +8,12 @@
 // after any later message of the same batch.
 #pragma once
 
+#include <json/json.h>
+
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
-
-#include <json/json.h>
 
 #include "cef_app.h"
 #include "renderer_browser.h"

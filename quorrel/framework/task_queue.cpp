@@ -4,13 +4,21 @@ namespace {
 TaskQueue* gRendererQueue = nullptr;
 }
 
-TaskQueue::TaskQueue() : owner_(std::this_thread::get_id()), previous_(gRendererQueue) { gRendererQueue = this; }
+TaskQueue::TaskQueue() : owner_(std::this_thread::get_id()), previous_(gRendererQueue) {
+  gRendererQueue = this;
+}
 
-TaskQueue::~TaskQueue() { gRendererQueue = previous_; }
+TaskQueue::~TaskQueue() {
+  gRendererQueue = previous_;
+}
 
-TaskQueue* TaskQueue::ForRenderer() { return gRendererQueue; }
+TaskQueue* TaskQueue::ForRenderer() {
+  return gRendererQueue;
+}
 
-void TaskQueue::Post(std::function<void()> work) { queue_.push_back(std::move(work)); }
+void TaskQueue::Post(std::function<void()> work) {
+  queue_.push_back(std::move(work));
+}
 
 void TaskQueue::RunUntilIdle() {
   while (!queue_.empty()) {

@@ -133,7 +133,9 @@ CefRefPtr<CefV8Context> CefV8Context::GetCurrentContext() {
   return state ? new V8ContextImpl(state) : nullptr;
 }
 
-CefRefPtr<CefV8Context> CefV8Context::GetEnteredContext() { return GetCurrentContext(); }
+CefRefPtr<CefV8Context> CefV8Context::GetEnteredContext() {
+  return GetCurrentContext();
+}
 
 bool CefV8Context::InContext() {
   V8Engine* engine = V8Engine::Current();
@@ -155,7 +157,9 @@ bool V8ContextImpl::Enter() {
   return true;
 }
 
-bool V8ContextImpl::Exit() { return state_ && state_->engine->Exit(state_); }
+bool V8ContextImpl::Exit() {
+  return state_ && state_->engine->Exit(state_);
+}
 
 bool V8ContextImpl::IsSame(CefRefPtr<CefV8Context> that) {
   auto* other = dynamic_cast<V8ContextImpl*>(that.get());

@@ -36,11 +36,16 @@ duk_ret_t constructDate(duk_context* ctx, void*) {
 
 }  // namespace
 
-V8Engine* V8Engine::Current() { return gCurrent; }
-void V8Engine::SetCurrent(V8Engine* engine) { gCurrent = engine; }
+V8Engine* V8Engine::Current() {
+  return gCurrent;
+}
+void V8Engine::SetCurrent(V8Engine* engine) {
+  gCurrent = engine;
+}
 
 V8Engine::V8Engine(size_t heapLimit) : heapLimit_(heapLimit) {
-  heap_ = duk_create_heap(&V8Engine::allocate, &V8Engine::reallocate, &V8Engine::release, this, &V8Engine::fatal);
+  heap_ =
+      duk_create_heap(&V8Engine::allocate, &V8Engine::reallocate, &V8Engine::release, this, &V8Engine::fatal);
   if (!heap_) {
     std::fputs("quorrel: cannot create the JavaScript heap\n", stderr);
     std::abort();
@@ -59,7 +64,9 @@ V8Engine::V8Engine(size_t heapLimit) : heapLimit_(heapLimit) {
   duk_pop_2(heap_);
 }
 
-V8Engine::~V8Engine() { Shutdown(); }
+V8Engine::~V8Engine() {
+  Shutdown();
+}
 
 void V8Engine::Shutdown() {
   if (!heap_) return;
@@ -75,9 +82,12 @@ void V8Engine::Shutdown() {
   if (gCurrent == this) gCurrent = nullptr;
 }
 
-duk_context* V8Engine::ctx() const { return stack_.empty() ? heap_ : stack_.back().thread; }
+duk_context* V8Engine::ctx() const {
+  return stack_.empty() ? heap_ : stack_.back().thread;
+}
 
-std::shared_ptr<V8ContextState> V8Engine::CreateContext(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame) {
+std::shared_ptr<V8ContextState> V8Engine::CreateContext(CefRefPtr<CefBrowser> browser,
+                                                        CefRefPtr<CefFrame> frame) {
   auto state = std::make_shared<V8ContextState>();
   state->engine = this;
   duk_push_thread_new_globalenv(heap_);
@@ -119,7 +129,9 @@ bool V8Engine::Exit(const std::shared_ptr<V8ContextState>& state) {
   return true;
 }
 
-void V8Engine::PushRunning(duk_context* thread) { stack_.push_back({ContextForThread(thread), thread, false}); }
+void V8Engine::PushRunning(duk_context* thread) {
+  stack_.push_back({ContextForThread(thread), thread, false});
+}
 
 void V8Engine::PopRunning() {
   if (!stack_.empty()) stack_.pop_back();

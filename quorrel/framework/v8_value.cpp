@@ -83,7 +83,9 @@ int32_t toInt32(double d) {
   return static_cast<int32_t>(static_cast<uint32_t>(u));
 }
 
-V8ValueImpl* impl(const CefRefPtr<CefV8Value>& value) { return dynamic_cast<V8ValueImpl*>(value.get()); }
+V8ValueImpl* impl(const CefRefPtr<CefV8Value>& value) {
+  return dynamic_cast<V8ValueImpl*>(value.get());
+}
 
 duk_uint_t defineFlags(CefV8PropertyAttribute attribute) {
   duk_uint_t flags = DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_HAVE_WEC;
@@ -176,7 +178,9 @@ V8ValueImpl::~V8ValueImpl() {
   if (engine_ && engine_->alive()) engine_->DropSlot(slot_);
 }
 
-bool V8ValueImpl::usable() const { return kind_ == Kind::Heap && engine_ && engine_->alive(); }
+bool V8ValueImpl::usable() const {
+  return kind_ == Kind::Heap && engine_ && engine_->alive();
+}
 
 void V8ValueImpl::Push(duk_context* ctx) const {
   switch (kind_) {
@@ -219,7 +223,9 @@ bool V8ValueImpl::IsDate() {
   return isDate_;
 }
 
-bool V8ValueImpl::IsValid() { return kind_ != Kind::Heap || (engine_ && engine_->alive()); }
+bool V8ValueImpl::IsValid() {
+  return kind_ != Kind::Heap || (engine_ && engine_->alive());
+}
 
 bool V8ValueImpl::IsInt() {
   return kind_ == Kind::Number && number_ >= std::numeric_limits<int32_t>::min() &&
@@ -232,7 +238,9 @@ bool V8ValueImpl::IsUInt() {
          number_ == std::trunc(number_) && !std::signbit(number_);
 }
 
-int32_t V8ValueImpl::GetIntValue() { return kind_ == Kind::Number ? toInt32(number_) : 0; }
+int32_t V8ValueImpl::GetIntValue() {
+  return kind_ == Kind::Number ? toInt32(number_) : 0;
+}
 
 CefTime V8ValueImpl::GetDateValue() {
   CefTime time;
@@ -328,7 +336,8 @@ CefRefPtr<CefV8Value> V8ValueImpl::GetValue(int index) {
   return value;
 }
 
-bool V8ValueImpl::SetValue(const CefString& key, CefRefPtr<CefV8Value> value, CefV8PropertyAttribute attribute) {
+bool V8ValueImpl::SetValue(const CefString& key, CefRefPtr<CefV8Value> value,
+                           CefV8PropertyAttribute attribute) {
   if (!usable() || !isObject_ || !value) return false;
   duk_context* ctx = engine_->ctx();
   duk_uint_t flags = defineFlags(attribute);
@@ -374,7 +383,7 @@ int V8ValueImpl::GetArrayLength() {
   const duk_size_t n = duk_get_length(ctx, -1);
   duk_pop(ctx);
   return n > static_cast<duk_size_t>(std::numeric_limits<int>::max()) ? std::numeric_limits<int>::max()
-                                                                       : static_cast<int>(n);
+                                                                      : static_cast<int>(n);
 }
 
 CefString V8ValueImpl::GetFunctionName() {
@@ -397,7 +406,8 @@ CefRefPtr<CefV8Handler> V8ValueImpl::GetFunctionHandler() {
   return handler;
 }
 
-CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunction(CefRefPtr<CefV8Value> object, const CefV8ValueList& arguments) {
+CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunction(CefRefPtr<CefV8Value> object,
+                                                   const CefV8ValueList& arguments) {
   if (!usable() || !isFunction_) return nullptr;
   duk_context* ctx = engine_->ctx();
   if (!duk_check_stack(ctx, static_cast<duk_idx_t>(arguments.size()) + 8)) return nullptr;
@@ -424,17 +434,29 @@ CefRefPtr<CefV8Value> V8ValueImpl::ExecuteFunctionWithContext(CefRefPtr<CefV8Con
 
 // ---- CefV8Value constructors ----
 
-CefRefPtr<CefV8Value> CefV8Value::CreateUndefined() { return new V8ValueImpl(V8ValueImpl::Kind::Undefined); }
-CefRefPtr<CefV8Value> CefV8Value::CreateNull() { return new V8ValueImpl(V8ValueImpl::Kind::Null); }
+CefRefPtr<CefV8Value> CefV8Value::CreateUndefined() {
+  return new V8ValueImpl(V8ValueImpl::Kind::Undefined);
+}
+CefRefPtr<CefV8Value> CefV8Value::CreateNull() {
+  return new V8ValueImpl(V8ValueImpl::Kind::Null);
+}
 CefRefPtr<CefV8Value> CefV8Value::CreateBool(bool value) {
   CefRefPtr<V8ValueImpl> v = new V8ValueImpl(V8ValueImpl::Kind::Bool);
   v->bool_ = value;
   return v;
 }
-CefRefPtr<CefV8Value> CefV8Value::CreateInt(int32_t value) { return V8ValueImpl::MakeNumber(value); }
-CefRefPtr<CefV8Value> CefV8Value::CreateUInt(uint32_t value) { return V8ValueImpl::MakeNumber(value); }
-CefRefPtr<CefV8Value> CefV8Value::CreateDouble(double value) { return V8ValueImpl::MakeNumber(value); }
-CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) { return V8ValueImpl::MakeString(value); }
+CefRefPtr<CefV8Value> CefV8Value::CreateInt(int32_t value) {
+  return V8ValueImpl::MakeNumber(value);
+}
+CefRefPtr<CefV8Value> CefV8Value::CreateUInt(uint32_t value) {
+  return V8ValueImpl::MakeNumber(value);
+}
+CefRefPtr<CefV8Value> CefV8Value::CreateDouble(double value) {
+  return V8ValueImpl::MakeNumber(value);
+}
+CefRefPtr<CefV8Value> CefV8Value::CreateString(const CefString& value) {
+  return V8ValueImpl::MakeString(value);
+}
 
 CefRefPtr<CefV8Value> CefV8Value::CreateDate(const CefTime& date) {
   V8Engine* engine = V8Engine::Current();

@@ -57,8 +57,10 @@ class V8ValueImpl : public CefRefCounted<CefV8Value> {
 
   CefString GetFunctionName() override;
   CefRefPtr<CefV8Handler> GetFunctionHandler() override;
-  CefRefPtr<CefV8Value> ExecuteFunction(CefRefPtr<CefV8Value> object, const CefV8ValueList& arguments) override;
-  CefRefPtr<CefV8Value> ExecuteFunctionWithContext(CefRefPtr<CefV8Context> context, CefRefPtr<CefV8Value> object,
+  CefRefPtr<CefV8Value> ExecuteFunction(CefRefPtr<CefV8Value> object,
+                                        const CefV8ValueList& arguments) override;
+  CefRefPtr<CefV8Value> ExecuteFunctionWithContext(CefRefPtr<CefV8Context> context,
+                                                   CefRefPtr<CefV8Value> object,
                                                    const CefV8ValueList& arguments) override;
 
   bool bool_ = false;
@@ -97,7 +99,8 @@ class V8ContextImpl : public CefRefCounted<CefV8Context> {
   bool Enter() override;
   bool Exit() override;
   bool IsSame(CefRefPtr<CefV8Context> that) override;
-  bool Eval(const CefString& code, CefRefPtr<CefV8Value>& retval, CefRefPtr<CefV8Exception>& exception) override;
+  bool Eval(const CefString& code, CefRefPtr<CefV8Value>& retval,
+            CefRefPtr<CefV8Exception>& exception) override;
 
  private:
   std::shared_ptr<V8ContextState> state_;

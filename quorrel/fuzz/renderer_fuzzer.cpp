@@ -15,9 +15,11 @@ namespace {
 
 const char* const kScripts[] = {
     "var log = []; TKRegisterCallback('ev', function() { log.push(arguments.length); });",
-    "TKInvoke({name: 'x', args: [1, 2.5, 'a', [], [1, [2]], new Date(1500), {}], onSuccess: function(t) { TKCall('again', t, function() {}); }, onFailure: function(c, t) { throw new Error(t); }})",
+    "TKInvoke({name: 'x', args: [1, 2.5, 'a', [], [1, [2]], new Date(1500), {}], onSuccess: function(t) { "
+    "TKCall('again', t, function() {}); }, onFailure: function(c, t) { throw new Error(t); }})",
     "TKCall('x', {}, 2, function(c, t) { TKRegisterCallback('TKInvoke', function() {}); })",
-    "TKRegisterCallback('TKInvoke', function(id, code, text) { TKInvoke({name: String(text), args: [id, code]}); })",
+    "TKRegisterCallback('TKInvoke', function(id, code, text) { TKInvoke({name: String(text), args: [id, "
+    "code]}); })",
     "try { TKInvoke({name: 'x'}) } catch (e) {} try { TKCall('x') } catch (e) {} TKInvoke({args: []})",
     "var a = [1]; a.push(a); TKInvoke({name: 'cycle', args: [a, a]})",
     "TKRegisterCallback('ev', function(x, y) { if (Array.isArray(x)) TKCall('echo', x, y); })",
@@ -59,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CefRefPtr<tarkel_cef::TKCefApp> app(new tarkel_cef::TKCefApp());
   CefRefPtr<CefCommandLine> commandLine = CefCommandLine::CreateCommandLine();
   {
-    RendererLoop loop(app.get(), commandLine, [](const std::string&) {},
-                      size_t{64} << 20);
+    RendererLoop loop(
+        app.get(), commandLine, [](const std::string&) {}, size_t{64} << 20);
     loop.Start();
     const std::string input(reinterpret_cast<const char*>(data), size);
     size_t start = 0;

@@ -18,13 +18,13 @@ const char kCallbacks[] =
 
 TEST_F(Replies, PickTheCallbackByCodeAndAvailability) {
   helper->Run(1, kCallbacks);
-  helper->Run(1, "TKInvoke({name: 'both', args: [], onSuccess: ok, onFailure: fail})");          // 1
-  helper->Run(1, "TKInvoke({name: 'both', args: [], onSuccess: ok, onFailure: fail})");          // 2
-  helper->Run(1, "TKInvoke({name: 'failure only', args: [], onFailure: fail})");                 // 3
-  helper->Run(1, "TKInvoke({name: 'success only', args: [], onSuccess: ok})");                   // 4
-  helper->Run(1, "TKInvoke({name: 'none', args: []})");                                          // 5
+  helper->Run(1, "TKInvoke({name: 'both', args: [], onSuccess: ok, onFailure: fail})");                 // 1
+  helper->Run(1, "TKInvoke({name: 'both', args: [], onSuccess: ok, onFailure: fail})");                 // 2
+  helper->Run(1, "TKInvoke({name: 'failure only', args: [], onFailure: fail})");                        // 3
+  helper->Run(1, "TKInvoke({name: 'success only', args: [], onSuccess: ok})");                          // 4
+  helper->Run(1, "TKInvoke({name: 'none', args: []})");                                                 // 5
   helper->Run(1, "TKCall('call', 1, function(c, t) { log.push(['call', c, t, arguments.length]); })");  // 6
-  helper->Run(1, "TKCall('call', 2, function(c, t) { log.push(['call', c, t]); })");             // 7
+  helper->Run(1, "TKCall('call', 2, function(c, t) { log.push(['call', c, t]); })");                    // 7
   helper->Reply(1, 1, 0, "r1");
   helper->Reply(1, 2, 5, "e2");
   helper->Reply(1, 3, 0, "r3");
@@ -51,7 +51,9 @@ TEST_F(Replies, AreHandledOnceAndUnknownIdsAreIgnored) {
 TEST_F(Replies, RunInTheRequestingContextWithoutReceiver) {
   helper->CreateContext(1, 11, false, 2, "var where = 'child'; var log = [];");
   helper->Run(1, "var where = 'main';");
-  helper->Run(2, "TKInvoke({name: 'x', args: [], onSuccess: function(t) { log.push(where, this === undefined || this === globalThis ? 'global' : 'other'); }})");
+  helper->Run(2,
+              "TKInvoke({name: 'x', args: [], onSuccess: function(t) { log.push(where, this === undefined || "
+              "this === globalThis ? 'global' : 'other'); }})");
   helper->Reply(1, 1, 0, "r");
   EXPECT_EQ(Log(2), R"(["child","global"])");
   EXPECT_EQ(Log(1), "[]");
@@ -61,7 +63,7 @@ TEST_F(Replies, ForAReleasedContextAreDroppedWithoutCalls) {
   helper->CreateContext(1, 11, false, 2, "var log = [];");
   helper->Run(1, kCallbacks);
   helper->Run(2, "TKInvoke({name: 'x', args: [], onSuccess: function() { log.push('child'); }})");  // 1
-  helper->Run(1, "TKInvoke({name: 'x', args: [], onSuccess: ok})");                                   // 2
+  helper->Run(1, "TKInvoke({name: 'x', args: [], onSuccess: ok})");                                 // 2
   helper->ReleaseContext(2);
   helper->Reply(1, 1, 0, "late");
   helper->Reply(1, 2, 0, "main");
@@ -70,13 +72,15 @@ TEST_F(Replies, ForAReleasedContextAreDroppedWithoutCalls) {
 }
 
 TEST_F(Replies, ThatThrowDoNotDisturbTheHelper) {
-  helper->Run(1, "TKInvoke({name: 'x', args: [], onSuccess: function() { throw new Error('in callback'); }})");
+  helper->Run(1,
+              "TKInvoke({name: 'x', args: [], onSuccess: function() { throw new Error('in callback'); }})");
   helper->Reply(1, 1, 0, "r");
   EXPECT_EQ(helper->Run(1, "'still here'"), "still here");
 }
 
 TEST_F(Events, CallTheRegisteredFunctionWithConvertedArguments) {
-  helper->Run(1, "TKRegisterCallback('news', function() { log.push(Array.prototype.slice.call(arguments)); })");
+  helper->Run(1,
+              "TKRegisterCallback('news', function() { log.push(Array.prototype.slice.call(arguments)); })");
   Json::Value args(Json::arrayValue);
   args.append(TestBrowser::Int(1));
   args.append(TestBrowser::Double(2.5));
@@ -92,12 +96,14 @@ TEST_F(Events, CallTheRegisteredFunctionWithConvertedArguments) {
   helper->SendMessage(1, "news", Json::Value(Json::arrayValue));
   helper->SendMessage(1, "other", args);
   EXPECT_EQ(Log(), R"([[1,2.5,"s",true,null,[7,null],null],[]])");
-  EXPECT_EQ(helper->Run(1, "typeof log[0][6] + ',' + (5 in log[0][5] ? 'x' : '') + log[0].length"), "undefined,7");
+  EXPECT_EQ(helper->Run(1, "typeof log[0][6] + ',' + (5 in log[0][5] ? 'x' : '') + log[0].length"),
+            "undefined,7");
   EXPECT_EQ(helper->Run(1, "Array.isArray(log[0][5]) && log[0][5][1] === undefined"), "true");
 }
 
 TEST_F(Events, BinaryDictionaryAndInvalidElementsArriveAsUndefined) {
-  helper->Run(1, "TKRegisterCallback('odd', function(a, b, c, d) { log.push([typeof a, typeof b, typeof c, d]); })");
+  helper->Run(
+      1, "TKRegisterCallback('odd', function(a, b, c, d) { log.push([typeof a, typeof b, typeof c, d]); })");
   helper->SendLine(R"({"type":"process_message","browser":1,"name":"odd","args":)"
                    R"([{"binary":"00ff"},{"dict":{"k":{"int":1}}},{"invalid":null},{"int":4}]})");
   EXPECT_EQ(Log(), R"([["undefined","undefined","undefined",4]])");
@@ -130,7 +136,8 @@ TEST_F(Events, AreKeptApartByBrowser) {
 }
 
 TEST_F(Events, AFunctionRegisteredAsTKInvokeAlsoSeesEveryReply) {
-  helper->Run(1, "TKRegisterCallback('TKInvoke', function(id, code, text) { log.push(['spy', id, code, text]); })");
+  helper->Run(
+      1, "TKRegisterCallback('TKInvoke', function(id, code, text) { log.push(['spy', id, code, text]); })");
   helper->Run(1, "TKInvoke({name: 'x', args: [], onSuccess: function(t) { log.push(['ok', t]); }})");
   helper->Reply(1, 1, 0, "r");
   helper->Reply(1, 42, 3, "stray");
@@ -138,7 +145,9 @@ TEST_F(Events, AFunctionRegisteredAsTKInvokeAlsoSeesEveryReply) {
 }
 
 TEST_F(Events, ACallbackMayReplaceItsOwnRegistration) {
-  helper->Run(1, "TKRegisterCallback('e', function() { log.push(1); TKRegisterCallback('e', function() { log.push(2); }); })");
+  helper->Run(1,
+              "TKRegisterCallback('e', function() { log.push(1); TKRegisterCallback('e', function() { "
+              "log.push(2); }); })");
   helper->SendMessage(1, "e", Json::Value(Json::arrayValue));
   helper->SendMessage(1, "e", Json::Value(Json::arrayValue));
   EXPECT_EQ(Log(), "[1,2]");

@@ -39,7 +39,8 @@ TEST_F(CallLists, CallSkipsWhatItCannotConvertAndEndsInThatManyNulls) {
 
 TEST_F(CallLists, ArgsGetterThatThrowsSendsTheNameAlone) {
   const auto request = Request(
-      "TKInvoke({name: 'x', get args() { throw new Error('no'); }, onSuccess: function(t) { log.push(t); }})");
+      "TKInvoke({name: 'x', get args() { throw new Error('no'); }, onSuccess: function(t) { log.push(t); "
+      "}})");
   EXPECT_EQ(CallList(request), R"([{"string":"x"}])");
 }
 
@@ -68,7 +69,8 @@ TEST_F(ArgumentChecks, ThrowTheirTextsInOrderAndSendNothing) {
       {"TKRegisterCallback('x', function() {}, 3)", notImplemented},
   };
   for (const auto& [script, text] : cases) {
-    auto sent = Sent("try { " + script + "; 'no exception' } catch (e) { (e instanceof Error) + ':' + e.message }");
+    auto sent =
+        Sent("try { " + script + "; 'no exception' } catch (e) { (e instanceof Error) + ':' + e.message }");
     EXPECT_EQ(lastResult, "true:" + text) << script;
     EXPECT_TRUE(sent.empty()) << script;
   }
@@ -86,16 +88,19 @@ TEST_F(ArgumentChecks, BridgeFunctionsAreReadOnlyButEnumerable) {
 TEST_F(ValueConversion, DatesTravelAsWholeSecondsAndIntegersAsInts) {
   EXPECT_EQ(CallList(Request("TKInvoke({name: 'x', args: [new Date(1500), 3.0, 2.5, new Date(-1500), -0]})")),
             R"([{"string":"x"},{"double":1.0},{"int":3},{"double":2.5},{"double":-2.0},{"double":-0.0}])");
-  EXPECT_EQ(CallList(Request("TKInvoke({name: 'x', args: [2147483647, 2147483648, -2147483648, -0.75, NaN]})")),
-            R"([{"string":"x"},{"int":2147483647},{"double":2147483648.0},{"int":-2147483648},)"
-            R"({"double":-0.75},{"double":"NaN"}])");
+  EXPECT_EQ(
+      CallList(Request("TKInvoke({name: 'x', args: [2147483647, 2147483648, -2147483648, -0.75, NaN]})")),
+      R"([{"string":"x"},{"int":2147483647},{"double":2147483648.0},{"int":-2147483648},)"
+      R"({"double":-0.75},{"double":"NaN"}])");
 }
 
 TEST_F(ValueConversion, ArraysNestWithPositionsAndEmptyOnesStayNull) {
-  EXPECT_EQ(CallList(Request("TKInvoke({name: 'x', args: [[], [1, [], ['a', {}]]]})")),
-            R"([{"string":"x"},{"null":null},{"list":[{"int":1},{"null":null},{"list":[{"string":"a"},{"null":null}]}]}])");
+  EXPECT_EQ(
+      CallList(Request("TKInvoke({name: 'x', args: [[], [1, [], ['a', {}]]]})")),
+      R"([{"string":"x"},{"null":null},{"list":[{"int":1},{"null":null},{"list":[{"string":"a"},{"null":null}]}]}])");
   // In TKCall an empty array keeps its place (as null) while an object gives it up.
-  EXPECT_EQ(CallList(Request("TKCall('x', [], {}, 7)")), R"([{"string":"x"},{"null":null},{"int":7},{"null":null}])");
+  EXPECT_EQ(CallList(Request("TKCall('x', [], {}, 7)")),
+            R"([{"string":"x"},{"null":null},{"int":7},{"null":null}])");
 }
 
 TEST_F(ValueConversion, TextRoundTripsThroughUtf8) {
@@ -103,14 +108,17 @@ TEST_F(ValueConversion, TextRoundTripsThroughUtf8) {
             R"([{"string":"x"},{"string":"héllo 世界 😀"}])");
   // A lone surrogate cannot be UTF-8; it becomes U+FFFD rather than bad bytes.
   EXPECT_EQ(CallList(Request(R"(TKInvoke({name: 'x', args: ['a\ud800b']}))")),
-            R"([{"string":"x"},{"string":"a)" "\xEF\xBF\xBD" R"(b"}])");
+            R"([{"string":"x"},{"string":"a)"
+            "\xEF\xBF\xBD"
+            R"(b"}])");
 }
 
 TEST_F(ValueConversion, SelfContainingAndHugeArraysAreCutOffNotFollowedForever) {
   auto cyclic = Request("var a = [1]; a.push(a); TKInvoke({name: 'x', args: [a]})");
   EXPECT_EQ(CallList(cyclic), R"([{"string":"x"},{"list":[{"int":1},{"null":null}]}])");
   // Shared arrays fan out exponentially; the element budget stops that.
-  auto fanned = Request("var b = [1]; for (var i = 0; i < 40; i++) b = [b, b]; TKInvoke({name: 'x', args: [b]})");
+  auto fanned =
+      Request("var b = [1]; for (var i = 0; i < 40; i++) b = [b, b]; TKInvoke({name: 'x', args: [b]})");
   EXPECT_EQ(Compact(fanned[0]), R"({"int":2})");
   auto sparse = Request("var s = []; s[300000] = 1; TKInvoke({name: 'x', args: [s, 'after']})");
   EXPECT_EQ(CallList(sparse), R"([{"string":"x"},{"null":null},{"string":"after"}])");

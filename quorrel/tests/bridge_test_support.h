@@ -42,4 +42,6 @@ class BridgeTest : public ::testing::Test {
 };
 
 // A call list as compact JSON of typed elements.
-inline std::string CallList(const Json::Value& request) { return Compact(request[1]["list"]); }
+inline std::string CallList(const Json::Value& request) {
+  return Compact(request[1]["list"]);
+}

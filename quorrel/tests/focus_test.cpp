@@ -6,7 +6,8 @@ namespace {
 using Focus = BridgeTest;
 
 void focusOn(TestBrowser& helper, const char* nodeJson) {
-  helper.SendLine(std::string(R"({"type":"focused_node_changed","browser":1,"frame":10,"node":)") + nodeJson + "}");
+  helper.SendLine(std::string(R"({"type":"focused_node_changed","browser":1,"frame":10,"node":)") + nodeJson +
+                  "}");
 }
 
 TEST_F(Focus, EveryMoveToANodeIsReportedWithEditabilityAndId) {

@@ -20,9 +20,11 @@ TEST(StringConversion, RoundTripsEveryPlaneAndRepairsMalformedInput) {
   const std::string replacement = "\xEF\xBF\xBD";
   EXPECT_EQ(cef_string_utf16_to_utf8(std::u16string{u'x', 0xD800}), "x" + replacement);
   EXPECT_EQ(cef_string_utf16_to_utf8(std::u16string{0xDC00, u'y'}), replacement + "y");
-  EXPECT_EQ(cef_string_utf8_to_utf16("\xC0\xAF"), std::u16string(1, 0xFFFD));       // overlong
-  EXPECT_EQ(cef_string_utf8_to_utf16("\xE4\xB8"), std::u16string(1, 0xFFFD));       // cut short
-  EXPECT_EQ(cef_string_utf8_to_utf16("\xFF" "a"), (std::u16string{0xFFFD, u'a'}));  // not a lead byte
+  EXPECT_EQ(cef_string_utf8_to_utf16("\xC0\xAF"), std::u16string(1, 0xFFFD));  // overlong
+  EXPECT_EQ(cef_string_utf8_to_utf16("\xE4\xB8"), std::u16string(1, 0xFFFD));  // cut short
+  EXPECT_EQ(cef_string_utf8_to_utf16("\xFF"
+                                     "a"),
+            (std::u16string{0xFFFD, u'a'}));                                           // not a lead byte
   EXPECT_EQ(cef_string_utf8_to_utf16("\xF4\x90\x80\x80"), std::u16string(1, 0xFFFD));  // past U+10FFFF
 }
 
@@ -60,7 +62,7 @@ TEST(ListValues, GrowWithNullsAndReportTypes) {
   EXPECT_EQ(list->GetType(0), VTYPE_NULL);
   EXPECT_EQ(list->GetType(2), VTYPE_INT);
   EXPECT_EQ(list->GetString(2).ToString(), "");  // wrong type reads as empty
-  EXPECT_FALSE(list->SetList(0, list));           // never inside itself
+  EXPECT_FALSE(list->SetList(0, list));          // never inside itself
   EXPECT_FALSE(list->SetSize(size_t{1} << 40));
   EXPECT_EQ(list->GetSize(), 3u);
 }

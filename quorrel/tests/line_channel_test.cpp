@@ -1,17 +1,18 @@
 // Line framing over a real pipe.
+#include "line_channel.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
-
-#include "line_channel.h"
 
 namespace {
 
 TEST(LineChannel, SplitsLinesDropsOverlongOnesWholeAndKeepsAnUnendedLastLine) {
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
-  const std::string input = "first\r\n" + std::string(100, 'x') + "\n\nsecond\n" + std::string(300, 'y') + "\nlast";
+  const std::string input =
+      "first\r\n" + std::string(100, 'x') + "\n\nsecond\n" + std::string(300, 'y') + "\nlast";
   ASSERT_EQ(write(fds[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
   close(fds[1]);
   LineChannel channel(fds[0], -1, 64);

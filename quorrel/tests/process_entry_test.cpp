@@ -43,7 +43,8 @@ TEST(ProcessEntry, RendererReportsItsCommandLineAndEndsOnShutdownOrEndOfInput) {
   {
     TestBrowser helper;
     helper.CreateBrowser(1);
-    helper.CreateContext(1, 10, true, 1, "var pending = TKInvoke({name: 'x', args: [], onSuccess: function() {}});");
+    helper.CreateContext(1, 10, true, 1,
+                         "var pending = TKInvoke({name: 'x', args: [], onSuccess: function() {}});");
     EXPECT_EQ(helper.Finish(false), 0);  // input closed with a context and a request still open
   }
 }
@@ -86,8 +87,8 @@ TEST(ProcessEntry, RunawayAllocationFailsInTheScriptNotTheProcess) {
   TestBrowser helper({"--type=renderer", "--script-heap-limit-mb=16"});
   helper.CreateBrowser(1);
   helper.CreateContext(1, 10, true, 1);
-  const std::string result =
-      helper.Run(1, "var s = 'x'; try { for (;;) s = s + s; } catch (e) { 'caught ' + (e instanceof Error) }");
+  const std::string result = helper.Run(
+      1, "var s = 'x'; try { for (;;) s = s + s; } catch (e) { 'caught ' + (e instanceof Error) }");
   EXPECT_EQ(result, "caught true");
   EXPECT_EQ(helper.Run(1, "s = null; 40 + 2"), "42");
   EXPECT_EQ(helper.Finish(), 0);

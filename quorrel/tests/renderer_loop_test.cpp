@@ -1,10 +1,10 @@
 // The renderer loop in-process: the order in which handlers, posted tasks
 // and answers happen, and what contexts look like to a handler.
+#include "renderer_loop.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
-
-#include "renderer_loop.h"
 
 namespace {
 
@@ -31,13 +31,15 @@ class Recorder : public CefRefCounted<CefApp>, public CefRenderProcessHandler {
   void OnBrowserDestroyed(CefRefPtr<CefBrowser> browser) override {
     calls.push_back("browser gone " + std::to_string(browser->GetIdentifier()));
   }
-  void OnContextCreated(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame, CefRefPtr<CefV8Context> context) override {
+  void OnContextCreated(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame> frame,
+                        CefRefPtr<CefV8Context> context) override {
     CefRefPtr<CefV8Context> current = CefV8Context::GetCurrentContext();
     calls.push_back(std::string("created entered=") + (current && current->IsSame(context) ? "yes" : "no") +
                     " frame-context=" + (frame->GetV8Context()->IsSame(context) ? "yes" : "no"));
     contexts.push_back(context);
   }
-  void OnContextReleased(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>, CefRefPtr<CefV8Context> context) override {
+  void OnContextReleased(CefRefPtr<CefBrowser>, CefRefPtr<CefFrame>,
+                         CefRefPtr<CefV8Context> context) override {
     calls.push_back(std::string("released valid=") + (context->IsValid() ? "yes" : "no"));
   }
   bool OnProcessMessageReceived(CefRefPtr<CefBrowser> browser, CefProcessId,
@@ -49,7 +51,9 @@ class Recorder : public CefRefCounted<CefApp>, public CefRenderProcessHandler {
       EXPECT_TRUE(CefPostTask(TID_RENDERER, new SendLater(browser, "task")));
       EXPECT_FALSE(CefPostTask(TID_UI, new SendLater(browser, "never")));
       bool fromOtherThread = true;
-      std::thread([&] { fromOtherThread = CefPostTask(TID_RENDERER, new SendLater(browser, "never")); }).join();
+      std::thread([&] {
+        fromOtherThread = CefPostTask(TID_RENDERER, new SendLater(browser, "never"));
+      }).join();
       EXPECT_FALSE(fromOtherThread);
     } else {
       browser->SendProcessMessage(PID_BROWSER, CefProcessMessage::Create("echo " + name));

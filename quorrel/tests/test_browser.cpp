@@ -99,7 +99,9 @@ void TestBrowser::SendLine(const std::string& line) {
   }
 }
 
-void TestBrowser::Send(const Json::Value& message) { SendLine(Compact(message)); }
+void TestBrowser::Send(const Json::Value& message) {
+  SendLine(Compact(message));
+}
 
 bool TestBrowser::readMore(int timeoutMs) {
   pollfd fd{fromChild_, POLLIN, 0};
@@ -122,7 +124,8 @@ std::optional<Json::Value> TestBrowser::Next(int timeoutMs) {
       if (firstLine_.empty()) firstLine_ = line;
       return parse(line);
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || !readMore(static_cast<int>(left.count()))) return std::nullopt;
   }
 }
@@ -166,7 +169,8 @@ void TestBrowser::CreateBrowser(int browser) {
   Send(m);
 }
 
-void TestBrowser::CreateContext(int browser, long long frame, bool main, int context, const std::string& script) {
+void TestBrowser::CreateContext(int browser, long long frame, bool main, int context,
+                                const std::string& script) {
   Json::Value m(Json::objectValue);
   m["type"] = "context_created";
   m["browser"] = browser;
@@ -219,9 +223,21 @@ void TestBrowser::Reply(int browser, int id, int code, const std::string& text) 
   SendMessage(browser, "TKInvoke", args);
 }
 
-Json::Value TestBrowser::Int(int v) { return typed("int", v); }
-Json::Value TestBrowser::Double(double v) { return typed("double", v); }
-Json::Value TestBrowser::Str(const std::string& v) { return typed("string", v); }
-Json::Value TestBrowser::Bool(bool v) { return typed("bool", v); }
-Json::Value TestBrowser::Null() { return typed("null", Json::Value()); }
-Json::Value TestBrowser::List(const Json::Value& elements) { return typed("list", elements); }
+Json::Value TestBrowser::Int(int v) {
+  return typed("int", v);
+}
+Json::Value TestBrowser::Double(double v) {
+  return typed("double", v);
+}
+Json::Value TestBrowser::Str(const std::string& v) {
+  return typed("string", v);
+}
+Json::Value TestBrowser::Bool(bool v) {
+  return typed("bool", v);
+}
+Json::Value TestBrowser::Null() {
+  return typed("null", Json::Value());
+}
+Json::Value TestBrowser::List(const Json::Value& elements) {
+  return typed("list", elements);
+}

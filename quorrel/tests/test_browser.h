@@ -2,9 +2,8 @@
 // binary and speaks its pipe protocol (see ../PROTOCOL.md).
 #pragma once
 
-#include <sys/types.h>
-
 #include <json/json.h>
+#include <sys/types.h>
 
 #include <optional>
 #include <string>

@@ -34,9 +34,9 @@ class V8Values : public ::testing::Test {
 
 TEST_F(V8Values, NumbersSplitIntoInt32AndTheRest) {
   const std::vector<std::pair<std::string, bool>> cases = {
-      {"0", true}, {"-1", true}, {"3.0", true}, {"2147483647", true}, {"-2147483648", true},
-      {"2147483648", false}, {"-2147483649", false}, {"0.5", false}, {"-0", false}, {"NaN", false},
-      {"Infinity", false}};
+      {"0", true},           {"-1", true},          {"3.0", true},          {"2147483647", true},
+      {"-2147483648", true}, {"2147483648", false}, {"-2147483649", false}, {"0.5", false},
+      {"-0", false},         {"NaN", false},        {"Infinity", false}};
   for (const auto& [code, isInt] : cases) {
     auto value = Eval(a, code);
     EXPECT_TRUE(value->IsDouble()) << code;
@@ -97,9 +97,10 @@ TEST_F(V8Values, MemberAccessKeepsScriptErrorsOnTheValue) {
 
 TEST_F(V8Values, PropertyAttributesAreHonoured) {
   auto global = a->GetGlobal();
-  global->SetValue("fixed", CefV8Value::CreateInt(1),
-                   static_cast<CefV8PropertyAttribute>(V8_PROPERTY_ATTRIBUTE_READONLY | V8_PROPERTY_ATTRIBUTE_DONTENUM |
-                                                       V8_PROPERTY_ATTRIBUTE_DONTDELETE));
+  global->SetValue(
+      "fixed", CefV8Value::CreateInt(1),
+      static_cast<CefV8PropertyAttribute>(V8_PROPERTY_ATTRIBUTE_READONLY | V8_PROPERTY_ATTRIBUTE_DONTENUM |
+                                          V8_PROPERTY_ATTRIBUTE_DONTDELETE));
   global->SetValue("loose", CefV8Value::CreateInt(2), V8_PROPERTY_ATTRIBUTE_NONE);
   EXPECT_EQ(Eval(a, "fixed = 5; delete fixed; fixed")->GetIntValue(), 1);
   EXPECT_EQ(Eval(a, "Object.keys(this).indexOf('fixed')")->GetIntValue(), -1);
@@ -113,7 +114,8 @@ class Recorder : public CefRefCounted<CefV8Handler> {
     calls.push_back(name.ToString() + "/" + std::to_string(arguments.size()));
     receiverIsObject = object->IsObject();
     current = CefV8Context::GetCurrentContext();
-    if (!arguments.empty() && arguments[0]->IsString() && arguments[0]->GetStringValue() == CefString("throw"))
+    if (!arguments.empty() && arguments[0]->IsString() &&
+        arguments[0]->GetStringValue() == CefString("throw"))
       exception = "refused";
     else
       retval = CefV8Value::CreateInt(static_cast<int>(arguments.size()));
@@ -147,9 +149,11 @@ TEST_F(V8Values, NativeFunctionsSeeTheirCallerContextAndThrowErrors) {
 }
 
 TEST_F(V8Values, ExecutingFunctionsPassesReceiverAndCatchesThrows) {
-  auto f = Eval(a, "(function(x, y) { if (x === 'boom') throw new Error('bad'); return [this.tag, x, y].join(); })");
+  auto f = Eval(
+      a, "(function(x, y) { if (x === 'boom') throw new Error('bad'); return [this.tag, x, y].join(); })");
   auto receiver = Eval(a, "({tag: 'me'})");
-  auto result = f->ExecuteFunctionWithContext(a, receiver, {CefV8Value::CreateInt(1), CefV8Value::CreateString("s")});
+  auto result =
+      f->ExecuteFunctionWithContext(a, receiver, {CefV8Value::CreateInt(1), CefV8Value::CreateString("s")});
   ASSERT_TRUE(result);
   EXPECT_EQ(result->GetStringValue().ToString(), "me,1,s");
   EXPECT_FALSE(f->ExecuteFunctionWithContext(a, nullptr, {CefV8Value::CreateString("boom")}));
