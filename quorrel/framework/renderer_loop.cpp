@@ -30,6 +30,7 @@ RendererLoop::RendererLoop(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> comm
   Json::CharReaderBuilder readerBuilder;
   readerBuilder["stackLimit"] = 256;
   readerBuilder["rejectDupKeys"] = true;
+  readerBuilder["collectComments"] = false;
   reader_.reset(readerBuilder.newCharReader());
 }
 

@@ -51,7 +51,9 @@ V8Engine::V8Engine(size_t heapLimit) : heapLimit_(heapLimit) {
     std::abort();
   }
   duk_push_heap_stash(heap_);
-  duk_push_bare_object(heap_);
+  // An array, kept dense by reusing freed slot numbers and overwriting
+  // instead of deleting, so that slot access stays a plain index.
+  duk_push_array(heap_);
   slots_ = duk_get_heapptr(heap_, -1);  // reachable from the stash for the heap's life
   duk_put_prop_string(heap_, -2, kSlotsKey);
   duk_pop(heap_);
@@ -168,7 +170,8 @@ void V8Engine::DropSlot(uint32_t slot) {
   if (!heap_ || slot == 0) return;
   duk_context* ctx = heap_;
   duk_push_heapptr(ctx, slots_);
-  duk_del_prop_index(ctx, -1, slot);
+  duk_push_undefined(ctx);
+  duk_put_prop_index(ctx, -2, slot);
   duk_pop(ctx);
   freeSlots_.push_back(slot);
   --liveSlots_;

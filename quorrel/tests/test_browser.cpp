@@ -115,14 +115,20 @@ bool TestBrowser::readMore(int timeoutMs) {
 }
 
 std::optional<Json::Value> TestBrowser::Next(int timeoutMs) {
+  auto line = NextLine(timeoutMs);
+  if (!line) return std::nullopt;
+  return parse(*line);
+}
+
+std::optional<std::string> TestBrowser::NextLine(int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     const size_t newline = buffer_.find('\n');
     if (newline != std::string::npos) {
-      const std::string line = buffer_.substr(0, newline);
+      std::string line = buffer_.substr(0, newline);
       buffer_.erase(0, newline + 1);
       if (firstLine_.empty()) firstLine_ = line;
-      return parse(line);
+      return line;
     }
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());

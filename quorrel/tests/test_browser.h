@@ -22,6 +22,9 @@ class TestBrowser {
   void Send(const Json::Value& message);
   // The next line from the helper, or nothing after `timeoutMs`.
   std::optional<Json::Value> Next(int timeoutMs = 30000);
+  // The same, unparsed; and whether a whole line is already buffered.
+  std::optional<std::string> NextLine(int timeoutMs = 30000);
+  bool HasBufferedLine() const { return buffer_.find('\n') != std::string::npos; }
   // Everything the helper sends until it has handled all earlier input.
   std::vector<Json::Value> Sync();
   // Closes the helper's input and waits for it to exit; the exit status
