@@ -29,6 +29,12 @@ duk_ret_t callGetTime(duk_context* ctx, void*) {
   return 1;
 }
 
+duk_ret_t hideEngineObject(duk_context* ctx, void*) {
+  duk_push_global_object(ctx);
+  duk_del_prop_string(ctx, -1, "Duktape");
+  return 0;
+}
+
 duk_ret_t constructDate(duk_context* ctx, void*) {
   duk_new(ctx, 1);
   return 1;
@@ -96,6 +102,10 @@ std::shared_ptr<V8ContextState> V8Engine::CreateContext(CefRefPtr<CefBrowser> br
   state->thread = duk_get_context(heap_, -1);
   state->threadSlot = PutSlot(heap_, -1);
   duk_pop(heap_);
+  // Pages see a browser-like global: without the engine's own object, which
+  // would let them swap the finalizers that release native handlers.
+  duk_safe_call(state->thread, hideEngineObject, nullptr, 0, 1);
+  duk_pop(state->thread);
   state->valid = true;
   state->browser = browser;
   state->frame = frame;

@@ -70,6 +70,7 @@ TEST_F(V8Values, ContextsHaveTheirOwnGlobalsAndSamenessIsByContext) {
   Eval(a, "var name = 'a'");
   Eval(b, "var name = 'b'");
   EXPECT_EQ(Eval(a, "name")->GetStringValue().ToString(), "a");
+  EXPECT_EQ(Eval(a, "typeof Duktape")->GetStringValue().ToString(), "undefined");
   EXPECT_EQ(Eval(b, "name")->GetStringValue().ToString(), "b");
   CefRefPtr<CefV8Context> again = new V8ContextImpl(static_cast<V8ContextImpl*>(a.get())->state());
   EXPECT_NE(again.get(), a.get());
