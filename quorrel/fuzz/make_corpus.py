@@ -1,0 +1,42 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of quorrel_renderer_fuzzer: small protocol sessions."""
+import json
+import os
+import sys
+
+out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus", "quorrel_renderer_fuzzer")
+os.makedirs(out, exist_ok=True)
+
+
+def session(*messages):
+    return "\n".join(m if isinstance(m, str) else json.dumps(m) for m in messages) + "\n"
+
+
+browser = {"type": "browser_created", "browser": 1}
+context = {"type": "context_created", "browser": 1, "frame": 10, "main": True, "context": 1, "script": "a"}
+child = {"type": "context_created", "browser": 1, "frame": 11, "main": False, "context": 2, "script": "b"}
+
+
+def reply(i, code=0, text="ok"):
+    return {"type": "process_message", "browser": 1, "name": "TKInvoke",
+            "args": [{"int": i}, {"int": code}, {"string": text}]}
+
+
+seeds = {
+    "invoke_reply": session(browser, context, reply(1), reply(1, 3, "again"), {"type": "ping", "id": 1}),
+    "events": session(browser, context, {"type": "run_script", "context": 1, "script": "c", "id": 2},
+                      {"type": "process_message", "browser": 1, "name": "ev",
+                       "args": [{"int": 1}, {"list": [{"double": 2.5}, {"list": []}]}, {"binary": "00ff"},
+                                {"dict": {"k": {"null": None}}}, {"invalid": None}]}),
+    "frames": session(browser, context, child, {"type": "context_released", "context": 2}, reply(2),
+                      {"type": "browser_destroyed", "browser": 1}),
+    "focus": session(browser, context,
+                     {"type": "focused_node_changed", "browser": 1, "frame": 10,
+                      "node": {"editable": True, "attributes": {"id": "name"}}},
+                     {"type": "focused_node_changed", "browser": 1, "frame": 10, "node": None}),
+    "batch": session(browser, {"type": "batch", "messages": [context, reply(1), {"type": "shutdown"}]}),
+    "garbage": session("{", "[]", '{"type":7}', '{"type":"process_message","browser":1,"name":"x","args":[{"int":1.5}]}'),
+}
+for name, text in seeds.items():
+    with open(os.path.join(out, name), "w") as f:
+        f.write(text)
