@@ -13,6 +13,7 @@
 
 #include "bitstream/sps_parser.h"
 #include "elementary_streams.h"
+#include "picture_order.h"
 #include "tool_support.h"
 
 namespace vidscribe_tool {
@@ -67,12 +68,17 @@ struct Progress {
   }
 };
 
-void feedVideo(Vidscriber& writer, AnnexBFrameReader& video, std::vector<uint8_t> frame, double fps,
-               TurnTaker& turns, Progress& progress) {
-  for (uint64_t index = 0;; ++index) {
-    const uint64_t time = kTimeBase + static_cast<uint64_t>(index * 1000.0 / fps + 0.5);
+void feedVideo(Vidscriber& writer, AnnexBFrameReader& video, std::vector<uint8_t> frame,
+               CompositionClock clock, TurnTaker& turns, Progress& progress) {
+  PictureOrder order;
+  for (;;) {
+    uint64_t decodeMs = 0;
+    int composition = 0;
+    clock.Next(order.Next(frame.data(), frame.size()), &decodeMs, &composition);
+    const uint64_t time = kTimeBase + decodeMs;
     turns.Wait(kVideo, time);
-    writer.WriteVideo(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time), false, 0);
+    writer.WriteVideo(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time), false,
+                      composition);
     progress.Report(video.Consumed());
     if (!video.Next(frame)) break;
   }
@@ -149,8 +155,9 @@ int RunRecord(int argc, char** argv) {
   Progress progress;
   progress.total = fileSize(h264.c_str());
   if (aac.empty()) turns.Finish(kAudio);
-  std::thread videoThread(feedVideo, std::ref(writer), std::ref(video), std::move(firstFrame),
-                          static_cast<double>(fps), std::ref(turns), std::ref(progress));
+  const CompositionClock clock(static_cast<double>(fps), LearnDisplayDelay(h264.c_str(), 300));
+  std::thread videoThread(feedVideo, std::ref(writer), std::ref(video), std::move(firstFrame), clock,
+                          std::ref(turns), std::ref(progress));
   std::thread audioThread;
   if (!aac.empty())
     audioThread = std::thread(feedAudio, std::ref(writer), std::ref(audio), std::move(firstAudio),

@@ -1,5 +1,7 @@
 // Key-frame indexes of existing files: rebuilt in memory for a recording
 // that continues a file, or written into a copy of a file.
+#include <sys/stat.h>
+
 #include <cstring>
 #include <map>
 #include <memory>
@@ -95,10 +97,22 @@ void fillIndex(Flash::MetaDataBody& meta, const std::map<uint32_t, int64_t>& ind
   }
 }
 
+bool sameFile(const char* a, const char* b) {
+  struct stat first, second;
+  return a != nullptr && b != nullptr && ::stat(a, &first) == 0 && ::stat(b, &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 }  // namespace
 
 bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool force) {
   LogPrint(kFlvTag, "AddKeyFrame");
+  // Creating the destination truncates it: with the source as destination
+  // the recording would be gone before it was read.
+  if (sameFile(source, destination)) {
+    LogPrint(kFlvTag, "unable to open dst file %s for write", destination);
+    return false;
+  }
   FLVIO in;
   if (!in.Open(source, FLVIO::ModeRead)) {
     LogPrint(kFlvTag, "unable to open src flv file %s", source != nullptr ? source : "(null)");

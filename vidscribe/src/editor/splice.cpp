@@ -62,7 +62,9 @@ bool Vidscriber::AddFlv(const char* path, int64_t offset) {
     tag.SetTimeStamp(t);
     if (state->keyframeMode && tag.isKeyFrame()) state->KeyframeIndex[t] = io.Pos();
     tag.Write2(io);
-    state->duration = t;
+    // Audio and video interleave loosely, so the last tag is not always the
+    // latest one; the duration must not step back.
+    if (t > state->duration) state->duration = t;
   }
   state->timeBase = 0;
   state->resumeOffset = state->duration;
