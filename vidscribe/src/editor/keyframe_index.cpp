@@ -88,8 +88,10 @@ void fillIndex(Flash::MetaDataBody& meta, const std::map<uint32_t, int64_t>& ind
     times->AddValue(std::make_unique<Flash::AS_Double>(entry.first / 1000.0));
     positions->AddValue(std::make_unique<Flash::AS_Double>(0.0));
   }
+  // Media TagType bytes: at firstSlot + 4 in the source, right after the
+  // script tag and its back-pointer in the destination.
   const int64_t scriptTag = 11 + meta.name.EncodedSize() + meta.entries.EncodedSize() + 4;
-  const int64_t shift = vidscribe::kFileHeaderSize + scriptTag - firstSlot;
+  const int64_t shift = vidscribe::kFileHeaderSize + scriptTag - (firstSlot + 4);
   size_t i = 0;
   for (const auto& entry : index) {
     static_cast<Flash::AS_Double*>(positions->children[i++]->Value())->value =
