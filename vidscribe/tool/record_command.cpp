@@ -14,6 +14,7 @@
 #include "bitstream/sps_parser.h"
 #include "elementary_streams.h"
 #include "picture_order.h"
+#include "recorder/vidscriber_state.h"
 #include "tool_support.h"
 
 namespace vidscribe_tool {
@@ -164,7 +165,12 @@ int RunRecord(int argc, char** argv) {
                               format.sampleRate, std::ref(turns));
   videoThread.join();
   if (audioThread.joinable()) audioThread.join();
+  const int32_t frames = vidscribe::VidscriberAccess::Of(writer).videoFrames;
   writer.Close();
+  if (frames == 0) {
+    std::remove(partial.c_str());
+    return Fail("record: %s holds no H.264 frame with parameter sets", h264.c_str());
+  }
   if (audio.error()) {
     std::remove(partial.c_str());
     return Fail("record: %s has a damaged ADTS frame", aac.c_str());

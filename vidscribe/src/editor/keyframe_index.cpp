@@ -14,6 +14,18 @@ using vidscribe::kFirstSlot;
 using vidscribe::kFlvTag;
 using vidscribe::LogPrint;
 
+namespace {
+
+// A video key frame worth seeking to: AVC configuration and end-of-sequence
+// packets carry the key-frame flag too, but there is no picture to show at
+// them (an index entry on the end marker would send a player past the end).
+bool isIndexedFrame(const uint8_t* body, uint32_t dataSize) {
+  if ((body[0] & 0x10) == 0) return false;
+  return (body[0] & 0x0F) != 7 || (dataSize > 1 && body[1] == 1);
+}
+
+}  // namespace
+
 void Vidscriber::buildKeyFrame() {
   FLVIO& io = state->io;
   state->KeyframeIndex.clear();
@@ -23,9 +35,9 @@ void Vidscriber::buildKeyFrame() {
   while (io.Seek(slot, 0) == slot && tag.ReadHdr(io, 0)) {
     const uint32_t dataSize = tag.GetDataSize();
     if (dataSize > 0) {
-      uint8_t first = 0;
-      if (io.Read(&first, 1) != 1) break;
-      if (tag.GetType() == 9 && (first & 0x10) != 0) state->KeyframeIndex[tag.GetTimeStamp()] = slot + 4;
+      uint8_t first[2] = {0, 1};
+      if (io.Read(first, dataSize > 1 ? 2 : 1) < 1) break;
+      if (tag.GetType() == 9 && isIndexedFrame(first, dataSize)) state->KeyframeIndex[tag.GetTimeStamp()] = slot + 4;
     }
     slot += 15 + static_cast<int64_t>(dataSize);
   }
@@ -66,7 +78,8 @@ std::map<uint32_t, int64_t> scanKeyFrames(FLVIO& source, int64_t firstSlot) {
   FlvTag tag;
   int64_t slot = firstSlot;
   while (tag.Read(source)) {
-    if (tag.isKeyFrame()) index[tag.GetTimeStamp()] = slot + 4;
+    if (tag.GetType() == 9 && tag.GetDataSize() > 0 && isIndexedFrame(tag.GetData(), tag.GetDataSize()))
+      index[tag.GetTimeStamp()] = slot + 4;
     slot += 15 + static_cast<int64_t>(tag.GetDataSize());
   }
   LogPrint(kFlvTag, "read %d keyframes", static_cast<int>(index.size()));

@@ -60,7 +60,11 @@ bool Vidscriber::AddFlv(const char* path, int64_t offset) {
     }
     const uint32_t t = tag.GetTimeStamp() - reference + base;
     tag.SetTimeStamp(t);
-    if (state->keyframeMode && tag.isKeyFrame()) state->KeyframeIndex[t] = io.Pos();
+    // Only pictures are indexed: AVC configuration and end-of-sequence
+    // packets carry the key-frame flag too.
+    const uint8_t* body = tag.GetData();
+    const bool picture = tag.GetDataSize() > 1 && ((body[0] & 0x0F) != 7 || body[1] == 1);
+    if (state->keyframeMode && tag.isKeyFrame() && picture) state->KeyframeIndex[t] = io.Pos();
     tag.Write2(io);
     // Audio and video interleave loosely, so the last tag is not always the
     // latest one; the duration must not step back.
