@@ -26,7 +26,7 @@ void LogChannel::emit(const char* line, int length) {
     written = ::write(outputFd, line, static_cast<size_t>(length));
   } while (written < 0 && errno == EINTR);
 
-  std::lock_guard<std::recursive_mutex> hold(lock);
+  MutexGuard hold(lock);
   viewer.Deliver(line, static_cast<size_t>(length) + 1);
 }
 
@@ -53,11 +53,16 @@ void LogChannel::HexDumpV(const char* tag, const void* data, unsigned length, co
   if (data == nullptr || tag == nullptr || length == 0 || format == nullptr) return;
   char label[kLogLabelSize];
   if (std::vsnprintf(label, sizeof label, format, args) < 0) return;
-  std::string text(label);
-  if (!AppendHexBytes(text, static_cast<const uint8_t*>(data), length, kLogLineSize)) return;
-  // The text is passed as an argument so that a '%' among its bytes is not
-  // interpreted a second time.
-  printText(*this, tag, "%s", text.c_str());
+  // Logging is called from exported operations and must never throw out of
+  // them, not even when memory runs out for the text.
+  try {
+    std::string text(label);
+    if (!AppendHexBytes(text, static_cast<const uint8_t*>(data), length, kLogLineSize)) return;
+    // The text is passed as an argument so that a '%' among its bytes is not
+    // interpreted a second time.
+    printText(*this, tag, "%s", text.c_str());
+  } catch (...) {
+  }
 }
 
 void LogPrint(const char* tag, const char* format, ...) {

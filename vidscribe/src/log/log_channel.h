@@ -5,8 +5,8 @@
 
 #include <cstdarg>
 #include <cstddef>
-#include <mutex>
 
+#include "base/mutex.h"
 #include "log/log_viewer_link.h"
 
 namespace vidscribe {
@@ -34,7 +34,7 @@ class LogChannel {
   int outputFd;
   // Guards the viewer lookup and hand-over only; standard error is written
   // outside it so a stalled viewer does not also stall that output path.
-  std::recursive_mutex lock;
+  Mutex lock;
   LogViewerLink viewer;
 };
 
