@@ -118,7 +118,7 @@ bool Vidscriber::LastTag(FlvTag& tag) {
 }
 
 bool Vidscriber::ReadTag(FlvTag& tag) {
-  vidscribe::Mutex::Guard guard(state->lock);
+  vidscribe::MutexGuard guard(state->lock);
   FLVIO& io = state->io;
   if (!io.isOpen()) return false;
   if (io.Pos() < kFirstSlot) io.Seek(kFirstSlot, 0);

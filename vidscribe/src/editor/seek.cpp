@@ -109,7 +109,7 @@ int scanTo(Vidscriber& writer, SlotCursor& cursor, uint32_t time, int keyOnly) {
 }  // namespace
 
 int Vidscriber::SeekTag(uint32_t time, int keyOnly) {
-  vidscribe::Mutex::Guard guard(state->lock);
+  vidscribe::MutexGuard guard(state->lock);
   FLVIO& io = state->io;
   if (!io.isOpen()) {
     LogPrint(kFlvTag, "SeekTag %d without io", static_cast<int>(time));

@@ -35,7 +35,7 @@ bool Vidscriber::AddFlv(const char* path, int64_t offset) {
     LogPrint(kFlvTag, "AddFlv unable to open flv %s", path != nullptr ? path : "(null)");
     return false;
   }
-  vidscribe::Mutex::Guard guard(state->lock);
+  vidscribe::MutexGuard guard(state->lock);
   uint32_t gap = static_cast<uint32_t>(offset);
   if (offset < 0) {
     LogPrint(kFlvTag, "Add space slice for %d", static_cast<int>(offset));
@@ -76,7 +76,7 @@ bool Vidscriber::AddFlv(const char* path, int64_t offset) {
 }
 
 int Vidscriber::AddSpace(uint32_t milliseconds) {
-  vidscribe::Mutex::Guard guard(state->lock);
+  vidscribe::MutexGuard guard(state->lock);
   LogPrint(kFlvTag, "AddSpace %d", static_cast<int>(milliseconds));
   FLVIO& io = state->io;
   if (!io.isOpen()) return 0;

@@ -73,7 +73,7 @@ void Vidscriber::WriteAacSeqInfo(uint32_t time) {
 
 int Vidscriber::WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool keyframe,
                            int compositionTime) {
-  vidscribe::Mutex::Guard guard(state->lock);
+  vidscribe::MutexGuard guard(state->lock);
   if (!state->io.isOpen() || data == nullptr || length < 0) return 0;
   const uint32_t t = getTime(timestamp);
   const uint8_t* frame = data;
@@ -143,7 +143,7 @@ int Vidscriber::WriteVideo(uint8_t* data, int length, unsigned int timestamp, bo
 }
 
 int Vidscriber::WriteAudio(uint8_t* data, int length, unsigned int timestamp) {
-  vidscribe::Mutex::Guard guard(state->lock);
+  vidscribe::MutexGuard guard(state->lock);
   if (!state->io.isOpen() || data == nullptr || length < 0) return 0;
   const uint32_t t = getTime(timestamp);
   vidscribe::StreamParams& p = state->params;

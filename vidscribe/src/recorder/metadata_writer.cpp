@@ -126,7 +126,7 @@ void writeHeaderAndMetaData(Vidscriber& writer, const std::vector<uint8_t>& body
 }  // namespace
 
 int Vidscriber::WriteMetaData() {
-  vidscribe::Mutex::Guard guard(state->lock);
+  vidscribe::MutexGuard guard(state->lock);
   FLVIO& io = state->io;
   if (!io.isOpen()) return 0;
   Flash::MetaDataBody body;

@@ -109,7 +109,7 @@ bool Vidscriber::startRecording() {
 }
 
 uint32_t Vidscriber::getTime(uint32_t timestamp) {
-  vidscribe::Mutex::Guard guard(state->lock);
+  vidscribe::MutexGuard guard(state->lock);
   if (timestamp == 0) return 0;
   if (state->timeBase == 0) state->timeBase = timestamp - state->resumeOffset;
   const uint32_t mapped = timestamp - state->timeBase;
@@ -128,7 +128,7 @@ void Vidscriber::WriteHeader() {
 
 int Vidscriber::WriteTag(uint8_t type, uint32_t timestamp, const uint8_t* header, int headerLength,
                          const uint8_t* payload, int payloadLength) {
-  vidscribe::Mutex::Guard guard(state->lock);
+  vidscribe::MutexGuard guard(state->lock);
   if (!state->io.isOpen()) return -1;
   if (header == nullptr || headerLength < 0) headerLength = 0;
   if (payload == nullptr || payloadLength < 0) payloadLength = 0;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bitstream/stream_params.h"
-#include "recorder/mutex.h"
+#include "base/mutex.h"
 #include "vidscribe/vidscribe.h"
 
 namespace vidscribe {
