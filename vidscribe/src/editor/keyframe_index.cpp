@@ -2,8 +2,10 @@
 // that continues a file, or written into a copy of a file.
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
+#include <vector>
 #include <memory>
 
 #include "amf/amf0_metadata.h"
@@ -77,10 +79,13 @@ std::map<uint32_t, int64_t> scanKeyFrames(FLVIO& source, int64_t firstSlot) {
   std::map<uint32_t, int64_t> index;
   FlvTag tag;
   int64_t slot = firstSlot;
+  // Bodies are read rather than skipped: from the large read buffer that is
+  // a copy, where every skip would cost a seek.
   while (tag.Read(source)) {
-    if (tag.GetType() == 9 && tag.GetDataSize() > 0 && isIndexedFrame(tag.GetData(), tag.GetDataSize()))
+    const uint32_t dataSize = tag.GetDataSize();
+    if (tag.GetType() == 9 && dataSize > 0 && isIndexedFrame(tag.GetData(), dataSize))
       index[tag.GetTimeStamp()] = slot + 4;
-    slot += 15 + static_cast<int64_t>(tag.GetDataSize());
+    slot += 15 + static_cast<int64_t>(dataSize);
   }
   LogPrint(kFlvTag, "read %d keyframes", static_cast<int>(index.size()));
   return index;
@@ -112,6 +117,22 @@ void fillIndex(Flash::MetaDataBody& meta, const std::map<uint32_t, int64_t>& ind
   }
 }
 
+// Both files are walked tag by tag, tens of bytes at a time; a large stdio
+// buffer keeps that from costing a system call per tag.
+constexpr size_t kStreamBuffer = 1 << 20;
+
+// buffer must outlive io (stdio ignores the size unless given the memory).
+bool openBuffered(FLVIO& io, const char* path, FLVIO::Mode mode, std::vector<char>& buffer) {
+  FILE* file = path != nullptr ? std::fopen(path, mode == FLVIO::ModeRead ? "rb" : "wb+") : nullptr;
+  LogPrint(kFlvTag, "OpenFile %s,%d return %d", path != nullptr ? path : "(null)", static_cast<int>(mode),
+           file != nullptr ? 1 : 0);
+  if (file == nullptr) return false;
+  buffer.resize(kStreamBuffer);
+  std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
+  io.Attach(file);
+  return true;
+}
+
 bool sameFile(const char* a, const char* b) {
   struct stat first, second;
   return a != nullptr && b != nullptr && ::stat(a, &first) == 0 && ::stat(b, &second) == 0 &&
@@ -128,8 +149,10 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
     LogPrint(kFlvTag, "unable to open dst file %s for write", destination);
     return false;
   }
+  // Declared before the channels so they outlive them.
+  std::vector<char> inBuffer, outBuffer;
   FLVIO in;
-  if (!in.Open(source, FLVIO::ModeRead)) {
+  if (!openBuffered(in, source, FLVIO::ModeRead, inBuffer)) {
     LogPrint(kFlvTag, "unable to open src flv file %s", source != nullptr ? source : "(null)");
     return false;
   }
@@ -154,7 +177,7 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
   if (existing == nullptr || existing->Value() == nullptr || existing->Value()->marker != Flash::kObject)
     meta.entries.SetMember("keyframes", std::make_unique<Flash::AS_Object>());
   FLVIO out;
-  if (!out.Open(destination, FLVIO::ModeCreate)) {
+  if (!openBuffered(out, destination, FLVIO::ModeCreate, outBuffer)) {
     LogPrint(kFlvTag, "unable to open dst file %s for write", destination != nullptr ? destination : "(null)");
     return false;
   }

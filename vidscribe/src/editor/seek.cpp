@@ -44,6 +44,19 @@ struct SlotCursor {
     readAt(was);
     return false;
   }
+  // A header read off a slot (after LastTag or a partial read the position
+  // is inside a tag) would send the walk through garbage: a real tag is
+  // closed by a back-pointer that matches its size.
+  bool isWholeTag() {
+    const uint8_t type = tag.GetType();
+    if (type != 8 && type != 9 && type != 18) return false;
+    const uint32_t dataSize = tag.GetDataSize();
+    const int64_t trailer = slot + 15 + static_cast<int64_t>(dataSize);
+    uint8_t size[4];
+    if (io.Seek(trailer, 0) != trailer || io.Read(size, 4) != 4) return false;
+    const uint32_t stored = (uint32_t{size[0]} << 24) | (uint32_t{size[1]} << 16) | (uint32_t{size[2]} << 8) | size[3];
+    return stored == dataSize + 11;
+  }
   bool isVideoKeyFrame() {
     if (tag.GetType() != 9 || tag.GetDataSize() == 0) return false;
     uint8_t first = 0;
@@ -60,7 +73,11 @@ bool startScan(Vidscriber& writer, SlotCursor& cursor, uint32_t time) {
     LogPrint(kFlvTag, "reset to begin %d->%d", static_cast<int>(at), 9);
     at = kFirstSlot;
   }
-  if (cursor.readAt(at)) return true;
+  if (cursor.readAt(at) && cursor.isWholeTag()) return true;
+  if (at != kFirstSlot && cursor.readAt(kFirstSlot) && cursor.isWholeTag() && at < cursor.io.Size() - 4) {
+    LogPrint(kFlvTag, "reset to begin %d->%d", static_cast<int>(at), 9);
+    return true;
+  }
   FlvTag last;
   if (writer.LastTag(last)) {
     LogPrint(kFlvTag, "reach end reset to last %d", static_cast<int>(last.GetTimeStamp()));

@@ -179,6 +179,11 @@ TEST(EditorSeek, ForwardThenBackWithoutIndex) {
   FlvTag tag;
   ASSERT_TRUE(reader.ReadTag(tag));
   EXPECT_EQ(tag.GetTimeStamp(), 40u);
+  // LastTag leaves the position inside the last tag, not on a slot.
+  ASSERT_TRUE(reader.LastTag(tag));
+  EXPECT_EQ(reader.SeekTag(50, 0), 40);
+  ASSERT_TRUE(reader.LastTag(tag));
+  EXPECT_EQ(reader.SeekTag(85, 1), 0);
   Vidscriber closed(false);
   EXPECT_EQ(closed.SeekTag(50, 0), -1);
 }
