@@ -163,6 +163,13 @@ struct Case {
   bool throughTool;
 };
 
+std::string caseName(const Case& c) {
+  return std::string(c.name) + (c.keyframes ? "_indexed" : "_plain") + (c.throughTool ? "_tool" : "_library");
+}
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << caseName(c);
+}
+
 class RealRecording : public ::testing::TestWithParam<Case> {};
 
 TEST_P(RealRecording, PlaysExtractsAndIndexes) {
@@ -209,7 +216,8 @@ INSTANTIATE_TEST_SUITE_P(Streams, RealRecording,
                          ::testing::Values(Case{"stereo44", 44100, 2, true, false},
                                            Case{"stereo44", 44100, 2, false, true},
                                            Case{"mono48", 48000, 1, false, false},
-                                           Case{"mono48", 48000, 1, true, true}));
+                                           Case{"mono48", 48000, 1, true, true}),
+                         [](const ::testing::TestParamInfo<Case>& info) { return caseName(info.param); });
 
 TEST(RealEditing, AppendPadAndContinueAfterATwelveSecondRecording) {
   flvtest::ScratchDir dir;
