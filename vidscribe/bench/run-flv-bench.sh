@@ -34,12 +34,13 @@ fi
 size_mb=$(( ($(stat -c %s in.h264) + $(stat -c %s in.aac)) >> 20 ))
 echo "input: ${minutes} min, ${size_mb} MB of H.264 and AAC"
 
-# Seconds and peak resident kilobytes of a command.
+# Seconds and peak resident kilobytes of a command. Dirty pages of the step
+# before are written out first, so no step pays for another's write-back.
 measure() {
+  sync
   /usr/bin/time -f "%e %M" -o time.txt "$@" > /dev/null
   cat time.txt
 }
-sync
 
 read -r ff_s ff_kb < <(measure ffmpeg -nostdin -loglevel error -y -f h264 -framerate 25 -i in.h264 -i in.aac \
                                 -c copy -bsf:v setts=pts=DTS -f flv ffmpeg.flv)
@@ -49,6 +50,7 @@ echo "record: vidscribe ${rec_s}s (peak ${rec_kb} kB) vs ffmpeg -c copy ${ff_s}s
 
 cp recorded.flv closing.flv
 read -r cp_s _ < <(measure cp recorded.flv copy.flv)
+sync
 close_s=$("$bench" close closing.flv 2>/dev/null | sed -n 's/close_seconds=//p')
 echo "close in key-frame mode: ${close_s}s vs cp ${cp_s}s, ratio $(echo "scale=2; $close_s / $cp_s" | bc)"
 

@@ -1,10 +1,25 @@
 // Opening existing files and streams, and walking their tags.
+#include <cstdio>
+
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
 
 using vidscribe::kFirstSlot;
 using vidscribe::kFlvTag;
 using vidscribe::LogPrint;
+
+namespace vidscribe {
+
+bool OpenForReading(FLVIO& io, const char* path) {
+  if (io.Open(path, FLVIO::ModeRead)) return true;
+  FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+  LogPrint(kFlvTag, "OpenFile %s,%d return %d", path != nullptr ? path : "(null)", 0, file != nullptr ? 1 : 0);
+  if (file == nullptr) return false;
+  io.Attach(file);
+  return true;
+}
+
+}  // namespace vidscribe
 
 bool Vidscriber::CheckHeader() {
   FLVIO& io = state->io;
@@ -43,7 +58,10 @@ int Vidscriber::Check(bool checkHeader) {
 }
 
 bool Vidscriber::Open(const char* path, FLVIO::Mode mode) {
-  if (!state->io.Open(path, mode)) return false;
+  if (mode == FLVIO::ModeCreate) return Open(path);
+  const bool opened =
+      mode == FLVIO::ModeRead ? vidscribe::OpenForReading(state->io, path) : state->io.Open(path, mode);
+  if (!opened) return false;
   state->attachedStream = false;
   state->mode = mode;
   state->timeBase = 0;
@@ -55,8 +73,7 @@ bool Vidscriber::Open(const char* path, FLVIO::Mode mode) {
       result = Check(true) == 0;
       if (result) state->io.Seek(kFirstSlot, 0);
       break;
-    case FLVIO::ModeCreate:
-      startRecording();
+    case FLVIO::ModeCreate:  // handled above
       break;
     case FLVIO::ModeAppend:
       if (Check(true) != 0) {

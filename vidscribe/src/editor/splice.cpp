@@ -24,7 +24,7 @@ struct MuteFrame {
 bool Vidscriber::AddFlv(const char* path, int64_t offset) {
   LogPrint(kFlvTag, "AddFlv");
   Vidscriber source(false);
-  bool opened = source.state->io.Open(path, FLVIO::ModeRead);
+  bool opened = vidscribe::OpenForReading(source.state->io, path);
   if (opened) {
     source.state->mode = FLVIO::ModeRead;
     opened = source.Check(true) == 0;

@@ -1,6 +1,8 @@
 // Vidscriber lifecycle: construction, stream declaration, opening a new
 // recording, the time mapping, raw tag writes and finishing.
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
@@ -83,8 +85,27 @@ int Vidscriber::SetAudio(int codec, int sampleRate, int channels, int profile) {
   return 0;
 }
 
+namespace {
+
+constexpr size_t kRecordingBuffer = 1 << 20;
+
+// "wb+" as the channel would open it, with a large buffer. The old file is
+// closed (by Attach) before its buffer is let go.
+bool createBuffered(vidscribe::VidscriberState& s, const char* path) {
+  FILE* file = path != nullptr ? std::fopen(path, "wb+") : nullptr;
+  LogPrint(kFlvTag, "OpenFile %s,%d return %d", path != nullptr ? path : "(null)", 1, file != nullptr ? 1 : 0);
+  if (file == nullptr) return false;
+  std::unique_ptr<char[]> buffer(new char[kRecordingBuffer]);
+  std::setvbuf(file, buffer.get(), _IOFBF, kRecordingBuffer);
+  s.io.Attach(file);
+  s.ioBuffer = std::move(buffer);
+  return true;
+}
+
+}  // namespace
+
 bool Vidscriber::Open(const char* path) {
-  if (!state->io.Open(path, FLVIO::ModeCreate)) return false;
+  if (!createBuffered(*state, path)) return false;
   state->attachedStream = false;
   state->timeBase = 0;
   state->duration = 0;

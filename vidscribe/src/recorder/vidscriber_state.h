@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "bitstream/stream_params.h"
@@ -34,6 +35,10 @@ struct VidscriberState {
   // Time (ms) -> file offset of the key frame's TagType byte.
   std::map<uint64_t, int64_t> KeyframeIndex;
   const bool keyframeMode;
+  // stdio buffer of a recording's file: tags arrive tens of bytes at a time,
+  // and a page-sized buffer would cost a system call for most of them.
+  // Declared before io, which must be closed while the buffer still exists.
+  std::unique_ptr<char[]> ioBuffer;
   FLVIO io;
   FLVIO::Mode mode = FLVIO::ModeRead;
   // A host stream never receives bytes, so Close must not try to finish it.
@@ -45,6 +50,11 @@ struct VidscriberState {
   uint32_t timeBase = 0;
   uint32_t resumeOffset = 0;
 };
+
+// Opens path for reading. The channel opens read-and-write; a file the
+// process may only read (a recording on read-only media, say) is then
+// opened read-only, since reading never writes.
+bool OpenForReading(FLVIO& io, const char* path);
 
 struct VidscriberAccess {
   static VidscriberState& Of(Vidscriber& writer) { return *writer.state; }
