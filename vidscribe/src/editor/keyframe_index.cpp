@@ -1,12 +1,16 @@
 // Key-frame indexes of existing files: rebuilt in memory for a recording
 // that continues a file, or written into a copy of a file.
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
-#include <vector>
 #include <memory>
+#include <vector>
 
 #include "amf/amf0_metadata.h"
 #include "log/log_channel.h"
@@ -49,21 +53,65 @@ void Vidscriber::buildKeyFrame() {
 
 namespace {
 
-// The source's first tag when it is script data, else an empty onMetaData.
-void readSourceMetaData(FLVIO& source, Flash::MetaDataBody& meta) {
-  FlvTag tag;
-  meta.name.value = "onMetaData";
-  if (tag.Read(source) && tag.GetType() == 18) {
-    Flash::MetaDataBody decoded;
-    if (Flash::DecodeMetaData(tag.GetData(), tag.GetDataSize(), decoded)) {
-      meta.name.value = decoded.name.value;
-      meta.entries.children = std::move(decoded.entries.children);
-      LogPrint("Flash", "(String) %s : %s\n", meta.name.name.c_str(), meta.name.value.c_str());
-      meta.entries.Dump();
+// The source mapped read-only: the index scan then walks headers in memory,
+// and the copy hands long runs of unchanged tags to write() without reading
+// them into a buffer first.
+class MappedSource {
+ public:
+  explicit MappedSource(const char* path) {
+    fd = path != nullptr ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
+    struct stat info;
+    if (fd < 0 || ::fstat(fd, &info) != 0) return;
+    size = static_cast<int64_t>(info.st_size);
+    if (size == 0) return;
+    void* mapped = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapped == MAP_FAILED) {
+      size = -1;
+      return;
     }
-    return;
+    data = static_cast<const uint8_t*>(mapped);
+    ::madvise(mapped, static_cast<size_t>(size), MADV_SEQUENTIAL);
   }
-  source.Seek(kFirstSlot, 0);
+  ~MappedSource() {
+    if (data != nullptr) ::munmap(const_cast<uint8_t*>(data), static_cast<size_t>(size));
+    if (fd >= 0) ::close(fd);
+  }
+  MappedSource(const MappedSource&) = delete;
+  MappedSource& operator=(const MappedSource&) = delete;
+
+  bool ok() const { return fd >= 0 && size >= 0; }
+  uint32_t be(int64_t at, int bytes) const {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) value = (value << 8) | data[at + i];
+    return value;
+  }
+  // End of the tag body at slot (its trailer's offset), or -1 when the
+  // header or the body is cut short.
+  int64_t tagEnd(int64_t slot) const {
+    if (slot + 15 > size) return -1;
+    const int64_t end = slot + 15 + static_cast<int64_t>(be(slot + 5, 3));
+    return end <= size ? end : -1;
+  }
+
+  int fd = -1;
+  const uint8_t* data = nullptr;
+  int64_t size = -1;
+};
+
+// The source's first tag when it is script data, else an empty onMetaData.
+// Returns the first media slot.
+int64_t readSourceMetaData(const MappedSource& source, Flash::MetaDataBody& meta) {
+  meta.name.value = "onMetaData";
+  const int64_t end = source.tagEnd(kFirstSlot);
+  if (end < 0 || source.data[kFirstSlot + 4] != 18) return kFirstSlot;
+  Flash::MetaDataBody decoded;
+  if (Flash::DecodeMetaData(source.data + kFirstSlot + 15, static_cast<size_t>(end - kFirstSlot - 15), decoded)) {
+    meta.name.value = decoded.name.value;
+    meta.entries.children = std::move(decoded.entries.children);
+    LogPrint("Flash", "(String) %s : %s\n", meta.name.name.c_str(), meta.name.value.c_str());
+    meta.entries.Dump();
+  }
+  return end;
 }
 
 bool hasKeyframeIndex(Flash::AS_Value& entries) {
@@ -74,22 +122,66 @@ bool hasKeyframeIndex(Flash::AS_Value& entries) {
 }
 
 // Time -> offset of the TagType byte in the source, for every video key
-// frame from firstSlot on.
-std::map<uint32_t, int64_t> scanKeyFrames(FLVIO& source, int64_t firstSlot) {
+// frame from firstSlot on; a tag cut short ends the scan, as it ends the copy.
+std::map<uint32_t, int64_t> scanKeyFrames(const MappedSource& source, int64_t firstSlot) {
   std::map<uint32_t, int64_t> index;
-  FlvTag tag;
-  int64_t slot = firstSlot;
-  // Bodies are read rather than skipped: from the large read buffer that is
-  // a copy, where every skip would cost a seek.
-  while (tag.Read(source)) {
-    const uint32_t dataSize = tag.GetDataSize();
-    if (tag.GetType() == 9 && dataSize > 0 && isIndexedFrame(tag.GetData(), dataSize))
-      index[tag.GetTimeStamp()] = slot + 4;
-    slot += 15 + static_cast<int64_t>(dataSize);
+  for (int64_t slot = firstSlot, end; (end = source.tagEnd(slot)) >= 0; slot = end) {
+    const uint32_t dataSize = source.be(slot + 5, 3);
+    if (source.data[slot + 4] == 9 && dataSize > 0 && isIndexedFrame(source.data + slot + 15, dataSize)) {
+      const uint32_t time = (uint32_t{source.data[slot + 11]} << 24) | source.be(slot + 8, 3);
+      index[time] = slot + 4;
+    }
   }
   LogPrint(kFlvTag, "read %d keyframes", static_cast<int>(index.size()));
   return index;
 }
+
+bool writeAll(int fd, const uint8_t* data, int64_t length) {
+  while (length > 0) {
+    const ssize_t wrote = ::write(fd, data, static_cast<size_t>(std::min<int64_t>(length, 1 << 30)));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return false;
+    data += wrote;
+    length -= wrote;
+  }
+  return true;
+}
+
+// Every whole tag from firstSlot on, each followed by its own size: runs of
+// tags whose trailers are already right go out as they stand in the source.
+bool copyTags(const MappedSource& source, int64_t firstSlot, int fd) {
+  int64_t runStart = firstSlot + 4;
+  int64_t runEnd = runStart;
+  for (int64_t slot = firstSlot, end; (end = source.tagEnd(slot)) >= 0; slot = end) {
+    const uint32_t tagSize = source.be(slot + 5, 3) + 11;
+    if (end + 4 <= source.size && source.be(end, 4) == tagSize) {
+      runEnd = end + 4;
+      continue;
+    }
+    const uint8_t trailer[4] = {static_cast<uint8_t>(tagSize >> 24), static_cast<uint8_t>(tagSize >> 16),
+                                static_cast<uint8_t>(tagSize >> 8), static_cast<uint8_t>(tagSize)};
+    if (!writeAll(fd, source.data + runStart, end - runStart) || !writeAll(fd, trailer, 4)) return false;
+    runStart = runEnd = end + 4;
+  }
+  return runEnd <= runStart || writeAll(fd, source.data + runStart, runEnd - runStart);
+}
+
+class OutputFile {
+ public:
+  explicit OutputFile(const char* path)
+      : fd(path != nullptr ? ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1) {}
+  ~OutputFile() {
+    if (fd >= 0) ::close(fd);
+  }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  bool Close() {
+    const int closing = fd;
+    fd = -1;
+    return ::close(closing) == 0;
+  }
+  int fd;
+};
 
 // The destination is 13 header bytes, the new script tag with its
 // back-pointer, then the source's tags from firstSlot on, unchanged. A key
@@ -117,22 +209,6 @@ void fillIndex(Flash::MetaDataBody& meta, const std::map<uint32_t, int64_t>& ind
   }
 }
 
-// Both files are walked tag by tag, tens of bytes at a time; a large stdio
-// buffer keeps that from costing a system call per tag.
-constexpr size_t kStreamBuffer = 1 << 20;
-
-// buffer must outlive io (stdio ignores the size unless given the memory).
-bool openBuffered(FLVIO& io, const char* path, FLVIO::Mode mode, std::vector<char>& buffer) {
-  FILE* file = path != nullptr ? std::fopen(path, mode == FLVIO::ModeRead ? "rb" : "wb+") : nullptr;
-  LogPrint(kFlvTag, "OpenFile %s,%d return %d", path != nullptr ? path : "(null)", static_cast<int>(mode),
-           file != nullptr ? 1 : 0);
-  if (file == nullptr) return false;
-  buffer.resize(kStreamBuffer);
-  std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
-  io.Attach(file);
-  return true;
-}
-
 bool sameFile(const char* a, const char* b) {
   struct stat first, second;
   return a != nullptr && b != nullptr && ::stat(a, &first) == 0 && ::stat(b, &second) == 0 &&
@@ -149,26 +225,24 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
     LogPrint(kFlvTag, "unable to open dst file %s for write", destination);
     return false;
   }
-  // Declared before the channels so they outlive them.
-  std::vector<char> inBuffer, outBuffer;
-  FLVIO in;
-  if (!openBuffered(in, source, FLVIO::ModeRead, inBuffer)) {
+  MappedSource in(source);
+  LogPrint(kFlvTag, "OpenFile %s,%d return %d", source != nullptr ? source : "(null)", 0, in.ok() ? 1 : 0);
+  if (!in.ok()) {
     LogPrint(kFlvTag, "unable to open src flv file %s", source != nullptr ? source : "(null)");
     return false;
   }
-  uint8_t header[9];
-  if (in.Read(header, 9) != 9) {
+  if (in.size < 9) {
     LogPrint(kFlvTag, "flv head too small %s", source);
     return false;
   }
-  if (header[0] != 'F' || header[1] != 'L' || header[2] != 'V' || header[5] != 0 || header[6] != 0 ||
-      header[7] != 0 || header[8] != 9) {
+  const uint8_t* header = in.data;
+  if (header[0] != 'F' || header[1] != 'L' || header[2] != 'V' || in.be(5, 4) != 9) {
     LogPrint(kFlvTag, "flv header prase error");
     return false;
   }
   LogPrint(kFlvTag, "parse header audio:%d video:%d", header[4] & 0x04, header[4] & 0x01);
   Flash::MetaDataBody meta;
-  readSourceMetaData(in, meta);
+  const int64_t firstSlot = readSourceMetaData(in, meta);
   if (hasKeyframeIndex(meta.entries) && !force) {
     LogPrint(kFlvTag, "%s already have keyframe, please use origin file", source);
     return false;
@@ -176,28 +250,30 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
   Flash::AS_Variable* existing = meta.entries.FindMember("keyframes");
   if (existing == nullptr || existing->Value() == nullptr || existing->Value()->marker != Flash::kObject)
     meta.entries.SetMember("keyframes", std::make_unique<Flash::AS_Object>());
-  FLVIO out;
-  if (!openBuffered(out, destination, FLVIO::ModeCreate, outBuffer)) {
+  OutputFile out(destination);
+  LogPrint(kFlvTag, "OpenFile %s,%d return %d", destination != nullptr ? destination : "(null)", 1,
+           out.fd >= 0 ? 1 : 0);
+  if (out.fd < 0) {
     LogPrint(kFlvTag, "unable to open dst file %s for write", destination != nullptr ? destination : "(null)");
     return false;
   }
-  const int64_t firstSlot = in.Pos();
   const std::map<uint32_t, int64_t> index = scanKeyFrames(in, firstSlot);
-  const uint8_t zero[4] = {0, 0, 0, 0};
-  // Write errors are checked here: a copy cut short by a full disk must not
-  // be reported as a finished file.
-  bool written = out.Write(header, 9) == 9 && out.Write(zero, 4) == 4;
   if (!index.empty()) fillIndex(meta, index, firstSlot);
   const std::vector<uint8_t> body = Flash::EncodeMetaData(meta);
-  FlvTag script(static_cast<int32_t>(body.size()));
-  script.SetType(18);
-  script.SetDataSize(static_cast<uint32_t>(body.size()));
-  script.SetTimeStamp(0);
-  if (!body.empty()) std::memcpy(script.GetData(), body.data(), body.size());
-  written = script.Write2(out) && written;
-  in.Seek(firstSlot, 0);
-  FlvTag tag;
-  while (written && tag.Read(in)) written = tag.Write2(out);
+  const uint32_t dataSize = static_cast<uint32_t>(body.size());
+  std::vector<uint8_t> start(header, header + 9);
+  // PreviousTagSize0, then the script tag at time 0 with its trailer.
+  const uint8_t script[15] = {0, 0, 0, 0, 18, static_cast<uint8_t>(dataSize >> 16), static_cast<uint8_t>(dataSize >> 8),
+                              static_cast<uint8_t>(dataSize), 0, 0, 0, 0, 0, 0, 0};
+  start.insert(start.end(), script, script + 15);
+  start.insert(start.end(), body.begin(), body.end());
+  const uint32_t tagSize = dataSize + 11;
+  start.insert(start.end(), {static_cast<uint8_t>(tagSize >> 24), static_cast<uint8_t>(tagSize >> 16),
+                             static_cast<uint8_t>(tagSize >> 8), static_cast<uint8_t>(tagSize)});
+  // Write errors are checked here: a copy cut short by a full disk must not
+  // be reported as a finished file.
+  const bool written = writeAll(out.fd, start.data(), static_cast<int64_t>(start.size())) &&
+                       copyTags(in, firstSlot, out.fd) && out.Close();
   if (!written) {
     LogPrint(kFlvTag, "unable to write dst file %s", destination);
     return false;

@@ -275,6 +275,24 @@ TEST(EditorKeyFrameIndex, CopyWithIndexKeepsMediaAndRefusesItself) {
   EXPECT_EQ(Tags(ReadFile(source)).size(), before.size());
 }
 
+TEST(EditorKeyFrameIndex, CopyRepairsBackPointersAndStopsAtACutTag) {
+  flvtest::ScratchDir dir;
+  const std::string source = recordVideo(dir, "src.flv", false, every(40, 30), 10);
+  auto bytes = ReadFile(source);
+  const auto tags = Tags(bytes);
+  // A wrong back-pointer behind the fifth tag, and the last tag cut short.
+  const size_t trailer = static_cast<size_t>(tags[4].offset) + 11 + tags[4].body.size();
+  bytes[trailer + 3] ^= 0x5A;
+  bytes.resize(bytes.size() - 6);
+  flvtest::WriteFile(dir / "damaged.flv", bytes);
+  ASSERT_TRUE(Vidscriber::AddKeyFrame((dir / "damaged.flv").c_str(), (dir / "fixed.flv").c_str(), false));
+  bool clean = false;
+  const auto fixed = Tags(ReadFile(dir / "fixed.flv"), &clean);
+  EXPECT_TRUE(clean);
+  ASSERT_EQ(fixed.size(), tags.size() - 1);
+  for (size_t i = 1; i < fixed.size(); ++i) EXPECT_EQ(fixed[i].body, tags[i].body);
+}
+
 // A stream handed over by the host: read through, released exactly once.
 class BytesStream : public IReadStream {
  public:
