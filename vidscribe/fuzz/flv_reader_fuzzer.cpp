@@ -3,6 +3,7 @@
 // (which rewrites bytes in place), then seeks by index and by walking.
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "flv/memory_read_stream.h"
 #include "vidscribe/vidscribe.h"
