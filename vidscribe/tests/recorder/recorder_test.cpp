@@ -2,6 +2,7 @@
 // tests can predict.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
 
 #include "../stderr_capture.h"
@@ -228,6 +229,59 @@ TEST(RecordingKeyframes, IndexPointsAtKeyFramesAfterTheMediaMoved) {
     EXPECT_EQ(file[at + 11], 0x17);
   }
   EXPECT_EQ(flvtest::MetaNumber(file, "hasKeyframes"), -12345);  // only without the index
+}
+
+// The old onMetaData holds more index entries than the writer keeps (two
+// pairs repeat a time), so the new tag is smaller and the media moves down.
+TEST(RecordingKeyframes, SmallerMetadataMovesTheMediaDownAndCutsTheFile) {
+  flvtest::ScratchDir dir;
+  Vidscriber w(true);
+  w.SetVideo(7, 320, 240, 25);
+  ASSERT_TRUE(w.Open((dir / "k.flv").c_str()));
+  for (int i = 0; i < 12; ++i) video(w, i % 4 == 0 ? idrFrame() : interFrame(), 1000 + i * 40);
+  ASSERT_TRUE(w.Close());
+  const auto original = ReadFile(dir / "k.flv");
+  const auto tags = Tags(original);
+  const auto index = flvtest::IndexOf(original);
+  ASSERT_EQ(index.size(), 3u);
+
+  Flash::MetaDataBody meta;
+  ASSERT_TRUE(flvtest::DecodeMeta(tags[0], meta));
+  Flash::AS_Value* keyframes = meta.entries.FindMember("keyframes")->Value();
+  keyframes->SetMember("filepositions", std::make_unique<Flash::AS_Strict_Array>());
+  keyframes->SetMember("times", std::make_unique<Flash::AS_Strict_Array>());
+  const double grown = 2 * 18;
+  for (size_t i : {0, 0, 1, 2, 2}) {
+    keyframes->FindMember("times")->Value()->AddValue(std::make_unique<Flash::AS_Double>(index[i].first / 1000));
+    keyframes->FindMember("filepositions")
+        ->Value()
+        ->AddValue(std::make_unique<Flash::AS_Double>(index[i].second + grown));
+  }
+  const std::vector<uint8_t> body = Flash::EncodeMetaData(meta);
+  std::vector<uint8_t> crafted(original.begin(), original.begin() + 13);
+  const uint32_t size = static_cast<uint32_t>(body.size());
+  crafted.insert(crafted.end(), {18, static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 8),
+                                 static_cast<uint8_t>(size), 0, 0, 0, 0, 0, 0, 0});
+  crafted.insert(crafted.end(), body.begin(), body.end());
+  const uint32_t tagSize = size + 11;
+  crafted.insert(crafted.end(), {0, 0, static_cast<uint8_t>(tagSize >> 8), static_cast<uint8_t>(tagSize)});
+  const size_t media = static_cast<size_t>(tags[1].offset);
+  crafted.insert(crafted.end(), original.begin() + static_cast<long>(media), original.end());
+  ASSERT_EQ(crafted.size(), original.size() + 36);
+  flvtest::WriteFile(dir / "crafted.flv", crafted);
+
+  Vidscriber again(true);
+  ASSERT_TRUE(again.Open((dir / "crafted.flv").c_str(), FLVIO::ModeAppend));
+  again.SetVideo(7, 320, 240, 25);
+  ASSERT_TRUE(again.Close());
+  bool clean = false;
+  const auto rewritten = ReadFile(dir / "crafted.flv");
+  const auto after = Tags(rewritten, &clean);
+  EXPECT_TRUE(clean);
+  EXPECT_EQ(rewritten.size(), original.size());
+  ASSERT_EQ(after.size(), tags.size());
+  for (size_t i = 1; i < tags.size(); ++i) EXPECT_EQ(after[i].body, tags[i].body);
+  EXPECT_EQ(flvtest::IndexOf(rewritten), index);
 }
 
 TEST(RecordingLifecycle, GuardsAndSecondRecordingOnTheSameObject) {
