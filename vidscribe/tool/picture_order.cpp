@@ -47,23 +47,30 @@ bool isHighProfile(uint32_t profile) {
   return std::find(std::begin(kHigh), std::end(kHigh), profile) != std::end(kHigh);
 }
 
-// Calls visit(unit, length) for each unit of an Annex B access unit.
+// Calls visit(unit, length) for each unit of an Annex B access unit up to
+// and including the first slice, which is handed over with the rest of the
+// access unit as its length: only its header is read, and scanning the
+// slice data (the bulk of every frame) for the next start code would cost a
+// pass over the whole stream.
 template <typename Visit>
-void forEachUnit(const uint8_t* data, size_t length, Visit&& visit) {
-  size_t i = 0;
+void forEachUnitToFirstSlice(const uint8_t* data, size_t length, Visit&& visit) {
   size_t start = length;
-  while (i + 2 < length) {
-    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
-      if (start < length) {
-        size_t end = i;
-        while (end > start && data[end - 1] == 0) --end;
-        visit(data + start, end - start);
-      }
-      i += 3;
-      start = i;
-    } else {
-      ++i;
+  for (size_t i = 0; i + 2 < length; ++i) {
+    if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1) continue;
+    if (start < length) {
+      size_t end = i;
+      while (end > start && data[end - 1] == 0) --end;
+      visit(data + start, end - start);
     }
+    start = i + 3;
+    if (start < length) {
+      const int type = data[start] & 0x1F;
+      if (type == 1 || type == 5) {
+        visit(data + start, length - start);
+        return;
+      }
+    }
+    i += 2;
   }
   if (start < length) visit(data + start, length - start);
 }
@@ -141,7 +148,7 @@ bool PictureOrder::sliceOrder(const uint8_t* unit, size_t length, bool idr, int6
 PictureOrder::Frame PictureOrder::Next(const uint8_t* accessUnit, size_t length) {
   Frame frame;
   bool sliceSeen = false;
-  forEachUnit(accessUnit, length, [&](const uint8_t* unit, size_t size) {
+  forEachUnitToFirstSlice(accessUnit, length, [&](const uint8_t* unit, size_t size) {
     if (size < 2) return;
     const int type = unit[0] & 0x1F;
     if (type == 7) takeSps(unit, size);
