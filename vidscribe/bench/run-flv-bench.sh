@@ -34,29 +34,37 @@ fi
 size_mb=$(( ($(stat -c %s in.h264) + $(stat -c %s in.aac)) >> 20 ))
 echo "input: ${minutes} min, ${size_mb} MB of H.264 and AAC"
 
-# Seconds and peak resident kilobytes of a command. Dirty pages of the step
-# before are written out first, so no step pays for another's write-back.
+# Wall seconds, peak resident kilobytes and CPU seconds (user + system) of
+# a command. Dirty pages of the step before are written out first, so no step
+# pays for another's write-back. On a shared machine the wall times swing
+# with other load; the CPU seconds are the steadier comparison.
 measure() {
   sync
-  /usr/bin/time -f "%e %M" -o time.txt "$@" > /dev/null
-  cat time.txt
+  /usr/bin/time -f "%e %M %U %S" -o time.txt "$@" > /dev/null
+  read -r wall kb user sys < time.txt
+  echo "$wall $kb $(echo "$user + $sys" | bc)"
 }
 
-read -r ff_s ff_kb < <(measure ffmpeg -nostdin -loglevel error -y -f h264 -framerate 25 -i in.h264 -i in.aac \
+read -r ff_s ff_kb ff_cpu < <(measure ffmpeg -nostdin -loglevel error -y -f h264 -framerate 25 -i in.h264 -i in.aac \
                                 -c copy -bsf:v setts=pts=DTS -f flv ffmpeg.flv)
-read -r rec_s rec_kb < <(measure "$tool" record --h264 in.h264 --aac in.aac recorded.flv)
+read -r rec_s rec_kb rec_cpu < <(measure "$tool" record --h264 in.h264 --aac in.aac recorded.flv)
+read -r ff2_s _ ff2_cpu < <(measure ffmpeg -nostdin -loglevel error -y -f h264 -framerate 25 -i in.h264 -i in.aac \
+                                -c copy -bsf:v setts=pts=DTS -f flv ffmpeg.flv)
+echo "record (second ffmpeg run, after ours): ffmpeg ${ff2_s}s, CPU ${ff2_cpu}s"
 echo "record: vidscribe ${rec_s}s (peak ${rec_kb} kB) vs ffmpeg -c copy ${ff_s}s (peak ${ff_kb} kB)," \
-     "ratio $(echo "scale=2; $rec_s / $ff_s" | bc)"
+     "ratio $(echo "scale=2; $rec_s / $ff_s" | bc); CPU ${rec_cpu}s vs ${ff_cpu}s"
 
+rm -f ffmpeg.flv.part recorded.flv.part indexed.flv yamdi.flv copy.flv
 cp recorded.flv closing.flv
-read -r cp_s _ < <(measure cp recorded.flv copy.flv)
+read -r cp_s _ cp_cpu < <(measure cp recorded.flv copy.flv)
 sync
 close_s=$("$bench" close closing.flv 2>/dev/null | sed -n 's/close_seconds=//p')
 echo "close in key-frame mode: ${close_s}s vs cp ${cp_s}s, ratio $(echo "scale=2; $close_s / $cp_s" | bc)"
 
-read -r yamdi_s _ < <(measure yamdi -i ffmpeg.flv -o yamdi.flv)
-read -r index_s _ < <(measure "$tool" index ffmpeg.flv indexed.flv)
-echo "index: vidscribe ${index_s}s vs yamdi ${yamdi_s}s, ratio $(echo "scale=2; $index_s / $yamdi_s" | bc)"
+read -r yamdi_s _ yamdi_cpu < <(measure yamdi -i ffmpeg.flv -o yamdi.flv)
+read -r index_s _ index_cpu < <(measure "$tool" index ffmpeg.flv indexed.flv)
+echo "index: vidscribe ${index_s}s vs yamdi ${yamdi_s}s, ratio $(echo "scale=2; $index_s / $yamdi_s" | bc);" \
+     "CPU ${index_cpu}s vs ${yamdi_cpu}s"
 
 echo "seek with index:    $("$bench" seek closing.flv 1000 2>/dev/null)"
 echo "seek without index: $("$bench" seek recorded.flv 1000 2>/dev/null)"
