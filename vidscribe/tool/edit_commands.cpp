@@ -72,7 +72,8 @@ int RunPad(int argc, char** argv) {
     return 0;
   }
   int64_t ms = 0;
-  if (!args.Unknown().empty() || args.Positional().size() != 2) return Fail("pad: need FILE.flv MS (see --help)");
+  if (!args.Unknown().empty() || args.Positional().size() != 2)
+    return Fail("pad: need FILE.flv MS (see --help)");
   if (!ParseInteger(args.Positional()[1], false, &ms) || ms > 86400000)
     return Fail("pad: MS must be a whole number of milliseconds within a day");
   const char* path = args.Positional()[0].c_str();
@@ -98,7 +99,8 @@ int RunIndex(int argc, char** argv) {
   const std::string partial = std::string(dst) + ".part";
   if (!Vidscriber::AddKeyFrame(src, partial.c_str(), args.Has("--force"))) {
     std::remove(partial.c_str());
-    return Fail("index: could not index %s (already indexed without --force, unreadable, or not writable)", src);
+    return Fail("index: could not index %s (already indexed without --force, unreadable, or not writable)",
+                src);
   }
   if (std::rename(partial.c_str(), dst) != 0) {
     std::remove(partial.c_str());

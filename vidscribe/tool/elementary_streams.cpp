@@ -127,7 +127,8 @@ bool AdtsFrameReader::Next(std::vector<uint8_t>& frame, AdtsFormat* format) {
   }
   frame.assign(header, header + sizeof header);
   frame.resize(length);
-  if (std::fread(frame.data() + sizeof header, 1, length - sizeof header, file.get()) != length - sizeof header) {
+  if (std::fread(frame.data() + sizeof header, 1, length - sizeof header, file.get()) !=
+      length - sizeof header) {
     broken = true;
     return false;
   }

@@ -143,7 +143,8 @@ int RunSeek(int argc, char** argv) {
     return 0;
   }
   int64_t ms = 0;
-  if (!args.Unknown().empty() || args.Positional().size() != 2) return Fail("seek: need FILE MS (see --help)");
+  if (!args.Unknown().empty() || args.Positional().size() != 2)
+    return Fail("seek: need FILE MS (see --help)");
   if (!ParseInteger(args.Positional()[1], false, &ms) || ms > 0xFFFFFFFFll)
     return Fail("seek: MS must be a whole number of milliseconds");
   const char* path = args.Positional()[0].c_str();
@@ -160,7 +161,8 @@ namespace {
 // Output files that are removed unless the command completes.
 class PendingOutput {
  public:
-  explicit PendingOutput(std::string path) : path(std::move(path)), file(std::fopen(this->path.c_str(), "wb")) {}
+  explicit PendingOutput(std::string path)
+      : path(std::move(path)), file(std::fopen(this->path.c_str(), "wb")) {}
   ~PendingOutput() {
     if (!kept && file != nullptr) {
       file.reset();

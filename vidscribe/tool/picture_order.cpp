@@ -166,7 +166,8 @@ void CompositionClock::Next(const PictureOrder::Frame& frame, uint64_t* decodeMs
   const double frameMs = 1000.0 / fps;
   const auto at = [frameMs](int64_t index) { return static_cast<int64_t>(index * frameMs + 0.5); };
   *decodeMs = static_cast<uint64_t>(at(decodeIndex));
-  const int64_t display = frame.displayIndex >= 0 ? idrIndex + frame.displayIndex + delay : decodeIndex + delay;
+  const int64_t display =
+      frame.displayIndex >= 0 ? idrIndex + frame.displayIndex + delay : decodeIndex + delay;
   const int64_t offset = at(display) - at(decodeIndex);
   *compositionMs = offset < 0 ? 0 : static_cast<int>(offset);
   ++decodeIndex;

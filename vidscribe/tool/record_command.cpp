@@ -40,9 +40,8 @@ class TurnTaker {
     next[feed] = time;
     changed.notify_all();
     const Feed other = feed == kVideo ? kAudio : kVideo;
-    changed.wait(hold, [&] {
-      return done[other] || time < next[other] || (time == next[other] && feed == kVideo);
-    });
+    changed.wait(
+        hold, [&] { return done[other] || time < next[other] || (time == next[other] && feed == kVideo); });
   }
   void Finish(Feed feed) {
     std::lock_guard<std::mutex> hold(lock);
@@ -125,9 +124,11 @@ int RunRecord(int argc, char** argv) {
   if (!args.Unknown().empty()) return Fail("record: %s", args.Unknown().c_str());
   const std::string h264 = args.Value("--h264");
   const std::string aac = args.Value("--aac");
-  if (h264.empty() || args.Positional().size() != 1) return Fail("record: need --h264 IN.h264 and OUT.flv (see --help)");
+  if (h264.empty() || args.Positional().size() != 1)
+    return Fail("record: need --h264 IN.h264 and OUT.flv (see --help)");
   int64_t fps = 25;
-  if (!args.Value("--fps").empty() && (!ParseInteger(args.Value("--fps"), false, &fps) || fps < 1 || fps > 1000))
+  if (!args.Value("--fps").empty() &&
+      (!ParseInteger(args.Value("--fps"), false, &fps) || fps < 1 || fps > 1000))
     return Fail("record: --fps must be a whole number from 1 to 1000");
   const std::string out = args.Positional()[0];
 

@@ -13,7 +13,8 @@ namespace vidscribe {
 bool OpenForReading(FLVIO& io, const char* path) {
   if (io.Open(path, FLVIO::ModeRead)) return true;
   FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-  LogPrint(kFlvTag, "OpenFile %s,%d return %d", path != nullptr ? path : "(null)", 0, file != nullptr ? 1 : 0);
+  LogPrint(kFlvTag, "OpenFile %s,%d return %d", path != nullptr ? path : "(null)", 0,
+           file != nullptr ? 1 : 0);
   if (file == nullptr) return false;
   io.Attach(file);
   return true;
@@ -28,8 +29,8 @@ bool Vidscriber::CheckHeader() {
     LogPrint(kFlvTag, "head too small");
     return false;
   }
-  const uint32_t headerSize = (uint32_t{header[5]} << 24) | (uint32_t{header[6]} << 16) |
-                              (uint32_t{header[7]} << 8) | header[8];
+  const uint32_t headerSize =
+      (uint32_t{header[5]} << 24) | (uint32_t{header[6]} << 16) | (uint32_t{header[7]} << 8) | header[8];
   if (header[0] != 'F' || header[1] != 'L' || header[2] != 'V' || headerSize != 9) {
     LogPrint(kFlvTag, "flv header prase error");
     return false;

@@ -43,7 +43,8 @@ void Vidscriber::buildKeyFrame() {
     if (dataSize > 0) {
       uint8_t first[2] = {0, 1};
       if (io.Read(first, dataSize > 1 ? 2 : 1) < 1) break;
-      if (tag.GetType() == 9 && isIndexedFrame(first, dataSize)) state->KeyframeIndex[tag.GetTimeStamp()] = slot + 4;
+      if (tag.GetType() == 9 && isIndexedFrame(first, dataSize))
+        state->KeyframeIndex[tag.GetTimeStamp()] = slot + 4;
     }
     slot += 15 + static_cast<int64_t>(dataSize);
   }
@@ -105,7 +106,8 @@ int64_t readSourceMetaData(const MappedSource& source, Flash::MetaDataBody& meta
   const int64_t end = source.tagEnd(kFirstSlot);
   if (end < 0 || source.data[kFirstSlot + 4] != 18) return kFirstSlot;
   Flash::MetaDataBody decoded;
-  if (Flash::DecodeMetaData(source.data + kFirstSlot + 15, static_cast<size_t>(end - kFirstSlot - 15), decoded)) {
+  if (Flash::DecodeMetaData(source.data + kFirstSlot + 15, static_cast<size_t>(end - kFirstSlot - 15),
+                            decoded)) {
     meta.name.value = decoded.name.value;
     meta.entries.children = std::move(decoded.entries.children);
     LogPrint("Flash", "(String) %s : %s\n", meta.name.name.c_str(), meta.name.value.c_str());
@@ -254,7 +256,8 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
   LogPrint(kFlvTag, "OpenFile %s,%d return %d", destination != nullptr ? destination : "(null)", 1,
            out.fd >= 0 ? 1 : 0);
   if (out.fd < 0) {
-    LogPrint(kFlvTag, "unable to open dst file %s for write", destination != nullptr ? destination : "(null)");
+    LogPrint(kFlvTag, "unable to open dst file %s for write",
+             destination != nullptr ? destination : "(null)");
     return false;
   }
   const std::map<uint32_t, int64_t> index = scanKeyFrames(in, firstSlot);
@@ -263,8 +266,21 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
   const uint32_t dataSize = static_cast<uint32_t>(body.size());
   std::vector<uint8_t> start(header, header + 9);
   // PreviousTagSize0, then the script tag at time 0 with its trailer.
-  const uint8_t script[15] = {0, 0, 0, 0, 18, static_cast<uint8_t>(dataSize >> 16), static_cast<uint8_t>(dataSize >> 8),
-                              static_cast<uint8_t>(dataSize), 0, 0, 0, 0, 0, 0, 0};
+  const uint8_t script[15] = {0,
+                              0,
+                              0,
+                              0,
+                              18,
+                              static_cast<uint8_t>(dataSize >> 16),
+                              static_cast<uint8_t>(dataSize >> 8),
+                              static_cast<uint8_t>(dataSize),
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0};
   start.insert(start.end(), script, script + 15);
   start.insert(start.end(), body.begin(), body.end());
   const uint32_t tagSize = dataSize + 11;

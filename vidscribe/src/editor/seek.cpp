@@ -54,7 +54,8 @@ struct SlotCursor {
     const int64_t trailer = slot + 15 + static_cast<int64_t>(dataSize);
     uint8_t size[4];
     if (io.Seek(trailer, 0) != trailer || io.Read(size, 4) != 4) return false;
-    const uint32_t stored = (uint32_t{size[0]} << 24) | (uint32_t{size[1]} << 16) | (uint32_t{size[2]} << 8) | size[3];
+    const uint32_t stored =
+        (uint32_t{size[0]} << 24) | (uint32_t{size[1]} << 16) | (uint32_t{size[2]} << 8) | size[3];
     return stored == dataSize + 11;
   }
   bool isVideoKeyFrame() {

@@ -152,4 +152,3 @@ int Vidscriber::WriteMetaData() {
   io.Seek(0, 2);
   return 0;
 }
-

@@ -76,8 +76,8 @@ int Vidscriber::SetAudio(int codec, int sampleRate, int channels, int profile) {
     LogPrint(kFlvTag, "warning already set, skip SetAudio");
     return -1;
   }
-  state->aacConfigPending = !(codec == p.audioCodec && sampleRate == p.sampleRate &&
-                              channels == p.channels && profile == p.aacProfile);
+  state->aacConfigPending = !(codec == p.audioCodec && sampleRate == p.sampleRate && channels == p.channels &&
+                              profile == p.aacProfile);
   p.audioCodec = codec;
   p.sampleRate = sampleRate;
   p.channels = channels;
@@ -93,7 +93,8 @@ constexpr size_t kRecordingBuffer = 1 << 20;
 // closed (by Attach) before its buffer is let go.
 bool createBuffered(vidscribe::VidscriberState& s, const char* path) {
   FILE* file = path != nullptr ? std::fopen(path, "wb+") : nullptr;
-  LogPrint(kFlvTag, "OpenFile %s,%d return %d", path != nullptr ? path : "(null)", 1, file != nullptr ? 1 : 0);
+  LogPrint(kFlvTag, "OpenFile %s,%d return %d", path != nullptr ? path : "(null)", 1,
+           file != nullptr ? 1 : 0);
   if (file == nullptr) return false;
   std::unique_ptr<char[]> buffer(new char[kRecordingBuffer]);
   std::setvbuf(file, buffer.get(), _IOFBF, kRecordingBuffer);

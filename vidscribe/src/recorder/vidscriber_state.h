@@ -8,14 +8,14 @@
 #include <memory>
 #include <vector>
 
-#include "bitstream/stream_params.h"
 #include "base/mutex.h"
+#include "bitstream/stream_params.h"
 #include "vidscribe/vidscribe.h"
 
 namespace vidscribe {
 
 constexpr const char* kFlvTag = "Flv";
-constexpr int64_t kFirstSlot = 9;  // PreviousTagSize0 right after the file header
+constexpr int64_t kFirstSlot = 9;    // PreviousTagSize0 right after the file header
 constexpr int kFileHeaderSize = 13;  // header (9) and PreviousTagSize0 (4)
 
 struct VidscriberState {

@@ -23,8 +23,8 @@ std::string recordVideo(const flvtest::ScratchDir& dir, const char* name, bool k
   const std::string path = dir / name;
   EXPECT_TRUE(w.Open(path.c_str()));
   for (size_t i = 0; i < times.size(); ++i) {
-    auto frame = i % keyEvery == 0 ? AnnexB({flvtest::kSps, flvtest::kPps, flvtest::kIdr})
-                                   : AnnexB({flvtest::kSlice});
+    auto frame =
+        i % keyEvery == 0 ? AnnexB({flvtest::kSps, flvtest::kPps, flvtest::kIdr}) : AnnexB({flvtest::kSlice});
     w.WriteVideo(frame.data(), static_cast<int>(frame.size()), times[i], false, 0);
   }
   w.Close();

@@ -50,13 +50,14 @@ Outcome run(const std::string& command, bool mergeErrors = true) {
 
 std::string probe(const std::string& path, const std::string& entries, const std::string& streams = "") {
   const std::string select = streams.empty() ? "" : " -select_streams " + streams;
-  return run("ffprobe -v error" + select + " -show_entries " + entries + " -of default=nw=1 '" + path + "'", false)
+  return run("ffprobe -v error" + select + " -show_entries " + entries + " -of default=nw=1 '" + path + "'",
+             false)
       .out;
 }
 
 double probeDuration(const std::string& path) {
-  return std::atof(run("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'", false)
-                       .out.c_str());
+  return std::atof(
+      run("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'", false).out.c_str());
 }
 
 // ffmpeg decodes every frame and says nothing at the error level.
@@ -138,8 +139,8 @@ void recordWithLibrary(const std::string& name, const std::string& out, bool key
       uint64_t decodeMs = 0;
       int cts = 0;
       clock.Next(order.Next(frame.data(), frame.size()), &decodeMs, &cts);
-      writer.WriteVideo(frame.data(), static_cast<int>(frame.size()), 500 + static_cast<unsigned>(decodeMs), false,
-                        cts);
+      writer.WriteVideo(frame.data(), static_cast<int>(frame.size()), 500 + static_cast<unsigned>(decodeMs),
+                        false, cts);
     }
   });
   std::thread audioThread([&] {
@@ -179,28 +180,28 @@ TEST_P(RealRecording, PlaysExtractsAndIndexes) {
   const std::string base = kMedia + "/" + c.name;
   if (c.throughTool) {
     const Outcome record = run("'" + kTool + "' record --h264 '" + base + ".h264' --aac '" + base + ".aac'" +
-                           (c.keyframes ? " --keyframes '" : " '") + out + "'");
+                               (c.keyframes ? " --keyframes '" : " '") + out + "'");
     ASSERT_EQ(record.status, 0) << record.out;
     EXPECT_EQ(record.out, "");
   } else {
     recordWithLibrary(c.name, out, c.keyframes);
   }
   // Stream order follows whichever thread wrote first.
-  EXPECT_EQ(probe(out, "stream=codec_name,width,height", "v"),
-            "codec_name=h264\nwidth=320\nheight=240\n");
+  EXPECT_EQ(probe(out, "stream=codec_name,width,height", "v"), "codec_name=h264\nwidth=320\nheight=240\n");
   EXPECT_EQ(probe(out, "stream=codec_name,sample_rate,channels", "a"),
-            "codec_name=aac\nsample_rate=" + std::to_string(c.sampleRate) + "\nchannels=" +
-                std::to_string(c.channels) + "\n");
+            "codec_name=aac\nsample_rate=" + std::to_string(c.sampleRate) +
+                "\nchannels=" + std::to_string(c.channels) + "\n");
   // The reference's duration counts its B-frame display delay (80 ms); ours
   // ends at the last frame written.
   EXPECT_NEAR(probeDuration(out), probeDuration(base + ".flv"), 0.2);
   expectDecodes(out);
-  const std::string frames = "ffprobe -v error -select_streams v -count_frames -show_entries "
-                             "stream=nb_read_frames -of csv=p=0 ";
+  const std::string frames =
+      "ffprobe -v error -select_streams v -count_frames -show_entries "
+      "stream=nb_read_frames -of csv=p=0 ";
   EXPECT_EQ(run(frames + "'" + out + "'", false).out, run(frames + "'" + base + ".flv'", false).out);
 
-  const Outcome extract = run("'" + kTool + "' extract '" + out + "' --h264 '" + (dir / "x.h264") + "' --aac '" +
-                          (dir / "x.aac") + "'");
+  const Outcome extract = run("'" + kTool + "' extract '" + out + "' --h264 '" + (dir / "x.h264") +
+                              "' --aac '" + (dir / "x.aac") + "'");
   ASSERT_EQ(extract.status, 0) << extract.out;
   EXPECT_TRUE(units(ReadFile(dir / "x.h264")) == units(ReadFile(base + ".h264")));
   EXPECT_TRUE(ReadFile(dir / "x.aac") == ReadFile(base + ".aac"));
@@ -224,7 +225,9 @@ TEST(RealEditing, AppendPadAndContinueAfterATwelveSecondRecording) {
   const std::string base = kMedia + "/twelve";
   const std::string rec = dir / "rec.flv";
   ASSERT_EQ(run("'" + kTool + "' record --h264 '" + base + ".h264' --aac '" + base + ".aac' --keyframes '" +
-                rec + "'").status, 0);
+                rec + "'")
+                .status,
+            0);
   const double oldDuration = flvtest::MetaNumber(ReadFile(rec), "duration");
   ASSERT_NEAR(oldDuration, 12.0, 0.1);
   const uint32_t oldMs = static_cast<uint32_t>(std::lround(oldDuration * 1000));
@@ -263,7 +266,8 @@ TEST(RealEditing, AppendPadAndContinueAfterATwelveSecondRecording) {
   // Another file appended after a gap, then silence padded on.
   const std::string joined = dir / "joined.flv";
   ASSERT_EQ(run("cp '" + rec + "' '" + joined + "'").status, 0);
-  const Outcome append = run("'" + kTool + "' append '" + joined + "' '" + kMedia + "/stereo44.flv' --offset 200");
+  const Outcome append =
+      run("'" + kTool + "' append '" + joined + "' '" + kMedia + "/stereo44.flv' --offset 200");
   ASSERT_EQ(append.status, 0) << append.out;
   EXPECT_NEAR(probeDuration(joined), oldDuration + 0.2 + probeDuration(kMedia + "/stereo44.flv"), 0.15);
   EXPECT_EQ(probe(joined, "stream=codec_name"), "codec_name=h264\ncodec_name=aac\n");
@@ -313,8 +317,9 @@ TEST(RealTool, HelpAndOneLineFailures) {
   flvtest::ScratchDir dir;
   const std::string out = dir / "out.flv";
   for (const std::string& args :
-       {"record --h264 /nonexistent.h264 '" + out + "'", "record --h264 '" + kMedia + "/twelve.aac' '" + out + "'",
-        std::string("info /nonexistent.flv"), "seek '" + kMedia + "/twelve.flv' soon", "extract '" + kMedia + "/twelve.h264' --h264 '" + out + "'",
+       {"record --h264 /nonexistent.h264 '" + out + "'",
+        "record --h264 '" + kMedia + "/twelve.aac' '" + out + "'", std::string("info /nonexistent.flv"),
+        "seek '" + kMedia + "/twelve.flv' soon", "extract '" + kMedia + "/twelve.h264' --h264 '" + out + "'",
         "pad '" + kMedia + "/twelve.h264' 100", std::string("frobnicate")}) {
     const Outcome failed = run("'" + kTool + "' " + args);
     EXPECT_EQ(failed.status, 1) << args;

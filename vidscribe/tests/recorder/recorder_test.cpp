@@ -197,8 +197,8 @@ TEST(RecordingAac, FirstVideoFrameWritesThePendingAudioConfiguration) {
   w.Close();
   const auto tags = Tags(ReadFile(dir / "a.flv"));
   ASSERT_EQ(tags.size(), 4u);
-  EXPECT_EQ(tags[1].type, 9);   // AVC sequence header
-  EXPECT_EQ(tags[2].type, 8);   // AAC sequence header
+  EXPECT_EQ(tags[1].type, 9);  // AVC sequence header
+  EXPECT_EQ(tags[2].type, 8);  // AAC sequence header
   EXPECT_EQ(tags[2].body, (std::vector<uint8_t>{0xAF, 0x00, 0x12, 0x10}));
   EXPECT_EQ(tags[3].type, 9);
 }
@@ -252,7 +252,8 @@ TEST(RecordingKeyframes, SmallerMetadataMovesTheMediaDownAndCutsTheFile) {
   keyframes->SetMember("times", std::make_unique<Flash::AS_Strict_Array>());
   const double grown = 2 * 18;
   for (size_t i : {0, 0, 1, 2, 2}) {
-    keyframes->FindMember("times")->Value()->AddValue(std::make_unique<Flash::AS_Double>(index[i].first / 1000));
+    keyframes->FindMember("times")->Value()->AddValue(
+        std::make_unique<Flash::AS_Double>(index[i].first / 1000));
     keyframes->FindMember("filepositions")
         ->Value()
         ->AddValue(std::make_unique<Flash::AS_Double>(index[i].second + grown));
