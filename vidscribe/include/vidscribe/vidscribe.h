@@ -284,4 +284,68 @@ class VIDSCRIBE_API Mp4Reader {
   int32_t seekBase;
 };
 
+namespace vidscribe {
+struct VidscriberState;
+struct VidscriberAccess;
+}  // namespace vidscribe
+
+// FLV recorder and editor. As a recorder it turns H.264 Annex B frames and
+// AAC frames (raw or ADTS) into FLV tags, from up to two threads, and
+// finishes the file with an onMetaData tag; in key-frame mode that tag also
+// carries the index of every key frame, inserted at Close. As an editor it
+// opens existing files to read them tag by tag, seek by time, continue a
+// recording, append another file or silence, and (statically) copy a file
+// adding a key-frame index. Copying is forbidden: a copy would share the
+// file, the lock and the work buffer.
+class VIDSCRIBE_API Vidscriber : public IAvWriter {
+ public:
+  explicit Vidscriber(bool keyframeMode = false);
+  ~Vidscriber() override;
+  Vidscriber(const Vidscriber&) = delete;
+  Vidscriber& operator=(const Vidscriber&) = delete;
+
+  int SetVideo(int codec, int width, int height, int fps) override;
+  int SetAudio(int codec, int sampleRate, int channels, int profile) override;
+  bool Open(const char* path) override;
+  bool Close() override;
+  int WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool keyframe,
+                 int compositionTime) override;
+  int WriteAudio(uint8_t* data, int length, unsigned int timestamp) override;
+
+  int Reset();
+  bool isOpen() const;
+  FLVIO& io();
+  void WriteHeader();
+  int WriteMetaData();
+  int WriteTag(uint8_t type, uint32_t timestamp, const uint8_t* header, int headerLength,
+               const uint8_t* payload, int payloadLength);
+
+  bool Open(const char* path, FLVIO::Mode mode);
+  // The stream is released once, when the writer lets go of it.
+  bool AttachOpen(IReadStream* stream);
+  bool FirstTag(FlvTag& tag);
+  bool LastTag(FlvTag& tag);
+  bool ReadTag(FlvTag& tag);
+  // Kinds: 0 configuration or metadata, 1 audio, 2 video, 3 video key frame,
+  // 255 anything else. The AAC conversion overwrites the tag header bytes.
+  uint8_t ParseTag(FlvTag& tag, int& payloadOffset, uint8_t convert, uint32_t* time = nullptr);
+  int SeekTag(uint32_t time, int keyOnly);
+  bool AddFlv(const char* path, int64_t offset);
+  int AddSpace(uint32_t milliseconds);
+  static bool AddKeyFrame(const char* source, const char* destination, bool force);
+
+ private:
+  friend struct vidscribe::VidscriberAccess;
+
+  uint32_t getTime(uint32_t timestamp);
+  void WriteAacSeqInfo(uint32_t time);
+  void buildKeyFrame();
+  bool CheckHeader();
+  int Check(bool checkHeader);
+  bool startRecording();
+  void loadMetaData(FlvTag& tag);
+
+  vidscribe::VidscriberState* state;
+};
+
 #endif  // VIDSCRIBE_VIDSCRIBE_H

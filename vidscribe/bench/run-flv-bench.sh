@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# FLV recorder benchmarks, each beside its baseline in the same run:
+#   1. recording an hour-long ~1 GB stream with `vidscribe record` (two
+#      threads) against `ffmpeg -c copy -f flv`, with peak memory;
+#   2. Close in key-frame mode (index inserted, media moved) against `cp`;
+#   3. `vidscribe index` (AddKeyFrame) against yamdi;
+#   4. mean SeekTag time over random seeks with and without the index.
+# usage: run-flv-bench.sh BUILD_DIR [WORK_DIR] [MINUTES]
+# ffmpeg needs its raw H.264 input stamped (setts) to write FLV at all.
+# The input is a 10 s clip repeated (an IDR frame opens every repeat), so
+# the hour costs seconds to make. Needs about 6 GB in WORK_DIR.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+work=${2:-/tmp/vidscribe-flv-bench}
+minutes=${3:-60}
+tool=$build/vidscribe/tool/vidscribe
+bench=$build/vidscribe/bench/flv_bench
+mkdir -p "$work"
+cd "$work"
+
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+if [[ ! -f input.done ]]; then
+  ff -f lavfi -i "testsrc2=size=640x360:rate=25" -f lavfi -i "anoisesrc=r=44100:a=0.1" -t 10 \
+     -vf "noise=alls=30:allf=t" -c:v libx264 -preset ultrafast -bf 3 -g 250 -b:v 2300k -minrate 2300k \
+     -maxrate 2300k -bufsize 2300k -pix_fmt yuv420p -c:a aac -b:a 128k -ac 2 -f flv clip.flv
+  ff -i clip.flv -map 0:v -c copy -bsf:v h264_mp4toannexb -f h264 clip.h264
+  ff -i clip.flv -map 0:a -c copy -f adts clip.aac
+  repeats=$((minutes * 6))
+  : > in.h264
+  : > in.aac
+  for ((i = 0; i < repeats; i++)); do cat clip.h264 >> in.h264; cat clip.aac >> in.aac; done
+  touch input.done
+fi
+size_mb=$(( ($(stat -c %s in.h264) + $(stat -c %s in.aac)) >> 20 ))
+echo "input: ${minutes} min, ${size_mb} MB of H.264 and AAC"
+
+# "wall peak-kB cpu" of a command: wall seconds, peak resident kilobytes and
+# CPU seconds (user + system). Dirty pages of the step before are written
+# out first, so no step pays for another's write-back. On a shared machine
+# wall times swing with other load; CPU seconds are the steadier figure.
+measure() {
+  sync
+  /usr/bin/time -f "%e %M %U %S" -o time.txt "$@" > /dev/null
+  local wall kb user sys
+  read -r wall kb user sys < time.txt
+  echo "$wall $kb $(echo "$user + $sys" | bc)"
+}
+# The faster of two measurements.
+best() {
+  if (( $(echo "${1%% *} <= ${2%% *}" | bc) )); then echo "$1"; else echo "$2"; fi
+}
+ratio() { echo "scale=2; $1 / $2" | bc; }
+
+# Each side runs twice, in the order A B B A, its output removed before the
+# next run; the faster run of each side counts.
+ffmpeg_args=(ffmpeg -nostdin -loglevel error -y -f h264 -framerate 25 -i in.h264 -i in.aac -c copy
+             -bsf:v setts=pts=DTS -f flv ffmpeg.flv)
+record_args=("$tool" record --h264 in.h264 --aac in.aac recorded.flv)
+f1=$(measure "${ffmpeg_args[@]}"); rm -f ffmpeg.flv
+r1=$(measure "${record_args[@]}"); rm -f recorded.flv
+r2=$(measure "${record_args[@]}")
+f2=$(measure "${ffmpeg_args[@]}")
+read -r ff_s ff_kb ff_cpu <<< "$(best "$f1" "$f2")"
+read -r rec_s rec_kb rec_cpu <<< "$(best "$r1" "$r2")"
+echo "record: vidscribe ${rec_s}s (peak ${rec_kb} kB, CPU ${rec_cpu}s) vs ffmpeg -c copy ${ff_s}s" \
+     "(peak ${ff_kb} kB, CPU ${ff_cpu}s): ratio $(ratio "$rec_s" "$ff_s")"
+
+cp recorded.flv closing.flv
+read -r cp_s _ _ <<< "$(measure cp recorded.flv copy.flv)"
+rm -f copy.flv
+sync
+close_s=$("$bench" close closing.flv 2>/dev/null | sed -n 's/close_seconds=//p')
+echo "close in key-frame mode: ${close_s}s vs cp ${cp_s}s: ratio $(ratio "$close_s" "$cp_s")"
+
+index_args=("$tool" index ffmpeg.flv indexed.flv)
+yamdi_args=(yamdi -i ffmpeg.flv -o yamdi.flv)
+i1=$(measure "${index_args[@]}"); rm -f indexed.flv
+y1=$(measure "${yamdi_args[@]}"); rm -f yamdi.flv
+y2=$(measure "${yamdi_args[@]}"); rm -f yamdi.flv
+i2=$(measure "${index_args[@]}"); rm -f indexed.flv
+read -r index_s _ index_cpu <<< "$(best "$i1" "$i2")"
+read -r yamdi_s _ yamdi_cpu <<< "$(best "$y1" "$y2")"
+echo "index: vidscribe ${index_s}s (CPU ${index_cpu}s) vs yamdi ${yamdi_s}s (CPU ${yamdi_cpu}s):" \
+     "ratio $(ratio "$index_s" "$yamdi_s")"
+
+echo "seek with index:    $("$bench" seek closing.flv 1000 2>/dev/null)"
+echo "seek without index: $("$bench" seek recorded.flv 1000 2>/dev/null)"
+rm -f time.txt

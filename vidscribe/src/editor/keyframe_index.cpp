@@ -1,0 +1,298 @@
+// Key-frame indexes of existing files: rebuilt in memory for a recording
+// that continues a file, or written into a copy of a file.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "amf/amf0_metadata.h"
+#include "log/log_channel.h"
+#include "recorder/vidscriber_state.h"
+
+using vidscribe::kFirstSlot;
+using vidscribe::kFlvTag;
+using vidscribe::LogPrint;
+
+namespace {
+
+// A video key frame worth seeking to: AVC configuration and end-of-sequence
+// packets carry the key-frame flag too, but there is no picture to show at
+// them (an index entry on the end marker would send a player past the end).
+bool isIndexedFrame(const uint8_t* body, uint32_t dataSize) {
+  if ((body[0] & 0x10) == 0) return false;
+  return (body[0] & 0x0F) != 7 || (dataSize > 1 && body[1] == 1);
+}
+
+}  // namespace
+
+void Vidscriber::buildKeyFrame() {
+  FLVIO& io = state->io;
+  state->KeyframeIndex.clear();
+  const int64_t was = io.Pos();
+  int64_t slot = kFirstSlot;
+  FlvTag tag;
+  while (io.Seek(slot, 0) == slot && tag.ReadHdr(io, 0)) {
+    const uint32_t dataSize = tag.GetDataSize();
+    if (dataSize > 0) {
+      uint8_t first[2] = {0, 1};
+      if (io.Read(first, dataSize > 1 ? 2 : 1) < 1) break;
+      if (tag.GetType() == 9 && isIndexedFrame(first, dataSize))
+        state->KeyframeIndex[tag.GetTimeStamp()] = slot + 4;
+    }
+    slot += 15 + static_cast<int64_t>(dataSize);
+  }
+  LogPrint(kFlvTag, "build %d keyframes", static_cast<int>(state->KeyframeIndex.size()));
+  io.Seek(was, 0);
+}
+
+namespace {
+
+// The source mapped read-only: the index scan then walks headers in memory,
+// and the copy hands long runs of unchanged tags to write() without reading
+// them into a buffer first.
+class MappedSource {
+ public:
+  explicit MappedSource(const char* path) {
+    fd = path != nullptr ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
+    struct stat info;
+    if (fd < 0 || ::fstat(fd, &info) != 0) return;
+    size = static_cast<int64_t>(info.st_size);
+    if (size == 0) return;
+    void* mapped = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapped == MAP_FAILED) {
+      size = -1;
+      return;
+    }
+    data = static_cast<const uint8_t*>(mapped);
+    ::madvise(mapped, static_cast<size_t>(size), MADV_SEQUENTIAL);
+  }
+  ~MappedSource() {
+    if (data != nullptr) ::munmap(const_cast<uint8_t*>(data), static_cast<size_t>(size));
+    if (fd >= 0) ::close(fd);
+  }
+  MappedSource(const MappedSource&) = delete;
+  MappedSource& operator=(const MappedSource&) = delete;
+
+  bool ok() const { return fd >= 0 && size >= 0; }
+  uint32_t be(int64_t at, int bytes) const {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) value = (value << 8) | data[at + i];
+    return value;
+  }
+  // End of the tag body at slot (its trailer's offset), or -1 when the
+  // header or the body is cut short.
+  int64_t tagEnd(int64_t slot) const {
+    if (slot + 15 > size) return -1;
+    const int64_t end = slot + 15 + static_cast<int64_t>(be(slot + 5, 3));
+    return end <= size ? end : -1;
+  }
+
+  int fd = -1;
+  const uint8_t* data = nullptr;
+  int64_t size = -1;
+};
+
+// The source's first tag when it is script data, else an empty onMetaData.
+// Returns the first media slot.
+int64_t readSourceMetaData(const MappedSource& source, Flash::MetaDataBody& meta) {
+  meta.name.value = "onMetaData";
+  const int64_t end = source.tagEnd(kFirstSlot);
+  if (end < 0 || source.data[kFirstSlot + 4] != 18) return kFirstSlot;
+  Flash::MetaDataBody decoded;
+  if (Flash::DecodeMetaData(source.data + kFirstSlot + 15, static_cast<size_t>(end - kFirstSlot - 15),
+                            decoded)) {
+    meta.name.value = decoded.name.value;
+    meta.entries.children = std::move(decoded.entries.children);
+    LogPrint("Flash", "(String) %s : %s\n", meta.name.name.c_str(), meta.name.value.c_str());
+    meta.entries.Dump();
+  }
+  return end;
+}
+
+bool hasKeyframeIndex(Flash::AS_Value& entries) {
+  Flash::AS_Variable* member = entries.FindMember("keyframes");
+  Flash::AS_Value* keyframes = member != nullptr ? member->Value() : nullptr;
+  return keyframes != nullptr && keyframes->FindMember("filepositions") != nullptr &&
+         keyframes->FindMember("times") != nullptr;
+}
+
+// Time -> offset of the TagType byte in the source, for every video key
+// frame from firstSlot on; a tag cut short ends the scan, as it ends the copy.
+std::map<uint32_t, int64_t> scanKeyFrames(const MappedSource& source, int64_t firstSlot) {
+  std::map<uint32_t, int64_t> index;
+  for (int64_t slot = firstSlot, end; (end = source.tagEnd(slot)) >= 0; slot = end) {
+    const uint32_t dataSize = source.be(slot + 5, 3);
+    if (source.data[slot + 4] == 9 && dataSize > 0 && isIndexedFrame(source.data + slot + 15, dataSize)) {
+      const uint32_t time = (uint32_t{source.data[slot + 11]} << 24) | source.be(slot + 8, 3);
+      index[time] = slot + 4;
+    }
+  }
+  LogPrint(kFlvTag, "read %d keyframes", static_cast<int>(index.size()));
+  return index;
+}
+
+bool writeAll(int fd, const uint8_t* data, int64_t length) {
+  while (length > 0) {
+    const ssize_t wrote = ::write(fd, data, static_cast<size_t>(std::min<int64_t>(length, 1 << 30)));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return false;
+    data += wrote;
+    length -= wrote;
+  }
+  return true;
+}
+
+// Every whole tag from firstSlot on, each followed by its own size: runs of
+// tags whose trailers are already right go out as they stand in the source.
+bool copyTags(const MappedSource& source, int64_t firstSlot, int fd) {
+  int64_t runStart = firstSlot + 4;
+  int64_t runEnd = runStart;
+  for (int64_t slot = firstSlot, end; (end = source.tagEnd(slot)) >= 0; slot = end) {
+    const uint32_t tagSize = source.be(slot + 5, 3) + 11;
+    if (end + 4 <= source.size && source.be(end, 4) == tagSize) {
+      runEnd = end + 4;
+      continue;
+    }
+    const uint8_t trailer[4] = {static_cast<uint8_t>(tagSize >> 24), static_cast<uint8_t>(tagSize >> 16),
+                                static_cast<uint8_t>(tagSize >> 8), static_cast<uint8_t>(tagSize)};
+    if (!writeAll(fd, source.data + runStart, end - runStart) || !writeAll(fd, trailer, 4)) return false;
+    runStart = runEnd = end + 4;
+  }
+  return runEnd <= runStart || writeAll(fd, source.data + runStart, runEnd - runStart);
+}
+
+class OutputFile {
+ public:
+  explicit OutputFile(const char* path)
+      : fd(path != nullptr ? ::open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1) {}
+  ~OutputFile() {
+    if (fd >= 0) ::close(fd);
+  }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  bool Close() {
+    const int closing = fd;
+    fd = -1;
+    return ::close(closing) == 0;
+  }
+  int fd;
+};
+
+// The destination is 13 header bytes, the new script tag with its
+// back-pointer, then the source's tags from firstSlot on, unchanged. A key
+// frame's source offset therefore moves by the difference between where the
+// media starts in the two files; the script tag's size does not depend on
+// the values, since every entry is a fixed-size number.
+void fillIndex(Flash::MetaDataBody& meta, const std::map<uint32_t, int64_t>& index, int64_t firstSlot) {
+  Flash::AS_Value* keyframes = meta.entries.FindMember("keyframes")->Value();
+  keyframes->SetMember("filepositions", std::make_unique<Flash::AS_Strict_Array>());
+  keyframes->SetMember("times", std::make_unique<Flash::AS_Strict_Array>());
+  Flash::AS_Value* positions = keyframes->FindMember("filepositions")->Value();
+  Flash::AS_Value* times = keyframes->FindMember("times")->Value();
+  for (const auto& entry : index) {
+    times->AddValue(std::make_unique<Flash::AS_Double>(entry.first / 1000.0));
+    positions->AddValue(std::make_unique<Flash::AS_Double>(0.0));
+  }
+  // Media TagType bytes: at firstSlot + 4 in the source, right after the
+  // script tag and its back-pointer in the destination.
+  const int64_t scriptTag = 11 + meta.name.EncodedSize() + meta.entries.EncodedSize() + 4;
+  const int64_t shift = vidscribe::kFileHeaderSize + scriptTag - (firstSlot + 4);
+  size_t i = 0;
+  for (const auto& entry : index) {
+    static_cast<Flash::AS_Double*>(positions->children[i++]->Value())->value =
+        static_cast<double>(entry.second + shift);
+  }
+}
+
+bool sameFile(const char* a, const char* b) {
+  struct stat first, second;
+  return a != nullptr && b != nullptr && ::stat(a, &first) == 0 && ::stat(b, &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+}  // namespace
+
+bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool force) {
+  LogPrint(kFlvTag, "AddKeyFrame");
+  // Creating the destination truncates it: with the source as destination
+  // the recording would be gone before it was read.
+  if (sameFile(source, destination)) {
+    LogPrint(kFlvTag, "unable to open dst file %s for write", destination);
+    return false;
+  }
+  MappedSource in(source);
+  LogPrint(kFlvTag, "OpenFile %s,%d return %d", source != nullptr ? source : "(null)", 0, in.ok() ? 1 : 0);
+  if (!in.ok()) {
+    LogPrint(kFlvTag, "unable to open src flv file %s", source != nullptr ? source : "(null)");
+    return false;
+  }
+  if (in.size < 9) {
+    LogPrint(kFlvTag, "flv head too small %s", source);
+    return false;
+  }
+  const uint8_t* header = in.data;
+  if (header[0] != 'F' || header[1] != 'L' || header[2] != 'V' || in.be(5, 4) != 9) {
+    LogPrint(kFlvTag, "flv header prase error");
+    return false;
+  }
+  LogPrint(kFlvTag, "parse header audio:%d video:%d", header[4] & 0x04, header[4] & 0x01);
+  Flash::MetaDataBody meta;
+  const int64_t firstSlot = readSourceMetaData(in, meta);
+  if (hasKeyframeIndex(meta.entries) && !force) {
+    LogPrint(kFlvTag, "%s already have keyframe, please use origin file", source);
+    return false;
+  }
+  Flash::AS_Variable* existing = meta.entries.FindMember("keyframes");
+  if (existing == nullptr || existing->Value() == nullptr || existing->Value()->marker != Flash::kObject)
+    meta.entries.SetMember("keyframes", std::make_unique<Flash::AS_Object>());
+  OutputFile out(destination);
+  LogPrint(kFlvTag, "OpenFile %s,%d return %d", destination != nullptr ? destination : "(null)", 1,
+           out.fd >= 0 ? 1 : 0);
+  if (out.fd < 0) {
+    LogPrint(kFlvTag, "unable to open dst file %s for write",
+             destination != nullptr ? destination : "(null)");
+    return false;
+  }
+  const std::map<uint32_t, int64_t> index = scanKeyFrames(in, firstSlot);
+  if (!index.empty()) fillIndex(meta, index, firstSlot);
+  const std::vector<uint8_t> body = Flash::EncodeMetaData(meta);
+  const uint32_t dataSize = static_cast<uint32_t>(body.size());
+  std::vector<uint8_t> start(header, header + 9);
+  // PreviousTagSize0, then the script tag at time 0 with its trailer.
+  const uint8_t script[15] = {0,
+                              0,
+                              0,
+                              0,
+                              18,
+                              static_cast<uint8_t>(dataSize >> 16),
+                              static_cast<uint8_t>(dataSize >> 8),
+                              static_cast<uint8_t>(dataSize),
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0};
+  start.insert(start.end(), script, script + 15);
+  start.insert(start.end(), body.begin(), body.end());
+  const uint32_t tagSize = dataSize + 11;
+  start.insert(start.end(), {static_cast<uint8_t>(tagSize >> 24), static_cast<uint8_t>(tagSize >> 16),
+                             static_cast<uint8_t>(tagSize >> 8), static_cast<uint8_t>(tagSize)});
+  // Write errors are checked here: a copy cut short by a full disk must not
+  // be reported as a finished file.
+  const bool written = writeAll(out.fd, start.data(), static_cast<int64_t>(start.size())) &&
+                       copyTags(in, firstSlot, out.fd) && out.Close();
+  if (!written) {
+    LogPrint(kFlvTag, "unable to write dst file %s", destination);
+    return false;
+  }
+  return true;
+}

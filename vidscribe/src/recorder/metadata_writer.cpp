@@ -1,0 +1,154 @@
+// WriteMetaData: rebuilds the onMetaData tag from the writer's final state
+// and puts it at slot 9. The old tag (size S, back-pointer included) and the
+// new one (size T) rarely match in key-frame mode, so the media behind it is
+// moved: down and the file cut when the new tag is smaller, up from the end
+// when it is larger. Key-frame positions were taken before the move and are
+// shifted by D = T - S as the index is written, so they point at the tags'
+// new places.
+#include <memory>
+#include <vector>
+
+#include "amf/amf0_metadata.h"
+#include "log/log_channel.h"
+#include "recorder/vidscriber_state.h"
+
+using Flash::AS_Double;
+using Flash::AS_ECMA_Array;
+using Flash::AS_Object;
+using Flash::AS_Strict_Array;
+using Flash::AS_UInt8;
+using vidscribe::VidscriberState;
+
+namespace {
+
+// Fixed memory whatever the file size. A page-sized block made the move of
+// a 1 GB recording cost several times a plain copy of it (two seeks, a read
+// and a write per 4 KiB); a 1 MiB block brings it near copy speed.
+constexpr int32_t kMoveBlock = 1 << 20;
+
+// The existing onMetaData at slot 9; returns its size S with back-pointer,
+// 0 when the first tag is not script data.
+int64_t readOldMetaData(FLVIO& io, Flash::MetaDataBody& body) {
+  FlvTag tag;
+  io.Seek(vidscribe::kFirstSlot, 0);
+  if (!tag.ReadHdr(io, 0) || tag.GetType() != 18) return 0;
+  const int64_t size = static_cast<int64_t>(tag.GetDataSize()) + 15;
+  if (tag.ReadBody(io, 0)) {
+    Flash::MetaDataBody decoded;
+    if (Flash::DecodeMetaData(tag.GetData(), tag.GetDataSize(), decoded)) {
+      body.entries.children = std::move(decoded.entries.children);
+    }
+  }
+  return size;
+}
+
+void setNumber(AS_ECMA_Array& array, const char* name, double value) {
+  array.SetMember(name, std::make_unique<AS_Double>(value));
+}
+
+void setBool(AS_ECMA_Array& array, const char* name, bool value) {
+  array.SetMember(name, std::make_unique<AS_UInt8>(value ? 1 : 0));
+}
+
+void setStreamEntries(const VidscriberState& s, AS_ECMA_Array& array) {
+  const uint32_t duration = s.duration;
+  setNumber(array, "duration", duration / 1000.0);
+  setBool(array, "hasVideo", s.videoCodec != -1);
+  setNumber(array, "width", s.params.width);
+  setNumber(array, "height", s.params.height);
+  setNumber(array, "framerate", s.framerate);
+  setNumber(array, "videocodecid", s.videoCodec);
+  setNumber(array, "videodatarate",
+            duration == 0 ? 0.0 : static_cast<double>(s.videoBytes) * 8 * 1000.0 / duration);
+  setBool(array, "hasAudio", s.params.audioCodec != -1);
+  setNumber(array, "audiocodecid", s.params.audioCodec);
+  setNumber(array, "audiosamplerate", s.params.sampleRate);
+  setNumber(array, "audiosamplesize", 16);
+  setBool(array, "stereo", s.params.channels >= 2);
+  if (!s.keyframeMode) setBool(array, "hasKeyframes", false);
+}
+
+void setKeyframeEntries(const VidscriberState& s, AS_ECMA_Array& array, int64_t oldSize) {
+  Flash::AS_Variable* member = array.FindMember("keyframes");
+  if (member == nullptr || member->Value() == nullptr || member->Value()->marker != Flash::kObject) {
+    array.SetMember("keyframes", std::make_unique<AS_Object>());
+    member = array.FindMember("keyframes");
+  }
+  Flash::AS_Value* keyframes = member->Value();
+  keyframes->SetMember("filepositions", std::make_unique<AS_Strict_Array>());
+  keyframes->SetMember("times", std::make_unique<AS_Strict_Array>());
+  const int64_t shift =
+      28 + array.EncodedSize() + 18 * static_cast<int64_t>(s.KeyframeIndex.size()) - oldSize;
+  Flash::AS_Value* positions = keyframes->FindMember("filepositions")->Value();
+  Flash::AS_Value* times = keyframes->FindMember("times")->Value();
+  for (const auto& entry : s.KeyframeIndex) {
+    times->AddValue(std::make_unique<AS_Double>(entry.first / 1000.0));
+    positions->AddValue(std::make_unique<AS_Double>(static_cast<double>(entry.second + shift)));
+  }
+}
+
+// Copies [from, end) to from - distance, front to back, then cuts the file.
+void moveDown(FLVIO& io, int64_t from, int64_t distance) {
+  std::vector<uint8_t> block(kMoveBlock);
+  int64_t readAt = from;
+  for (;;) {
+    io.Seek(readAt, 0);
+    const int32_t got = io.Read(block.data(), kMoveBlock);
+    if (got <= 0) break;
+    io.Seek(readAt - distance, 0);
+    io.Write(block.data(), got);
+    readAt += got;
+  }
+  io.Truncate(readAt - distance);
+}
+
+// Copies [from, end) to from + distance, back to front so nothing is
+// overwritten before it was read.
+void moveUp(FLVIO& io, int64_t from, int64_t distance) {
+  std::vector<uint8_t> block(kMoveBlock);
+  int64_t end = io.Size();
+  while (end > from) {
+    const int64_t start = end - from > kMoveBlock ? end - kMoveBlock : from;
+    const int32_t count = static_cast<int32_t>(end - start);
+    io.Seek(start, 0);
+    if (io.Read(block.data(), count) != count) break;
+    io.Seek(start + distance, 0);
+    io.Write(block.data(), count);
+    end = start;
+  }
+}
+
+void writeHeaderAndMetaData(Vidscriber& writer, const std::vector<uint8_t>& body) {
+  writer.WriteHeader();
+  writer.io().Seek(vidscribe::kFileHeaderSize, 0);
+  writer.WriteTag(18, 0, nullptr, 0, body.data(), static_cast<int>(body.size()));
+}
+
+}  // namespace
+
+int Vidscriber::WriteMetaData() {
+  vidscribe::MutexGuard guard(state->lock);
+  FLVIO& io = state->io;
+  if (!io.isOpen()) return 0;
+  Flash::MetaDataBody body;
+  const int64_t oldSize = readOldMetaData(io, body);
+  setStreamEntries(*state, body.entries);
+  if (state->keyframeMode) setKeyframeEntries(*state, body.entries, oldSize);
+  body.name.value = "onMetaData";
+  const std::vector<uint8_t> encoded = Flash::EncodeMetaData(body);
+  if (encoded.empty()) {
+    vidscribe::LogPrint(vidscribe::kFlvTag, "WriteMetaData unable to encode metadata");
+    return 0;
+  }
+  const int64_t newSize = static_cast<int64_t>(encoded.size()) + 15;
+  const int64_t mediaStart = vidscribe::kFileHeaderSize + oldSize;
+  if (newSize < oldSize) {
+    writeHeaderAndMetaData(*this, encoded);
+    moveDown(io, mediaStart, oldSize - newSize);
+  } else {
+    if (newSize > oldSize) moveUp(io, mediaStart, newSize - oldSize);
+    writeHeaderAndMetaData(*this, encoded);
+  }
+  io.Seek(0, 2);
+  return 0;
+}

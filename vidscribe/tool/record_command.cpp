@@ -1,0 +1,186 @@
+// vidscribe record: Annex B H.264 (and ADTS AAC) into an FLV file. One
+// thread feeds video, another audio, as an encoder pair would; a shared
+// clock lets the thread whose next frame is earlier go first, so the file is
+// interleaved in time order. Caller timestamps start at a non-zero base
+// because the writer treats timestamp 0 as "no time".
+#include <sys/stat.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "bitstream/sps_parser.h"
+#include "elementary_streams.h"
+#include "picture_order.h"
+#include "recorder/vidscriber_state.h"
+#include "tool_support.h"
+
+namespace vidscribe_tool {
+
+namespace {
+
+constexpr uint32_t kTimeBase = 1000;
+
+const char kUsage[] =
+    "usage: vidscribe record --h264 IN.h264 [--aac IN.aac] [--fps N] [--keyframes] OUT.flv\n"
+    "  Records an Annex B H.264 stream and optionally an ADTS AAC stream into OUT.flv.\n"
+    "  Video frames are stamped from the frame rate (default 25), audio frames from\n"
+    "  1024 samples at the ADTS sampling rate. --keyframes adds a key-frame index\n"
+    "  to onMetaData. The file appears under its name only when complete.\n";
+
+enum Feed { kVideo = 0, kAudio = 1 };
+
+// Lets the feed with the earlier next timestamp write first.
+class TurnTaker {
+ public:
+  void Wait(Feed feed, uint64_t time) {
+    std::unique_lock<std::mutex> hold(lock);
+    next[feed] = time;
+    changed.notify_all();
+    const Feed other = feed == kVideo ? kAudio : kVideo;
+    changed.wait(
+        hold, [&] { return done[other] || time < next[other] || (time == next[other] && feed == kVideo); });
+  }
+  void Finish(Feed feed) {
+    std::lock_guard<std::mutex> hold(lock);
+    done[feed] = true;
+    changed.notify_all();
+  }
+
+ private:
+  std::mutex lock;
+  std::condition_variable changed;
+  uint64_t next[2] = {0, 0};
+  bool done[2] = {false, false};
+};
+
+struct Progress {
+  int64_t total = 0;
+  std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+  void Report(int64_t done) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last < std::chrono::seconds(2)) return;
+    last = now;
+    Note("recorded %lld of %lld MB (%d%%)", static_cast<long long>(done >> 20),
+         static_cast<long long>(total >> 20), total > 0 ? static_cast<int>(done * 100 / total) : 0);
+  }
+};
+
+void feedVideo(Vidscriber& writer, AnnexBFrameReader& video, std::vector<uint8_t> frame,
+               CompositionClock clock, TurnTaker& turns, Progress& progress) {
+  PictureOrder order;
+  for (;;) {
+    uint64_t decodeMs = 0;
+    int composition = 0;
+    clock.Next(order.Next(frame.data(), frame.size()), &decodeMs, &composition);
+    const uint64_t time = kTimeBase + decodeMs;
+    turns.Wait(kVideo, time);
+    writer.WriteVideo(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time), false,
+                      composition);
+    progress.Report(video.Consumed());
+    if (!video.Next(frame)) break;
+  }
+  turns.Finish(kVideo);
+}
+
+void feedAudio(Vidscriber& writer, AdtsFrameReader& audio, std::vector<uint8_t> frame, int sampleRate,
+               TurnTaker& turns) {
+  for (uint64_t index = 0;; ++index) {
+    const uint64_t time = kTimeBase + index * 1024 * 1000 / static_cast<uint64_t>(sampleRate);
+    turns.Wait(kAudio, time);
+    writer.WriteAudio(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time));
+    if (!audio.Next(frame, nullptr)) break;
+  }
+  turns.Finish(kAudio);
+}
+
+// Picture size from the first SPS of the first frame, for the metadata.
+void pictureSize(const std::vector<uint8_t>& frame, int* width, int* height) {
+  for (size_t i = 0; i + 3 < frame.size(); ++i) {
+    if (frame[i] == 0 && frame[i + 1] == 0 && frame[i + 2] == 1 && UnitType(&frame[i + 3]) == 7) {
+      size_t end = i + 3;
+      while (end + 2 < frame.size() && !(frame[end] == 0 && frame[end + 1] == 0)) ++end;
+      vidscribe::ParseSpsSize(&frame[i + 3], end - i - 3, width, height);
+      return;
+    }
+  }
+}
+
+int64_t fileSize(const char* path) {
+  struct stat info;
+  return ::stat(path, &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
+}
+
+}  // namespace
+
+int RunRecord(int argc, char** argv) {
+  Args args(argc, argv, {"--h264", "--aac", "--fps"});
+  if (args.Has("--help")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (!args.Unknown().empty()) return Fail("record: %s", args.Unknown().c_str());
+  const std::string h264 = args.Value("--h264");
+  const std::string aac = args.Value("--aac");
+  if (h264.empty() || args.Positional().size() != 1)
+    return Fail("record: need --h264 IN.h264 and OUT.flv (see --help)");
+  int64_t fps = 25;
+  if (!args.Value("--fps").empty() &&
+      (!ParseInteger(args.Value("--fps"), false, &fps) || fps < 1 || fps > 1000))
+    return Fail("record: --fps must be a whole number from 1 to 1000");
+  const std::string out = args.Positional()[0];
+
+  AnnexBFrameReader video;
+  std::vector<uint8_t> firstFrame;
+  if (!video.Open(h264.c_str())) return Fail("record: cannot open %s", h264.c_str());
+  if (!video.Next(firstFrame)) return Fail("record: %s holds no H.264 units", h264.c_str());
+  AdtsFrameReader audio;
+  std::vector<uint8_t> firstAudio;
+  AdtsFormat format;
+  if (!aac.empty()) {
+    if (!audio.Open(aac.c_str())) return Fail("record: cannot open %s", aac.c_str());
+    if (!audio.Next(firstAudio, &format) || format.sampleRate == 0)
+      return Fail("record: %s does not start with an ADTS frame", aac.c_str());
+  }
+
+  int width = 0, height = 0;
+  pictureSize(firstFrame, &width, &height);
+  Vidscriber writer(args.Has("--keyframes"));
+  writer.SetVideo(7, width, height, static_cast<int>(fps));
+  if (!aac.empty()) writer.SetAudio(10, format.sampleRate, format.channels, format.profile);
+  const std::string partial = out + ".part";
+  if (!writer.Open(partial.c_str())) return Fail("record: cannot create %s", partial.c_str());
+
+  TurnTaker turns;
+  Progress progress;
+  progress.total = fileSize(h264.c_str());
+  if (aac.empty()) turns.Finish(kAudio);
+  const CompositionClock clock(static_cast<double>(fps), LearnDisplayDelay(h264.c_str(), 300));
+  std::thread videoThread(feedVideo, std::ref(writer), std::ref(video), std::move(firstFrame), clock,
+                          std::ref(turns), std::ref(progress));
+  std::thread audioThread;
+  if (!aac.empty())
+    audioThread = std::thread(feedAudio, std::ref(writer), std::ref(audio), std::move(firstAudio),
+                              format.sampleRate, std::ref(turns));
+  videoThread.join();
+  if (audioThread.joinable()) audioThread.join();
+  const int32_t frames = vidscribe::VidscriberAccess::Of(writer).videoFrames;
+  writer.Close();
+  if (frames == 0) {
+    std::remove(partial.c_str());
+    return Fail("record: %s holds no H.264 frame with parameter sets", h264.c_str());
+  }
+  if (audio.error()) {
+    std::remove(partial.c_str());
+    return Fail("record: %s has a damaged ADTS frame", aac.c_str());
+  }
+  if (std::rename(partial.c_str(), out.c_str()) != 0) {
+    std::remove(partial.c_str());
+    return Fail("record: cannot rename %s to %s", partial.c_str(), out.c_str());
+  }
+  return 0;
+}
+
+}  // namespace vidscribe_tool
