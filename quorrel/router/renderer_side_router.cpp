@@ -1,6 +1,7 @@
 #include "renderer_side_router.h"
 
 #include <climits>
+#include <cstdio>
 #include <functional>
 #include <iterator>
 #include <optional>
@@ -55,8 +56,8 @@ void RendererSideRouter::OnContextCreated(CefRefPtr<CefBrowser>, CefRefPtr<CefFr
   CefRefPtr<CefV8Handler> handler = new QueryFunctionHandler(this, config_);
   global->SetValue(config_.js_query_function, CefV8Value::CreateFunction(config_.js_query_function, handler),
                    kFunctionAttributes);
-  global->SetValue(config_.js_cancel_function, CefV8Value::CreateFunction(config_.js_cancel_function, handler),
-                   kFunctionAttributes);
+  global->SetValue(config_.js_cancel_function,
+                   CefV8Value::CreateFunction(config_.js_cancel_function, handler), kFunctionAttributes);
 }
 
 void RendererSideRouter::OnContextReleased(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>,
@@ -80,10 +81,16 @@ bool RendererSideRouter::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
                                                   CefRefPtr<CefProcessMessage> message) {
   if (!message || message->GetName() != queryMessageName_) return false;
   std::optional<QueryReply> reply = ReadQueryReply(message->GetArgumentList());
-  if (!reply || !browser) return true;
+  if (!reply) {
+    std::fprintf(stderr, "quorrel: ignored a %s reply without the reply layout\n",
+                 queryMessageName_.ToString().c_str());
+    return true;
+  }
+  if (!browser) return true;
   CefRefPtr<RendererSideRouter> self(this);
   const int browserId = browser->GetIdentifier();
-  CefPostTask(TID_RENDERER, new ClosureTask([self, browserId, reply = *reply] { self->deliver(browserId, reply); }));
+  CefPostTask(TID_RENDERER,
+              new ClosureTask([self, browserId, reply = *reply] { self->deliver(browserId, reply); }));
   return true;
 }
 
@@ -95,8 +102,9 @@ int32_t RendererSideRouter::ContextIdFor(CefRefPtr<CefV8Context> context) {
   return id;
 }
 
-int32_t RendererSideRouter::SendQuery(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame, int32_t contextId,
-                                      const CefString& request, bool persistent, const Callbacks& callbacks) {
+int32_t RendererSideRouter::SendQuery(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,
+                                      int32_t contextId, const CefString& request, bool persistent,
+                                      const Callbacks& callbacks) {
   QueryMessage query;
   query.frameId = frame->GetIdentifier();
   query.isMainFrame = frame->IsMain();
@@ -104,7 +112,8 @@ int32_t RendererSideRouter::SendQuery(CefRefPtr<CefBrowser> browser, CefRefPtr<C
   query.requestId = requestIds_.Next();
   query.request = request;
   query.persistent = persistent;
-  requests_[browser->GetIdentifier()][RequestKey(contextId, query.requestId)] = RequestRecord{persistent, callbacks};
+  requests_[browser->GetIdentifier()][RequestKey(contextId, query.requestId)] =
+      RequestRecord{persistent, callbacks};
   browser->SendProcessMessage(PID_BROWSER, MakeQueryMessage(queryMessageName_, query));
   return query.requestId;
 }
@@ -172,7 +181,8 @@ CefRefPtr<CefV8Context> RendererSideRouter::contextById(int32_t contextId) {
 
 }  // namespace query_router
 
-CefRefPtr<CefMessageRouterRendererSide> CefMessageRouterRendererSide::Create(const CefMessageRouterConfig& config) {
+CefRefPtr<CefMessageRouterRendererSide> CefMessageRouterRendererSide::Create(
+    const CefMessageRouterConfig& config) {
   if (config.js_query_function.empty() || config.js_cancel_function.empty()) return nullptr;
   return new query_router::RendererSideRouter(config);
 }

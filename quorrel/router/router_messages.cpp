@@ -30,7 +30,8 @@ CefRefPtr<CefProcessMessage> MakeCancelMessage(const CefString& name, int32_t co
 // the wrong types is refused rather than read as zeros and empty strings,
 // which would turn a garbled success into a failure delivered to the page.
 std::optional<QueryReply> ReadQueryReply(CefRefPtr<CefListValue> args) {
-  if (!args || args->GetType(0) != VTYPE_INT || args->GetType(1) != VTYPE_INT || args->GetType(2) != VTYPE_BOOL)
+  if (!args || args->GetType(0) != VTYPE_INT || args->GetType(1) != VTYPE_INT ||
+      args->GetType(2) != VTYPE_BOOL)
     return std::nullopt;
   QueryReply reply;
   reply.contextId = args->GetInt(0);

@@ -10,11 +10,14 @@ using BridgeAndRouter = RouterTest;
 using Strings = std::vector<std::string>;
 
 const char kPage[] =
-    "function note(tag) { return function() { log.push([tag].concat(Array.prototype.slice.call(arguments))); }; }"
-    "var ids = [TKInvoke({name: 'inv', args: [], onSuccess: note('invoke ok'), onFailure: note('invoke fail')}),"
+    "function note(tag) { return function() { log.push([tag].concat(Array.prototype.slice.call(arguments))); "
+    "}; }"
+    "var ids = [TKInvoke({name: 'inv', args: [], onSuccess: note('invoke ok'), onFailure: note('invoke "
+    "fail')}),"
     "  cefQuery({request: 'q1', onSuccess: note('query ok'), onFailure: note('query fail')}),"
     "  TKCall('call', 1, note('call')),"
-    "  cefQuery({request: 'q2', persistent: true, onSuccess: note('watch ok'), onFailure: note('watch fail')})];"
+    "  cefQuery({request: 'q2', persistent: true, onSuccess: note('watch ok'), onFailure: note('watch "
+    "fail')})];"
     "ids.join()";
 
 TEST_F(BridgeAndRouter, CountTheirOwnIdsAndSendTheirOwnMessages) {
@@ -30,21 +33,16 @@ TEST_F(BridgeAndRouter, CountTheirOwnIdsAndSendTheirOwnMessages) {
 TEST_F(BridgeAndRouter, RepliesReachOnlyTheirOwnSide) {
   helper->Run(1, kPage);
   // Same ids on both sides: a mix-up would show as a wrong tag.
-  Batch({Success(1, 1, "query answer"), RouterTest::message(1, "TKInvoke", [] {
-           Json::Value a(Json::arrayValue);
-           a.append(TestBrowser::Int(1));
-           a.append(TestBrowser::Int(0));
-           a.append(TestBrowser::Str("invoke answer"));
-           return a;
-         }()),
-         Success(1, 2, "watch answer"), Script(1, "log.push(['script'])", 1000)});
+  Batch({Success(1, 1, "query answer"), BridgeReply(1, 0, "invoke answer"), Success(1, 2, "watch answer"),
+         Script(1, "log.push(['script'])", 1000)});
   helper->Reply(1, 2, 4, "call failed");
   helper->Send(Failure(1, 2, 8, "watch closed"));
   EXPECT_TRUE(SyncNames().empty());
   // The bridge answers at once; the router's answers come one task later,
   // after the script queued behind them.
-  EXPECT_EQ(Log(), R"([["invoke ok","invoke answer"],["script"],["query ok","query answer"],)"
-                   R"(["watch ok","watch answer"],["call",4,"call failed"],["watch fail",8,"watch closed"]])");
+  EXPECT_EQ(Log(),
+            R"([["invoke ok","invoke answer"],["script"],["query ok","query answer"],)"
+            R"(["watch ok","watch answer"],["call",4,"call failed"],["watch fail",8,"watch closed"]])");
 }
 
 TEST_F(BridgeAndRouter, ARouterShapedBridgeReplyAndABridgeShapedRouterReplyAreNotCrossed) {

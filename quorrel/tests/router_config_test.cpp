@@ -67,8 +67,8 @@ class Router : public ::testing::Test {
   // Runs a script in a context and returns its result.
   std::string run(int context, const std::string& script) {
     output.clear();
-    loop->HandleLine(R"({"type":"run_script","id":0,"context":)" + std::to_string(context) +
-                     R"(,"script":)" + quoted(script) + "}");
+    loop->HandleLine(R"({"type":"run_script","id":0,"context":)" + std::to_string(context) + R"(,"script":)" +
+                     quoted(script) + "}");
     const std::string& last = output.back();
     const size_t at = last.find("\"result\":\"");
     return at == std::string::npos ? last : last.substr(at + 10, last.find('"', at + 10) - at - 10);
@@ -84,8 +84,9 @@ class Router : public ::testing::Test {
     return out + "\"";
   }
   int pending(int browserIndex, int contextIndex = -1) {
-    return host->router->GetPendingCount(host->browsers[static_cast<size_t>(browserIndex)],
-                                         contextIndex < 0 ? nullptr : host->contexts[static_cast<size_t>(contextIndex)]);
+    return host->router->GetPendingCount(
+        host->browsers[static_cast<size_t>(browserIndex)],
+        contextIndex < 0 ? nullptr : host->contexts[static_cast<size_t>(contextIndex)]);
   }
 
   CefRefPtr<RouterHost> host;
@@ -112,14 +113,18 @@ TEST_F(Router, NamesItsFunctionsAndMessagesAfterTheConfiguration) {
   page(1, 10, 1);
   EXPECT_EQ(run(1, "typeof cefQuery + typeof cefQueryCancel + typeof askHost + typeof dropAsk"),
             "undefinedundefinedfunctionfunction");
-  run(1, "var log = []; var id = askHost({request: 'r', onSuccess: function(t) { log.push(t); }}); dropAsk(id);"
-         "askHost({request: 's', onSuccess: function(t) { log.push(t); }})");
+  run(1,
+      "var log = []; var id = askHost({request: 'r', onSuccess: function(t) { log.push(t); }}); dropAsk(id);"
+      "askHost({request: 's', onSuccess: function(t) { log.push(t); }})");
   ASSERT_EQ(output.size(), 4u);
   EXPECT_NE(output[0].find(R"("name":"askHostMsg")"), std::string::npos) << output[0];
-  EXPECT_NE(output[1].find(R"("args":[{"int":1},{"int":1}],"browser":1,"name":"dropAskMsg")"), std::string::npos)
+  EXPECT_NE(output[1].find(R"("args":[{"int":1},{"int":1}],"browser":1,"name":"dropAskMsg")"),
+            std::string::npos)
       << output[1];
-  line(R"({"type":"process_message","browser":1,"name":"cefQueryMsg","args":[{"int":1},{"int":2},{"bool":true},{"string":"not mine"}]})");
-  line(R"({"type":"process_message","browser":1,"name":"askHostMsg","args":[{"int":1},{"int":2},{"bool":true},{"string":"mine"}]})");
+  line(
+      R"({"type":"process_message","browser":1,"name":"cefQueryMsg","args":[{"int":1},{"int":2},{"bool":true},{"string":"not mine"}]})");
+  line(
+      R"({"type":"process_message","browser":1,"name":"askHostMsg","args":[{"int":1},{"int":2},{"bool":true},{"string":"mine"}]})");
   EXPECT_EQ(run(1, "log.join()"), "mine");
 }
 
@@ -154,8 +159,10 @@ TEST_F(Router, CountsPendingRequestsByBrowserAndContext) {
   EXPECT_EQ(pending(1), 1);
   EXPECT_EQ(host->router->GetPendingCount(nullptr, nullptr), 0);
   // Context ids: 1 for the first page, 2 for the second.
-  line(R"({"type":"process_message","browser":1,"name":"cefQueryMsg","args":[{"int":1},{"int":1},{"bool":true},{"string":"a"}]})");
-  line(R"({"type":"process_message","browser":1,"name":"cefQueryMsg","args":[{"int":1},{"int":2},{"bool":true},{"string":"b"}]})");
+  line(
+      R"({"type":"process_message","browser":1,"name":"cefQueryMsg","args":[{"int":1},{"int":1},{"bool":true},{"string":"a"}]})");
+  line(
+      R"({"type":"process_message","browser":1,"name":"cefQueryMsg","args":[{"int":1},{"int":2},{"bool":true},{"string":"b"}]})");
   EXPECT_EQ(pending(0, 0), 1) << "the persistent one stays";
   run(2, "cefQueryCancel(3)");
   EXPECT_EQ(pending(0), 1);

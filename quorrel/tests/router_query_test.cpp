@@ -12,13 +12,15 @@ using Strings = std::vector<std::string>;
 // Each call is expected to throw; the texts come back in order.
 std::string thrownTexts(const std::vector<std::string>& calls) {
   std::string script = "var out = [];";
-  for (const auto& call : calls) script += "try { " + call + "; out.push('no throw'); } catch (e) { out.push(e.message); }";
+  for (const auto& call : calls)
+    script += "try { " + call + "; out.push('no throw'); } catch (e) { out.push(e.message); }";
   return script + " out.join('\\n')";
 }
 
 TEST_F(Queries, WrongArgumentsThrowTheFirstFailedCheckAndSendNothing) {
   const std::string query = "Invalid arguments; expecting a single object";
-  const std::string request = "Invalid arguments; object member 'request' is required and must have type string";
+  const std::string request =
+      "Invalid arguments; object member 'request' is required and must have type string";
   const std::string onSuccess = "Invalid arguments; object member 'onSuccess' must have type function";
   const std::string onFailure = "Invalid arguments; object member 'onFailure' must have type function";
   const std::string persistent = "Invalid arguments; object member 'persistent' must have type boolean";
@@ -58,12 +60,13 @@ TEST_F(Queries, WrongArgumentsThrowTheFirstFailedCheckAndSendNothing) {
 }
 
 TEST_F(Queries, AreFixedHiddenAndUndeletableGlobals) {
-  EXPECT_EQ(helper->Run(1,
-                        "var d = Object.getOwnPropertyDescriptor(this, 'cefQuery'), c = "
-                        "Object.getOwnPropertyDescriptor(this, 'cefQueryCancel');"
-                        "[d.writable, d.enumerable, d.configurable, c.writable, c.enumerable, c.configurable,"
-                        " Object.keys(this).indexOf('cefQuery'), typeof cefQuery, typeof cefQueryCancel].join()"),
-            "false,false,false,false,false,false,-1,function,function");
+  EXPECT_EQ(
+      helper->Run(1,
+                  "var d = Object.getOwnPropertyDescriptor(this, 'cefQuery'), c = "
+                  "Object.getOwnPropertyDescriptor(this, 'cefQueryCancel');"
+                  "[d.writable, d.enumerable, d.configurable, c.writable, c.enumerable, c.configurable,"
+                  " Object.keys(this).indexOf('cefQuery'), typeof cefQuery, typeof cefQueryCancel].join()"),
+      "false,false,false,false,false,false,-1,function,function");
   helper->Run(1, "cefQuery = null; try { delete cefQueryCancel; } catch (e) {}");
   EXPECT_EQ(helper->Run(1, "typeof cefQuery + typeof cefQueryCancel"), "functionfunction");
   // The bridge functions next to them are only read-only.
@@ -75,8 +78,9 @@ TEST_F(Queries, SendTheFrameSplitInHalvesTheIdsTheTextAndThePersistentFlag) {
   helper->CreateContext(1, 0x280000001LL, false, 2, "var log = [];");
   EXPECT_EQ(SentBy("cefQuery({request: 'plain'})"), Strings{QueryArgs(10, 0, true, 1, 1, "plain", false)});
   EXPECT_EQ(lastResult, "1");
-  EXPECT_EQ(SentBy("cefQuery({request: 'h\\u00e9llo \\u4e16', persistent: true, onSuccess: function() {}})", 2),
-            Strings{QueryArgs(-2147483647, 2, false, 2, 2, "h\xc3\xa9llo \xe4\xb8\x96", true)});
+  EXPECT_EQ(
+      SentBy("cefQuery({request: 'h\\u00e9llo \\u4e16', persistent: true, onSuccess: function() {}})", 2),
+      Strings{QueryArgs(-2147483647, 2, false, 2, 2, "h\xc3\xa9llo \xe4\xb8\x96", true)});
   EXPECT_EQ(SentBy("cefQuery({request: '', persistent: false, onFailure: function() {}})"),
             Strings{QueryArgs(10, 0, true, 1, 3, "", false)});
 }

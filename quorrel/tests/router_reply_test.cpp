@@ -126,9 +126,9 @@ TEST_F(ReleasedContexts, SendOneCancelForAllTheirQueriesAndCallNothing) {
   helper->CreateContext(1, 11, false, 2, "var log = [];");
   helper->CreateContext(1, 12, false, 3, "var log = [];");
   helper->Run(1, kCallbacks);
-  helper->Run(2, "cefQuery({request: 'a', onSuccess: function() { log.push('a'); }})");  // context 1
-  helper->Run(1, "cefQuery({request: 'b', onSuccess: ok})");                              // context 2
-  helper->Run(2, "cefQuery({request: 'c', persistent: true, onFailure: function() {}})"); // context 1
+  helper->Run(2, "cefQuery({request: 'a', onSuccess: function() { log.push('a'); }})");    // context 1
+  helper->Run(1, "cefQuery({request: 'b', onSuccess: ok})");                               // context 2
+  helper->Run(2, "cefQuery({request: 'c', persistent: true, onFailure: function() {}})");  // context 1
   helper->Run(3, "cefQueryCancel(5)");  // context 3: has an id, nothing pending
   helper->Sync();
   helper->ReleaseContext(2);

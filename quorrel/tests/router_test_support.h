@@ -14,7 +14,7 @@ class RouterTest : public BridgeTest {
     args.append(TestBrowser::Int(request));
     args.append(TestBrowser::Bool(true));
     args.append(TestBrowser::Str(response));
-    return message(browser, "cefQueryMsg", args);
+    return Message(browser, "cefQueryMsg", args);
   }
   static Json::Value Failure(int context, int request, int code, const std::string& text, int browser = 1) {
     Json::Value args(Json::arrayValue);
@@ -23,9 +23,16 @@ class RouterTest : public BridgeTest {
     args.append(TestBrowser::Bool(false));
     args.append(TestBrowser::Int(code));
     args.append(TestBrowser::Str(text));
-    return message(browser, "cefQueryMsg", args);
+    return Message(browser, "cefQueryMsg", args);
   }
-  static Json::Value message(int browser, const std::string& name, const Json::Value& args) {
+  static Json::Value BridgeReply(int id, int code, const std::string& text) {
+    Json::Value args(Json::arrayValue);
+    args.append(TestBrowser::Int(id));
+    args.append(TestBrowser::Int(code));
+    args.append(TestBrowser::Str(text));
+    return Message(1, "TKInvoke", args);
+  }
+  static Json::Value Message(int browser, const std::string& name, const Json::Value& args) {
     Json::Value m(Json::objectValue);
     m["type"] = "process_message";
     m["browser"] = browser;
@@ -53,10 +60,13 @@ class RouterTest : public BridgeTest {
   // `cefQueryCancelMsg [{"int":1},{"int":0}]`.
   static std::vector<std::string> Names(const std::vector<Json::Value>& lines) {
     std::vector<std::string> out;
-    for (const auto& m : ProcessMessages(lines)) out.push_back(m["name"].asString() + " " + Compact(m["args"]));
+    for (const auto& m : ProcessMessages(lines))
+      out.push_back(m["name"].asString() + " " + Compact(m["args"]));
     return out;
   }
-  std::vector<std::string> SentBy(const std::string& script, int context = 1) { return Names(allLines(script, context)); }
+  std::vector<std::string> SentBy(const std::string& script, int context = 1) {
+    return Names(allLines(script, context));
+  }
   std::vector<std::string> SyncNames() { return Names(helper->Sync()); }
 
  private:
@@ -82,5 +92,6 @@ inline std::string QueryArgs(int frameLow, int frameHigh, bool main, int context
 }
 
 inline std::string CancelArgs(int context, int request) {
-  return "cefQueryCancelMsg [{\"int\":" + std::to_string(context) + "},{\"int\":" + std::to_string(request) + "}]";
+  return "cefQueryCancelMsg [{\"int\":" + std::to_string(context) + "},{\"int\":" + std::to_string(request) +
+         "}]";
 }
