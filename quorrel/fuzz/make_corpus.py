@@ -43,13 +43,16 @@ seeds = {
                       "node": {"editable": True, "attributes": {"id": "name"}}},
                      {"type": "focused_node_changed", "browser": 1, "frame": 10, "node": None}),
     "batch": session(browser, {"type": "batch", "messages": [context, reply(1), {"type": "shutdown"}]}),
+    # The fuzzer swaps scripts for its fixed set by the hash of the text:
+    # "q" and "cq" pick page scripts that query, "q2" one that listens to
+    # the router's replies through the bridge.
     "query_reply": session(browser, context, child, {"type": "run_script", "context": 2, "script": "q", "id": 3},
                            answer(1, 1, "r"), answer(1, 1, "r2"), answer(1, 2, code=4),
                            {"type": "batch", "messages": [answer(1, 1, "late"),
                                                           {"type": "context_released", "context": 2}]}),
     "query_cancel": session(browser, context, {"type": "run_script", "context": 1, "script": "cq", "id": 4},
                             {"type": "batch", "messages": [answer(1, 1, "x"),
-                                                           {"type": "run_script", "context": 1, "script": "cc"}]},
+                                                           {"type": "run_script", "context": 1, "script": "q2"}]},
                             {"type": "process_message", "browser": 1, "name": "cefQueryMsg",
                              "args": [{"int": 1}, {"int": 0}, {"string": "x"}]}),
     "garbage": session("{", "[]", '{"type":7}', '{"type":"process_message","browser":1,"name":"x","args":[{"int":1.5}]}'),
