@@ -124,11 +124,4 @@ TEST_F(Cancels, WithdrawOnlyOutstandingRequestsOfTheirOwnContext) {
   EXPECT_EQ(lastResult, "false");
 }
 
-TEST_F(Cancels, LeaveAnsweredPersistentRequestsCancellable) {
-  helper->Run(1, "var p = cefQuery({request: 'watch', persistent: true});");
-  helper->Send(Success(1, 1, "one"));
-  EXPECT_EQ(SentBy("cefQueryCancel(p)"), Strings{CancelArgs(1, 1)});
-  EXPECT_EQ(lastResult, "true");
-}
-
 }  // namespace
