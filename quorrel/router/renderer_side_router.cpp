@@ -38,10 +38,8 @@ int RendererSideRouter::GetPendingCount(CefRefPtr<CefBrowser> browser, CefRefPtr
   auto perBrowser = requests_.find(browser->GetIdentifier());
   if (perBrowser == requests_.end()) return 0;
   if (!context) return static_cast<int>(perBrowser->second.size());
-  int32_t contextId = 0;
-  for (const auto& entry : contexts_)
-    if (entry.second->IsSame(context)) contextId = entry.first;
   // A context that never used the functions has nothing outstanding.
+  const int32_t contextId = knownContextId(context);
   if (contextId == 0) return 0;
   int count = 0;
   for (const auto& entry : perBrowser->second)
@@ -63,15 +61,10 @@ void RendererSideRouter::OnContextCreated(CefRefPtr<CefBrowser>, CefRefPtr<CefFr
 void RendererSideRouter::OnContextReleased(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame>,
                                            CefRefPtr<CefV8Context> context) {
   if (!context) return;
-  int32_t contextId = 0;
-  for (auto it = contexts_.begin(); it != contexts_.end(); ++it) {
-    if (it->second->IsSame(context)) {
-      contextId = it->first;
-      contexts_.erase(it);
-      break;
-    }
-  }
-  if (contextId == 0 || !browser) return;
+  const int32_t contextId = knownContextId(context);
+  if (contextId == 0) return;
+  contexts_.erase(contextId);
+  if (!browser) return;
   // One message withdraws everything the page left open; no callback runs.
   if (removeRequests(browser->GetIdentifier(), contextId, 0) > 0)
     browser->SendProcessMessage(PID_BROWSER, MakeCancelMessage(cancelMessageName_, contextId, 0));
@@ -95,11 +88,18 @@ bool RendererSideRouter::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
 }
 
 int32_t RendererSideRouter::ContextIdFor(CefRefPtr<CefV8Context> context) {
-  for (const auto& entry : contexts_)
-    if (entry.second->IsSame(context)) return entry.first;
-  const int32_t id = contextIds_.Next();
+  int32_t id = knownContextId(context);
+  if (id != 0) return id;
+  id = contextIds_.Next();
   contexts_[id] = context;
   return id;
+}
+
+// Handles of one context may differ; the engine's sameness test decides.
+int32_t RendererSideRouter::knownContextId(CefRefPtr<CefV8Context> context) {
+  for (const auto& entry : contexts_)
+    if (entry.second->IsSame(context)) return entry.first;
+  return 0;
 }
 
 int32_t RendererSideRouter::SendQuery(CefRefPtr<CefBrowser> browser, CefRefPtr<CefFrame> frame,

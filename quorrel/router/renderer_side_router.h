@@ -60,6 +60,8 @@ class RendererSideRouter : public CefRefCounted<CefMessageRouterRendererSide> {
   void deliver(int browserId, const QueryReply& reply);
   void callInContext(int32_t contextId, CefRefPtr<CefV8Value> function, const CefV8ValueList& arguments);
   CefRefPtr<CefV8Context> contextById(int32_t contextId);
+  // 0 when the context has not used the functions yet.
+  int32_t knownContextId(CefRefPtr<CefV8Context> context);
 
   const CefMessageRouterConfig config_;
   const CefString queryMessageName_;
