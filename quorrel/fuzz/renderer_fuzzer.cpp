@@ -1,8 +1,9 @@
 // Feeds protocol lines to the renderer loop with the real application
 // object: malformed JSON, wrong member types, unknown ids, odd typed values,
-// replies and events in any order. Page scripts are swapped for a fixed set
-// (chosen by the input) so that the fuzzer explores the bridge rather than
-// writing endless loops.
+// replies and events in any order, for the bridge and the query router.
+// Page scripts are swapped for a fixed set (chosen by the input) so that the
+// fuzzer explores the bridge and the router rather than writing endless
+// loops.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -26,6 +27,12 @@ const char* const kScripts[] = {
     "TKInvoke({name: 'x', get args() { throw 1; }, onSuccess: function() {}})",
     "throw new TypeError('page fault')",
     "TKInvoke = null; TKCall('still', 1)",
+    "var q = cefQuery({request: 'a', persistent: true, onSuccess: function(r) { cefQueryCancel(q); "
+    "cefQuery({request: r, onFailure: function(c, m) { TKCall('f', c, m); }}); }});",
+    "try { cefQuery('x') } catch (e) {} try { cefQueryCancel('x') } catch (e) {} try { cefQuery({get "
+    "request() { throw 1; }}) } catch (e) {} cefQueryCancel(0); cefQueryCancel(1); cefQuery({request: 'b', "
+    "onSuccess: function() { throw new Error('cb'); }, onFailure: function() {}})",
+    "TKRegisterCallback('cefQueryMsg', function(c, r) { cefQueryCancel(r | 0); cefQuery({request: 'c'}); });",
 };
 constexpr size_t kScriptCount = sizeof kScripts / sizeof kScripts[0];
 
