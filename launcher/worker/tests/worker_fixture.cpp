@@ -97,7 +97,8 @@ DemoGateway::DemoGateway(const fs::path& workDir, std::vector<std::string> args)
     execvp(raw[0], raw.data());
     _exit(127);
   }
-  for (int i = 0; i < 300 && !fs::exists(ready); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  // Generous: a loaded CI machine may take seconds to start Python.
+  for (int i = 0; i < 1500 && !fs::exists(ready); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   std::string text = ReadFile(ready);
   auto at = text.find("\"md5\": \"");
   if (at != std::string::npos) md5_ = text.substr(at + 8, text.find('"', at + 8) - at - 8);
