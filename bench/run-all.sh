@@ -34,10 +34,12 @@ load_before=$(uptime)
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
 mapfile -t scripts < <(cd "$root" && git ls-files '*/bench/*.sh' | sort)
 for script in "${scripts[@]}"; do
-  [[ -n "${BENCH_ONLY:-}" && ! "$script" =~ ${BENCH_ONLY} ]] && continue
+  if [[ -n "${BENCH_ONLY:-}" && ! "$script" =~ ${BENCH_ONLY} ]]; then continue; fi
   if grep -qx '# bench-runner: skip.*' "$root/$script"; then continue; fi
   name=$(echo "$script" | tr '/' '_' | sed 's/\.sh$//')
-  work="${BENCH_WORK_ROOT:-/tmp/bench-work}/$name$([[ $quick == 1 ]] && echo -quick)"
+  suffix=""
+  [[ $quick != 1 ]] || suffix=-quick
+  work="${BENCH_WORK_ROOT:-/tmp/bench-work}/$name$suffix"
   mkdir -p "$work"
   echo "== $script (log: $logs/$name.log)"
   start=$(date +%s)

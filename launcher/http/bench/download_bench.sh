@@ -90,4 +90,5 @@ awk -v o="$median_our_cpu" -v c="$median_curl_cpu" \
   'BEGIN { printf "median CPU: curl %.2f s, HttpDownloader %.2f s\n", c, o }'
 # Result lines for bench/run-all.sh.
 echo "BENCH|download over loopback, best of $rounds (HttpDownloader)|$size_mib MiB|$best_ours|curl -s -o|$best_curl|MiB/s|ratio>=0.8"
+echo "BENCH|download over loopback, median of $rounds (HttpDownloader)|$size_mib MiB|$median_ours|curl -s -o|$median_curl|MiB/s|ratio>=0.8"
 echo "BENCH|download over loopback, CPU seconds, median (HttpDownloader)|$size_mib MiB|$median_our_cpu|curl -s -o|$median_curl_cpu|s|-"
