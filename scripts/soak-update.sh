@@ -6,8 +6,7 @@
 # nothing may appear outside the data folder.
 #   scripts/soak-update.sh [ROUNDS] [BUILD_DIR]   (defaults: 200, build-soak)
 #   SOAK_SEED=N repeats a run's choices (the seed is printed at the start).
-# The gateway uses the worker tests' fixed loopback ports: do not run it
-# beside those tests.
+# Its gateway listens on loopback ports 47841-47842 (see launcher/worker/CMakeLists.txt).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [[ "${1:-}" == -h || "${1:-}" == --help ]]; then sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0; fi
