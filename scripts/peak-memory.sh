@@ -19,8 +19,9 @@ peak() {  # peak() LABEL INPUT COMMAND... -> MEMORY line
   echo "MEMORY|$label|$input|$(awk '{ printf "%.1f", $1 / 1024 }' "$work/rss")"
 }
 
+# The packages of make bench (quick and full) are reused when present.
 for size in small large; do
-  pkg="$work/pkg-$size"
+  pkg=/tmp/bench-work/launcher_manifest_bench_run_bench$([[ $size == small ]] && echo -quick || true)
   if [[ $size == small ]]; then BENCH_QUICK=1 python3 "$root/launcher/zip/bench/make_package.py" "$pkg"
   else python3 "$root/launcher/zip/bench/make_package.py" "$pkg"; fi
   rm -rf "$work/out"
