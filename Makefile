@@ -3,6 +3,11 @@
 #   make sanitize   the same under AddressSanitizer + UBSan (second build folder)
 #   make fuzz-ci    build the fuzz targets and run each briefly
 #   make fuzz       run each fuzz target longer (FUZZ_SECONDS, default 600)
+#   make bench      Release build, every benchmark beside its baseline, writes
+#                   docs/benchmarks.md (BENCH_QUICK=1 for small inputs)
+#   make coverage   coverage build, tests, line/branch figures per deliverable
+#                   in docs/coverage.md
+#   make soak       the update road against a failing gateway (SOAK_ROUNDS)
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SAN_BUILD ?= build-asan
@@ -10,8 +15,11 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_CI_SECONDS ?= 20
 CMAKE_FLAGS ?=
+BENCH_BUILD ?= build-bench
+COV_BUILD ?= build-coverage
+SOAK_ROUNDS ?= 200
 
-.PHONY: deps build test sanitize fuzz-ci fuzz clean
+.PHONY: deps build test sanitize fuzz-ci fuzz clean deps-bench bench coverage soak
 
 deps:
 	@scripts/install-deps.sh
@@ -39,5 +47,19 @@ fuzz-ci: $(FUZZ_BUILD)/fuzzers.txt
 fuzz: $(FUZZ_BUILD)/fuzzers.txt
 	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+deps-bench:
+	@scripts/install-deps.sh --bench
+
+# Only the benchmark drivers are built; each script builds what it needs.
+bench: deps-bench
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	bench/run-all.sh $(BENCH_BUILD) docs/benchmarks.md
+
+coverage: deps-bench
+	scripts/coverage.sh $(COV_BUILD) docs/coverage.md
+
+soak: deps-bench
+	scripts/soak-update.sh $(SOAK_ROUNDS)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(COV_BUILD)

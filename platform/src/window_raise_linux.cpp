@@ -97,6 +97,9 @@ void collectTree(Display* display, Window window, int depth, std::vector<Window>
 }
 
 std::optional<WindowId> findIn(Display* display, const std::string& title) {
+  // Untitled windows read back as "", so an empty title would pick whichever
+  // nameless window comes first (a tooltip, another program's helper).
+  if (title.empty()) return std::nullopt;
   std::vector<Window> candidates = managedClients(display);
   if (candidates.empty()) collectTree(display, DefaultRootWindow(display), 1, &candidates);
   for (Window window : candidates) {

@@ -3,7 +3,20 @@
 #   quorrel/bench/run-bench.sh [round trips] [window]
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build="${BUILD:-$root/build}"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+build="${BENCH_BUILD:-${BUILD:-$root/build}}"
+[ -n "${BENCH_BUILD:-}" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j 2 --target quorrel_bridge_bench >/dev/null
-exec "$build/quorrel/quorrel_bridge_bench" "$@"
+trips=${1:-20000}
+[ "${BENCH_QUICK:-0}" = 1 ] && trips=${1:-2000}
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+"$build/quorrel/quorrel_bridge_bench" "$trips" ${2:+"$2"} | tee "$out"
+# Result lines for bench/run-all.sh: a bare pipe ping/pong is the yardstick.
+awk -v n="$trips" -v w="${2:-16}" '
+  /^pipe ping/ { sub(/.*: +/, ""); ping = $1 }
+  /one at a time:/ && /TKInvoke/ { sub(/.*time: +/, ""); one = $1 }
+  /in flight:/ { sub(/.*flight: +/, ""); many = $1 }
+  END {
+    printf "BENCH|TKInvoke -> reply -> callback, one at a time|%d round trips|%s|pipe ping/pong|%s|/s|ours>=20000\n", n, one, ping
+    printf "BENCH|TKInvoke -> reply -> callback, %d in flight|%d round trips|%s|pipe ping/pong|%s|/s|ours>=20000\n", w, n, many, ping
+  }' "$out"

@@ -12,9 +12,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../../.." && pwd)"
-build="${1:-$root/build}"
+build="${1:-${BENCH_BUILD:-$root/build}}"
 rounds="${2:-3}"
 size_mib=512
+if [[ "${BENCH_QUICK:-0}" == 1 ]]; then rounds="${2:-1}" size_mib=64; fi
 
 if [[ "${1:-}" == "-h" || "${1:-}" == "--help" ]]; then
   sed -n '2,/^set /p' "$0" | grep '^#' | sed 's/^# \{0,1\}//'
@@ -87,3 +88,7 @@ awk -v o="$median_ours" -v c="$median_curl" \
   'BEGIN { printf "median: curl %.1f MiB/s, HttpDownloader %.1f MiB/s, ratio %.2f\n", c, o, o / c }'
 awk -v o="$median_our_cpu" -v c="$median_curl_cpu" \
   'BEGIN { printf "median CPU: curl %.2f s, HttpDownloader %.2f s\n", c, o }'
+# Result lines for bench/run-all.sh.
+echo "BENCH|download over loopback, best of $rounds (HttpDownloader)|$size_mib MiB|$best_ours|curl -s -o|$best_curl|MiB/s|ratio>=0.8"
+echo "BENCH|download over loopback, median of $rounds (HttpDownloader)|$size_mib MiB|$median_ours|curl -s -o|$median_curl|MiB/s|ratio>=0.8"
+echo "BENCH|download over loopback, CPU seconds, median (HttpDownloader)|$size_mib MiB|$median_our_cpu|curl -s -o|$median_curl_cpu|s|-"

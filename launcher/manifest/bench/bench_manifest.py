@@ -31,10 +31,11 @@ def compare(ours_cmd, theirs_cmd, rounds, **kwargs):
 def main():
     build, work = sys.argv[1], sys.argv[2]
     rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 5
-    big = os.path.join(work, "md5_512m.bin")
-    if not os.path.exists(big) or os.path.getsize(big) != 512 << 20:
+    mib = 64 if os.environ.get("BENCH_QUICK") == "1" else 512
+    big = os.path.join(work, "md5_%dm.bin" % mib)
+    if not os.path.exists(big) or os.path.getsize(big) != mib << 20:
         with open(big, "wb") as f:
-            for _ in range(512):
+            for _ in range(mib):
                 f.write(os.urandom(1 << 20))
     subprocess.run(["cat", big], stdout=subprocess.DEVNULL, check=True)
     md5_exe = os.path.join(build, "launcher", "manifest", "md5_file_bench")
@@ -42,9 +43,10 @@ def main():
     theirs = subprocess.run(["md5sum", big], capture_output=True, text=True).stdout.split()[0]
     assert ours == theirs, (ours, theirs)
     a, b = compare([md5_exe, big], ["md5sum", big], rounds)
-    mib = 512.0
     print("md5: Md5OfFile %.3f s (%.0f MiB/s), md5sum %.3f s (%.0f MiB/s), throughput ratio %.3f (goal >= 0.9)"
           % (a, mib / a, b, mib / b, b / a))
+    # As a time ratio: throughput >= 0.9x md5sum is time <= 1/0.9.
+    print("BENCH|Md5OfFile, page cache, median of %d|%d MiB|%.4f|md5sum|%.4f|s|ratio<=1.111" % (rounds, mib, a, b))
 
     folder = os.path.join(work, "u_ours")
     subprocess.run([os.path.join(build, "tools", "mkmanifest", "mkmanifest"), "--all", folder],
@@ -62,6 +64,8 @@ def main():
                    cwd=folder, stderr=subprocess.DEVNULL)
     print("check: CheckInstalledFiles %.3f s, md5sum -c %.3f s over %d files, ratio %.3f (goal <= 1.1)"
           % (a, b, len(items), a / b))
+    print("BENCH|CheckInstalledFiles, full manifest, median of %d|%d files|%.4f|md5sum -c|%.4f|s|ratio<=1.1"
+          % (rounds, len(items), a, b))
 
 
 if __name__ == "__main__":

@@ -4,10 +4,13 @@
 #   run_bench.sh [WORKDIR] [ROUNDS]   (WORKDIR needs ~1.5 GB)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
-work=${1:-/tmp/kit-bench}
+#   BENCH_QUICK=1: a 30 MB package, a 64 MiB file, two rounds.
+work=${1:-${BENCH_WORK:-/tmp/kit-bench}}
 rounds=${2:-5}
+[[ "${BENCH_QUICK:-0}" == 1 ]] && rounds=${2:-2}
+build=${BENCH_BUILD:-$root/build-bench}
 mkdir -p "$work"
-cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build-bench" -j2 --target unzip_bench md5_file_bench check_bench mkmanifest >/dev/null
-python3 "$root/launcher/zip/bench/bench_unzip.py" "$root/build-bench" "$work" "$rounds"
-python3 "$root/launcher/manifest/bench/bench_manifest.py" "$root/build-bench" "$work" "$rounds"
+[[ -n "${BENCH_BUILD:-}" ]] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j2 --target unzip_bench md5_file_bench check_bench mkmanifest >/dev/null
+python3 "$root/launcher/zip/bench/bench_unzip.py" "$build" "$work" "$rounds"
+python3 "$root/launcher/manifest/bench/bench_manifest.py" "$build" "$work" "$rounds"

@@ -41,6 +41,11 @@ def main():
     a, b = statistics.median(ours), statistics.median(theirs)
     print("unzip: UnzipToFolder %.3f s, unzip -qo %.3f s, ratio %.3f (goal <= 1.1)%s"
           % (a, b, a / b, "" if diff.returncode == 0 else "  TREES DIFFER"))
+    if diff.returncode != 0:
+        sys.exit("bench_unzip: the unpacked trees differ")
+    size = os.path.getsize(archive) / 1e6
+    print("BENCH|UnzipToFolder into an empty folder, median of %d|%.0f MB package|%.4f|unzip -qo|%.4f|s|ratio<=1.1"
+          % (rounds, size, a, b))
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmark driver in a Release folder and runs the unzip
 # comparison.   run_bench.sh [WORKDIR] [ROUNDS]   (WORKDIR needs ~1 GB)
+# bench-runner: skip (launcher/manifest/bench/run_bench.sh runs the same unzip comparison)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 work=${1:-/tmp/kit-bench}
