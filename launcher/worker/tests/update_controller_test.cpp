@@ -65,7 +65,8 @@ TEST_F(UpdateControllerTest, ProgressShowsPercentUntil100ThenTheUnzipText) {
 
 TEST_F(UpdateControllerTest, SecondStartWhileRunningIsIgnoredAndRetryAfterFailureRuns) {
   // Both gateways hang, so the first worker is busy for a while.
-  DemoGateway gateway(root_, {"--primary-mode", "timeout", "--fallback-mode", "timeout"});
+  auto gateway = std::make_unique<DemoGateway>(root_, std::vector<std::string>{"--primary-mode", "timeout",
+                                                                               "--fallback-mode", "timeout"});
   UpdateController controller(window_, sink_, L"tarkel.shell", RunMode());
   controller.StartUpdateWorker();
   EXPECT_EQ(window_.status, L"checking update..");
@@ -76,6 +77,10 @@ TEST_F(UpdateControllerTest, SecondStartWhileRunningIsIgnoredAndRetryAfterFailur
   // The report of the running worker frees the way for a retry.
   controller.ShowFailure(FailNetwork, 0);
   EXPECT_FALSE(controller.WorkerRunning());
+  // The detached worker must finish before the test process tears down its
+  // globals; with the gateway gone its remaining queries fail at once.
+  gateway.reset();
+  EXPECT_TRUE(sink_->WaitForReport(40000));
 }
 
 TEST_F(UpdateControllerTest, RetryAfterLaunchFailureResetsTheDataFolderFirst) {
