@@ -3,6 +3,7 @@
 #   make sanitize   the same under AddressSanitizer + UBSan (second build folder)
 #   make fuzz-ci    build the fuzz targets and run each briefly
 #   make fuzz       run each fuzz target longer (FUZZ_SECONDS, default 600)
+#   make demo       the launcher's whole road against a local demo gateway
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SAN_BUILD ?= build-asan
@@ -11,7 +12,7 @@ FUZZ_SECONDS ?= 600
 FUZZ_CI_SECONDS ?= 20
 CMAKE_FLAGS ?=
 
-.PHONY: deps build test sanitize fuzz-ci fuzz clean
+.PHONY: deps build test sanitize fuzz-ci fuzz demo clean
 
 deps:
 	@scripts/install-deps.sh
@@ -38,6 +39,9 @@ fuzz-ci: $(FUZZ_BUILD)/fuzzers.txt
 
 fuzz: $(FUZZ_BUILD)/fuzzers.txt
 	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+demo: deps
+	BUILD=$(BUILD) tools/demo/run_demo.sh
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
