@@ -1,11 +1,8 @@
 #include <cstdlib>
 
-#include "skinui/font.h"
 #include "startup.h"
 
 int main(int argc, char** argv) {
-  // The font system warms up while the start-up checks run.
-  SkinUI::PrewarmFonts();
   // The accessibility bridge only slows the start and talks to a bus the
   // splash has no use for.
   setenv("NO_AT_BRIDGE", "1", 0);

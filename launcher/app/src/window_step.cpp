@@ -3,6 +3,7 @@
 #include "launcher/config.h"
 #include "launcher/window/drop_shadow.h"
 #include "launcher/window/luancher_dlg.h"
+#include "skinui/font.h"
 #include "skinui/paint_manager.h"
 
 namespace {
@@ -15,6 +16,10 @@ int g_instance;
 }  // namespace
 
 WindowRun RunLauncherWindow() {
+  // The font system warms up on its own thread while the display opens.
+  // Only the window road pays for it: the URL test and a refused start end
+  // without waiting for fonts.
+  SkinUI::PrewarmFonts();
   // Without a display there is nowhere to show the window.
   if (!SkinUI::UseGtkHost()) return WindowRun::kNotCreated;
   CDropShadow::RegisterShadowClass(&g_instance);
