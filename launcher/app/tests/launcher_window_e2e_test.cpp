@@ -77,29 +77,44 @@ class LauncherWindow : public ::testing::Test {
     std::optional<std::string> id = e2e::WaitForWindow(kTitle, 15s);
     EXPECT_TRUE(id) << "no window titled " << kTitle << "; log:\n" << e2e::ReadFile(log);
     if (!id) return {};
+    windowId_ = *id;
     EXPECT_TRUE(e2e::WaitForText(log, "window painted", 1, 10s));
     return e2e::WindowGeometry(*id).value_or(e2e::Geometry{});
   }
   std::string Log() const { return dir_ + "/launcher.log"; }
 
+  // Other tests may show windows on the same display meanwhile: the
+  // launcher is brought to the top before it is read or clicked.
+  void Raise() const {
+    if (!windowId_.empty()) (void)std::system(("xdotool windowraise " + windowId_ + " >/dev/null 2>&1").c_str());
+  }
   // Green pixels along a row of the bar, above its text.
-  static int BarFill(const e2e::Geometry& w) {
+  int BarFill(const e2e::Geometry& w) const {
+    Raise();
     int green = 0;
     for (const e2e::Rgb& p : e2e::ScreenRow(w.x + 30, w.y + 249, 540)) green += e2e::IsBarGreen(p) ? 1 : 0;
     return green;
   }
   // Light pixels where the bar's text starts: the bar shows some text.
-  static bool BarHasText(const e2e::Geometry& w) {
+  bool BarHasText(const e2e::Geometry& w) const {
+    Raise();
     for (int y = w.y + 254; y < w.y + 268; y += 2)
       for (const e2e::Rgb& p : e2e::ScreenRow(w.x + 30, y, 120))
         if (p.r > 200 && p.g > 200 && p.b > 200) return true;
     return false;
   }
-  static void ClickBar(const e2e::Geometry& w) { e2e::Click(w.x + 300, w.y + 260); }
-  static void ClickClose(const e2e::Geometry& w) { e2e::Click(w.x + 563, w.y + 15); }
+  void ClickBar(const e2e::Geometry& w) const {
+    Raise();
+    e2e::Click(w.x + 300, w.y + 260);
+  }
+  void ClickClose(const e2e::Geometry& w) const {
+    Raise();
+    e2e::Click(w.x + 563, w.y + 15);
+  }
 
   static std::string suiteDir_;
   std::string dir_;
+  std::string windowId_;
   Child gateway_;
 };
 
@@ -116,6 +131,7 @@ TEST_F(LauncherWindow, AppearsCentredWithItsTitleAndSizeIgnoresACaptionDoubleCli
   EXPECT_NEAR(w.x, (screen->width - 600) / 2, 1);
   EXPECT_NEAR(w.y, (screen->height - 300) / 2, 1);
 
+  Raise();
   e2e::Click(w.x + 300, w.y + 50, 2);
   std::this_thread::sleep_for(300ms);
   const std::optional<std::string> id = e2e::WaitForWindow(kTitle, 2s);
