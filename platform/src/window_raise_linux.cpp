@@ -97,6 +97,9 @@ void collectTree(Display* display, Window window, int depth, std::vector<Window>
 }
 
 std::optional<WindowId> findIn(Display* display, const std::string& title) {
+  // Toolkits keep unnamed helper windows (a client leader, say); an empty
+  // title would pick, and raise, one of those.
+  if (title.empty()) return std::nullopt;
   std::vector<Window> candidates = managedClients(display);
   if (candidates.empty()) collectTree(display, DefaultRootWindow(display), 1, &candidates);
   for (Window window : candidates) {
