@@ -195,7 +195,7 @@ TEST_F(LauncherWindow, TheBarFillsDuringADownloadThenTheShellStartsAndTheWindowC
 
   const std::optional<int> code = launcher.WaitExit(30s);
   ASSERT_TRUE(code) << "the window did not close after the shell started";
-  EXPECT_EQ(*code, 0);
+  EXPECT_EQ(*code, 0) << e2e::ReadFile(Log());
   const std::string log = e2e::ReadFile(Log());
   EXPECT_NE(log.find("done with exe"), std::string::npos) << log;
   EXPECT_TRUE(fs::exists(dir_ + "/shell.jsonl")) << "the shell never ran";
