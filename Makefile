@@ -3,6 +3,7 @@
 #   make sanitize   the same under AddressSanitizer + UBSan (second build folder)
 #   make fuzz-ci    build the fuzz targets and run each briefly
 #   make fuzz       run each fuzz target longer (FUZZ_SECONDS, default 600)
+#   make demo       the launcher's whole road against a local demo gateway
 #   make bench      Release build, every benchmark beside its baseline, writes
 #                   docs/benchmarks.md (BENCH_QUICK=1 for small inputs)
 #   make coverage   coverage build, tests, line/branch figures per deliverable
@@ -19,7 +20,7 @@ BENCH_BUILD ?= build-bench
 COV_BUILD ?= build-coverage
 SOAK_ROUNDS ?= 200
 
-.PHONY: deps build test sanitize fuzz-ci fuzz clean deps-bench bench coverage soak
+.PHONY: deps build test sanitize fuzz-ci fuzz demo clean deps-bench bench coverage soak
 
 deps:
 	@scripts/install-deps.sh
@@ -60,6 +61,9 @@ coverage: deps-bench
 
 soak: deps-bench
 	scripts/soak-update.sh $(SOAK_ROUNDS)
+
+demo: deps
+	BUILD=$(BUILD) tools/demo/run_demo.sh
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(COV_BUILD)

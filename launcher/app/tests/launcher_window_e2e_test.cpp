@@ -1,0 +1,226 @@
+// The real launcher program under X with the demo gateway on two fixed
+// loopback ports: the window as a person sees it (place, size, bar, status
+// line), the mouse on caption, bar and close button, the whole road from
+// the version query to the started shell, and the single-instance rule.
+// Status texts are checked through the log line the window writes with
+// each failure text; the bar through screen pixels.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "window_e2e_support.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using e2e::Child;
+
+namespace {
+
+constexpr char kTitle[] = "launch.teacher";
+constexpr char kNetworkFailed[] = "net error\xEF\xBC\x8Cplease check network and retry";
+constexpr char kLaunchFailed[] = "can not execute the app";
+constexpr char kVersion[] = "1.0.0";
+
+class LauncherWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (std::getenv("DISPLAY") == nullptr) return;
+    char pattern[] = "/tmp/launcher-window-e2e.XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return;
+    suiteDir_ = pattern;
+    // One package of the demo shell for every test that downloads.
+    const fs::path folder = fs::path(suiteDir_) / "pkg" / kVersion;
+    fs::create_directories(folder);
+    fs::copy_file(DEMO_SHELL_PATH, folder / "tarkel.shell.exe");
+    const std::string cmd = std::string("python3 ") + PACKAGE_BUILDER_SCRIPT + " " + folder.string() + " " +
+                            suiteDir_ + "/package.zip --mkmanifest " + MKMANIFEST_PATH + " >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) suiteDir_.clear();
+  }
+  static void TearDownTestSuite() {
+    if (!suiteDir_.empty()) fs::remove_all(suiteDir_);
+  }
+
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no DISPLAY: the launcher window needs an X server";
+    for (const char* tool : {"xdotool", "import", "python3", "openssl"})
+      if (!e2e::ToolAvailable(tool)) GTEST_SKIP() << tool << " is not installed";
+    ASSERT_FALSE(suiteDir_.empty()) << "the demo package could not be built";
+    dir_ = suiteDir_ + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::create_directories(dir_ + "/data");
+    fs::create_directories(dir_ + "/run");
+    fs::permissions(dir_ + "/run", fs::perms::owner_all);
+    setenv("XDG_DATA_HOME", (dir_ + "/data").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
+    setenv("DEMO_SHELL_RECORD", (dir_ + "/shell.jsonl").c_str(), 1);
+    setenv("DEMO_SHELL_STAY_MS", "1000", 1);
+    setenv("DEMO_SHELL_WINDOW", "0", 1);
+    unsetenv("DEMO_SHELL_MODE");
+  }
+
+  void StartGateway(std::vector<std::string> extra) {
+    std::vector<std::string> argv = {"python3", DEMO_GATEWAY_SCRIPT, "--primary-port", E2E_PRIMARY_PORT,
+                                     "--fallback-port", E2E_FALLBACK_PORT, "--version", kVersion, "--package",
+                                     suiteDir_ + "/package.zip", "--ready-file", dir_ + "/ready.json",
+                                     "--request-log", dir_ + "/requests.jsonl", "--cert-dir", suiteDir_};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    ASSERT_TRUE(gateway_.Start(argv, dir_ + "/gateway.log"));
+    ASSERT_TRUE(e2e::WaitForText(dir_ + "/ready.json", "primary", 1, 20s)) << e2e::ReadFile(dir_ + "/gateway.log");
+  }
+  void StartRefusingGateway() { StartGateway({"--primary-mode", "refuse", "--fallback-mode", "refuse"}); }
+
+  // Starts the launcher and waits for its window; the geometry of it.
+  e2e::Geometry StartLauncher(Child& launcher, const std::string& log) {
+    EXPECT_TRUE(launcher.Start({LAUNCHER_E2E_EXE}, log));
+    std::optional<std::string> id = e2e::WaitForWindow(kTitle, 15s);
+    EXPECT_TRUE(id) << "no window titled " << kTitle << "; log:\n" << e2e::ReadFile(log);
+    if (!id) return {};
+    windowId_ = *id;
+    EXPECT_TRUE(e2e::WaitForText(log, "window painted", 1, 10s));
+    return e2e::WindowGeometry(*id).value_or(e2e::Geometry{});
+  }
+  std::string Log() const { return dir_ + "/launcher.log"; }
+
+  // Other tests may show windows on the same display meanwhile: the
+  // launcher is brought to the top before it is read or clicked.
+  void Raise() const {
+    if (!windowId_.empty()) (void)std::system(("xdotool windowraise " + windowId_ + " >/dev/null 2>&1").c_str());
+  }
+  // Green pixels along a row of the bar, above its text.
+  int BarFill(const e2e::Geometry& w) const {
+    Raise();
+    int green = 0;
+    for (const e2e::Rgb& p : e2e::ScreenRow(w.x + 30, w.y + 249, 540)) green += e2e::IsBarGreen(p) ? 1 : 0;
+    return green;
+  }
+  // Light pixels where the bar's text starts: the bar shows some text.
+  bool BarHasText(const e2e::Geometry& w) const {
+    Raise();
+    for (int y = w.y + 254; y < w.y + 268; y += 2)
+      for (const e2e::Rgb& p : e2e::ScreenRow(w.x + 30, y, 120))
+        if (p.r > 200 && p.g > 200 && p.b > 200) return true;
+    return false;
+  }
+  void ClickBar(const e2e::Geometry& w) const {
+    Raise();
+    e2e::Click(w.x + 300, w.y + 260);
+  }
+  void ClickClose(const e2e::Geometry& w) const {
+    Raise();
+    e2e::Click(w.x + 563, w.y + 15);
+  }
+
+  static std::string suiteDir_;
+  std::string dir_;
+  std::string windowId_;
+  Child gateway_;
+};
+
+std::string LauncherWindow::suiteDir_;
+
+TEST_F(LauncherWindow, AppearsCentredWithItsTitleAndSizeIgnoresACaptionDoubleClickAndClosesByItsButton) {
+  StartRefusingGateway();
+  Child launcher;
+  const e2e::Geometry w = StartLauncher(launcher, Log());
+  const std::optional<e2e::Geometry> screen = e2e::ScreenSize();
+  ASSERT_TRUE(screen);
+  EXPECT_EQ(w.width, 600);
+  EXPECT_EQ(w.height, 300);
+  EXPECT_NEAR(w.x, (screen->width - 600) / 2, 1);
+  EXPECT_NEAR(w.y, (screen->height - 300) / 2, 1);
+
+  Raise();
+  e2e::Click(w.x + 300, w.y + 50, 2);
+  std::this_thread::sleep_for(300ms);
+  const std::optional<std::string> id = e2e::WaitForWindow(kTitle, 2s);
+  ASSERT_TRUE(id);
+  const std::optional<e2e::Geometry> after = e2e::WindowGeometry(*id);
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->width, 600) << "a caption double click must not maximise";
+  EXPECT_EQ(after->height, 300);
+
+  ClickClose(w);
+  const std::optional<int> code = launcher.WaitExit(10s);
+  ASSERT_TRUE(code) << "the close button did not end the launcher";
+  EXPECT_EQ(*code, 0) << e2e::ReadFile(Log());
+}
+
+TEST_F(LauncherWindow, ANetworkFailureTurnsTheBarIntoRetryAndAClickOnItRetries) {
+  StartRefusingGateway();
+  Child launcher;
+  const e2e::Geometry w = StartLauncher(launcher, Log());
+  ASSERT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 1, 15s)) << e2e::ReadFile(Log());
+  std::this_thread::sleep_for(200ms);
+  EXPECT_GE(BarFill(w), 530) << "after a failure the bar is full (less its rounded ends)";
+  EXPECT_TRUE(BarHasText(w)) << "the full bar carries the retry text";
+  const int queries = e2e::CountOf(e2e::ReadFile(Log()), "get version with url");
+
+  ClickBar(w);
+  ASSERT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 2, 15s)) << "a click on the bar did not retry";
+  EXPECT_EQ(e2e::CountOf(e2e::ReadFile(Log()), "get version with url"), 2 * queries);
+  ClickClose(w);
+  EXPECT_TRUE(launcher.WaitExit(10s));
+}
+
+TEST_F(LauncherWindow, ASecondLauncherExitsAndRaisesTheFirst) {
+  StartRefusingGateway();
+  Child first;
+  StartLauncher(first, Log());
+  Child second;
+  ASSERT_TRUE(second.Start({LAUNCHER_E2E_EXE}, dir_ + "/second.log"));
+  const std::optional<int> code = second.WaitExit(10s);
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0);
+  const std::string log = e2e::ReadFile(dir_ + "/second.log");
+  EXPECT_NE(log.find("start exist item"), std::string::npos) << log;
+  EXPECT_NE(log.find("already have launch.teacher, exit"), std::string::npos) << log;
+  EXPECT_TRUE(first.Running());
+}
+
+TEST_F(LauncherWindow, TheBarFillsDuringADownloadThenTheShellStartsAndTheWindowCloses) {
+  const auto size = fs::file_size(suiteDir_ + "/package.zip");
+  StartGateway({"--routes", "slow", "--slow-route", "slow", "--slow-rate", std::to_string(size / 3 + 1)});
+  Child launcher;
+  const e2e::Geometry w = StartLauncher(launcher, Log());
+  ASSERT_TRUE(e2e::WaitForText(Log(), "download with url", 1, 15s)) << e2e::ReadFile(Log());
+  std::this_thread::sleep_for(900ms);
+  const int early = BarFill(w);
+  std::this_thread::sleep_for(900ms);
+  const int later = BarFill(w);
+  EXPECT_GT(early, 0);
+  EXPECT_GT(later, early) << "the bar grows with the download";
+  EXPECT_LT(later, 540);
+
+  const std::optional<int> code = launcher.WaitExit(30s);
+  ASSERT_TRUE(code) << "the window did not close after the shell started";
+  EXPECT_EQ(*code, 0) << e2e::ReadFile(Log());
+  const std::string log = e2e::ReadFile(Log());
+  EXPECT_NE(log.find("done with exe"), std::string::npos) << log;
+  EXPECT_TRUE(fs::exists(dir_ + "/shell.jsonl")) << "the shell never ran";
+}
+
+TEST_F(LauncherWindow, AfterAFailedLaunchTheBarReadsFixItAndAClickResetsTheDataFolderFirst) {
+  setenv("DEMO_SHELL_MODE", "crash", 1);
+  StartGateway({});
+  Child launcher;
+  const e2e::Geometry w = StartLauncher(launcher, Log());
+  ASSERT_TRUE(e2e::WaitForText(Log(), kLaunchFailed, 1, 20s)) << e2e::ReadFile(Log());
+  std::this_thread::sleep_for(200ms);
+  EXPECT_TRUE(BarHasText(w));
+  const std::string installed = dir_ + "/data/tarkel.shell/bin/" + kVersion;
+  EXPECT_TRUE(fs::exists(installed));
+
+  ClickBar(w);
+  ASSERT_TRUE(e2e::WaitForText(Log(), "get version with url", 2, 15s)) << e2e::ReadFile(Log());
+  const std::string log = e2e::ReadFile(Log());
+  const auto fix = log.find("FixDirApp");
+  ASSERT_NE(fix, std::string::npos) << log;
+  EXPECT_GT(fix, log.find(kLaunchFailed));
+  EXPECT_LT(fix, log.rfind("get version with url")) << "the reset comes before the new worker";
+  ClickClose(w);
+  EXPECT_TRUE(launcher.WaitExit(10s));
+}
+
+}  // namespace

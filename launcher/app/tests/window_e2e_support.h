@@ -1,0 +1,61 @@
+#pragma once
+// Helpers for driving the real launcher under an X server: child processes
+// (gateway, launcher), waiting on their logs, finding and clicking windows
+// with xdotool and reading screen pixels with ImageMagick.
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Output of a shell command (stdout only); empty on failure.
+std::string Capture(const std::string& command);
+bool ToolAvailable(const char* name);
+
+// A child process that is killed (if still running) and reaped when this
+// object goes.
+class Child {
+ public:
+  Child() = default;
+  // stderr (and stdout) go to logPath.
+  bool Start(const std::vector<std::string>& argv, const std::string& logPath);
+  ~Child();
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  // The exit code once the process ended within the time, else nothing.
+  std::optional<int> WaitExit(std::chrono::milliseconds limit);
+  bool Running();
+  pid_t Pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> exitCode_;
+};
+
+std::string ReadFile(const std::string& path);
+int CountOf(const std::string& text, const std::string& needle);
+// Waits until the file holds needle at least `times` times.
+bool WaitForText(const std::string& path, const std::string& needle, int times, std::chrono::milliseconds limit);
+
+struct Geometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+// The first top-level window whose title is exactly `title`.
+std::optional<std::string> WaitForWindow(const std::string& title, std::chrono::milliseconds limit);
+std::optional<Geometry> WindowGeometry(const std::string& windowId);
+std::optional<Geometry> ScreenSize();
+
+void Click(int x, int y, int repeat = 1);
+
+struct Rgb {
+  int r = 0, g = 0, b = 0;
+};
+// One row of the screen, x from `x` for `count` pixels.
+std::vector<Rgb> ScreenRow(int x, int y, int count);
+bool IsBarGreen(const Rgb& p);
+
+}  // namespace e2e

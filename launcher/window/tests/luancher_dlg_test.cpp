@@ -1,0 +1,145 @@
+// The launcher window on the headless host with its real embedded skin and
+// a real update worker whose gateway bases are a closed loopback port, so
+// every worker fails fast with a network failure: the routing of the
+// worker's messages, the retry on the bar, the caption double click, the
+// close after launch, and the debug controls.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "launcher/launcher_messages.h"
+#include "launcher/text_table.h"
+#include "launcher/window/luancher_dlg.h"
+#include "skinui/host_headless.h"
+#include "skinui/progress.h"
+#include "skinui/skin_resources.h"
+
+using namespace SkinUI;
+namespace fs = std::filesystem;
+
+namespace {
+
+class LuancherDlgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    loop_ = &UseHeadlessHost();
+    ResourceStore::Reset();
+    CDropShadow::ResetRegistration();
+    CDropShadow::RegisterShadowClass(this);
+    SetTextLanguage(kLanguageEnglishUs);
+    char pattern[] = "/tmp/luancher-dlg-test.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    setenv("XDG_DATA_HOME", dir_.c_str(), 1);
+
+    dlg_ = new LuancherDlg();
+    ASSERT_NE(dlg_->Create(0, L"launch.teacher", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0), 0u);
+    hwnd_ = dlg_->GetHWND();
+    dlg_->ShowWindow(true, true);
+    ASSERT_TRUE(WaitForFailure()) << "the first worker never reported";
+  }
+  void TearDown() override {
+    if (FromHandle(hwnd_) != nullptr) {
+      dlg_->DestroyWindow();
+      loop_->RunPending();
+    }
+    fs::remove_all(dir_);
+    CDropShadow::ResetRegistration();
+  }
+
+  // Runs the loop until the worker's failure arrived and the worker is done.
+  bool WaitForFailure() {
+    for (int i = 0; i < 500; ++i) {
+      loop_->RunPending();
+      if (dlg_->Controller() != nullptr && !dlg_->Controller()->WorkerRunning() &&
+          dlg_->Controller()->LastFailure() == FailNetwork)
+        return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  std::wstring Status() { return dlg_->FindControl(L"output_line")->GetText(); }
+  CProgressUI* Bar() { return static_cast<CProgressUI*>(dlg_->FindControl(L"prog_stat")->GetInterface(L"Progress")); }
+
+  HeadlessEventLoop* loop_ = nullptr;
+  LuancherDlg* dlg_ = nullptr;
+  HWND hwnd_ = 0;
+  std::string dir_;
+};
+
+TEST_F(LuancherDlgTest, TheSkinBuildsTheSplashAndAFailureTurnsTheBarIntoRetry) {
+  const RECT rc = dlg_->GetClientRect();
+  EXPECT_EQ(rc.Width(), 600);
+  EXPECT_EQ(rc.Height(), 300);
+  EXPECT_NE(dlg_->FindControl(L"closebtn"), nullptr);
+  EXPECT_EQ(Status(), LoadText(kTextNetworkFailed));
+  EXPECT_EQ(Bar()->GetText(), L"retry");
+  EXPECT_EQ(Bar()->GetValue(), 100);
+  EXPECT_TRUE(dlg_->Shadow().ShadowVisible());
+}
+
+TEST_F(LuancherDlgTest, ProgressMessagesReachTheStatusLineAndTheBar) {
+  dlg_->SendMessage(WM_LAUNCHER_PROGRESS, 42, 0);
+  EXPECT_EQ(Status(), L"downloading upate...");
+  EXPECT_EQ(Bar()->GetValue(), 42);
+  EXPECT_EQ(Bar()->GetText(), L"42%");
+  dlg_->SendMessage(WM_LAUNCHER_PROGRESS, 100, 0);
+  EXPECT_EQ(Status(), L"unzip the setup files...");
+  dlg_->SendMessage(WM_LAUNCHER_FAILED, FailFileCheck, 3);
+  EXPECT_EQ(Status(), L"file check error, code 3");
+}
+
+TEST_F(LuancherDlgTest, OnlyAReleaseOnTheBarRetries) {
+  // Outside the bar (30,244 .. 570,276): nothing starts.
+  dlg_->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(20, 260));
+  dlg_->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(300, 243));
+  EXPECT_FALSE(dlg_->Controller()->WorkerRunning());
+  EXPECT_EQ(Status(), LoadText(kTextNetworkFailed));
+
+  dlg_->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(569, 275));
+  EXPECT_EQ(Status(), L"checking update..");
+  EXPECT_EQ(Bar()->GetText(), L"");
+  EXPECT_TRUE(WaitForFailure());
+  EXPECT_EQ(Bar()->GetText(), L"retry");
+}
+
+TEST_F(LuancherDlgTest, ACaptionDoubleClickNeverMaximises) {
+  dlg_->SendMessage(WM_NCLBUTTONDBLCLK, HTCAPTION, MAKELPARAM(300, 50));
+  EXPECT_FALSE(dlg_->IsMaximized());
+  EXPECT_EQ(dlg_->GetClientRect().Width(), 600);
+}
+
+TEST_F(LuancherDlgTest, ALaunchedShellClosesTheWindowAndEndsTheLoop) {
+  loop_->ClearQuit();
+  dlg_->SendMessage(WM_LAUNCHER_LAUNCHED, 0, 0);
+  for (int i = 0; i < 10 && FromHandle(hwnd_) != nullptr; ++i) loop_->RunPending();
+  EXPECT_EQ(FromHandle(hwnd_), nullptr);
+  EXPECT_TRUE(loop_->QuitRequested());
+  // A worker message that arrives late is dropped, not delivered to the
+  // deleted window (the sanitizer build would catch the use).
+  PostMessage(hwnd_, WM_LAUNCHER_PROGRESS, 5, 0);
+  loop_->RunPending();
+}
+
+TEST_F(LuancherDlgTest, TheClearCacheControlResetsTheDataFolderKeepingTheShellsSettings) {
+  const fs::path app = fs::path(dir_) / "tarkel.shell";
+  fs::create_directories(app / "bin" / "1.0.0");
+  std::ofstream(app / "Config.ini") << "volume=3\n";
+  CControlUI fix;
+  fix.SetName(L"fix_app");
+  TNotifyUI msg;
+  msg.sType = L"click";
+  msg.pSender = &fix;
+  dlg_->OnNotify(msg);
+  EXPECT_FALSE(fs::exists(app / "bin"));
+  std::ifstream kept(app / "Config.ini");
+  std::string line;
+  std::getline(kept, line);
+  EXPECT_EQ(line, "volume=3");
+}
+
+}  // namespace
