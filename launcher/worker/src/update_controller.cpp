@@ -1,11 +1,34 @@
 #include "launcher/update_controller.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cwchar>
+#include <mutex>
 
 #include "launcher/data_folder.h"
 #include "launcher/debug_log.h"
 #include "launcher/string_util.h"
 #include "launcher/text_table.h"
+
+namespace {
+std::atomic<int> runningWorkers{0};
+}  // namespace
+
+// Set by a worker thread after UpdateThreadProc has returned.
+struct WorkerExit {
+  std::mutex mutex;
+  std::condition_variable done;
+  bool exited = false;
+};
+
+int UpdateController::RunningWorkers() { return runningWorkers.load(); }
+
+bool UpdateController::WaitForWorkerExit(int timeoutMs) {
+  if (!lastExit_) return true;
+  std::unique_lock<std::mutex> lock(lastExit_->mutex);
+  return lastExit_->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return lastExit_->exited; });
+}
 
 UpdateController::UpdateController(LauncherWindowPort& window, std::shared_ptr<LauncherMessageSink> poster,
                                    std::wstring shellName, std::wstring runMode)
@@ -26,7 +49,15 @@ void UpdateController::StartUpdateWorker() {
   // see; the retry starts from a clean data folder.
   if (lastFailure_ == FailLaunch) FixDirApp(shellName_);
   lastFailure_ = FailNone;
-  worker_ = std::thread(UpdateThreadProc, WorkerSetup{shellName_, runMode_, poster_, freeBytes_});
+  lastExit_ = std::make_shared<WorkerExit>();
+  ++runningWorkers;
+  worker_ = std::thread([setup = WorkerSetup{shellName_, runMode_, poster_, freeBytes_}, exit = lastExit_]() mutable {
+    UpdateThreadProc(std::move(setup));
+    --runningWorkers;
+    std::lock_guard<std::mutex> lock(exit->mutex);
+    exit->exited = true;
+    exit->done.notify_all();
+  });
   window_.SetStatusText(LoadText(kTextCheckingUpdate));
   window_.SetProgressValue(0);
   window_.SetProgressText(L"");

@@ -80,7 +80,7 @@ TEST_F(UpdateControllerTest, SecondStartWhileRunningIsIgnoredAndRetryAfterFailur
   // The detached worker must finish before the test process tears down its
   // globals; with the gateway gone its remaining queries fail at once.
   gateway.reset();
-  EXPECT_TRUE(sink_->WaitForReport(40000));
+  EXPECT_TRUE(controller.WaitForWorkerExit(40000));
 }
 
 TEST_F(UpdateControllerTest, RetryAfterLaunchFailureResetsTheDataFolderFirst) {
@@ -89,14 +89,14 @@ TEST_F(UpdateControllerTest, RetryAfterLaunchFailureResetsTheDataFolderFirst) {
   UpdateController controller(window_, sink_, L"tarkel.shell", RunMode());
   controller.ShowFailure(FailNetwork, 0);
   controller.StartUpdateWorker();
-  ASSERT_TRUE(sink_->WaitForReport(20000));
+  ASSERT_TRUE(controller.WaitForWorkerExit(20000));
   EXPECT_TRUE(fs::exists(VersionFolder("0.9.0")));
 
   controller.ShowFailure(FailLaunch, 0);
   controller.StartUpdateWorker();
   EXPECT_FALSE(fs::exists(VersionFolder("0.9.0")));
   EXPECT_EQ(controller.LastFailure(), FailNone);
-  ASSERT_TRUE(sink_->WaitForReport(20000));
+  ASSERT_TRUE(controller.WaitForWorkerExit(20000));
   controller.ShowFailure(FailNetwork, 0);
 }
 

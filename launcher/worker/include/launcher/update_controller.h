@@ -30,6 +30,13 @@ class UpdateController {
   void ShowProgress(int percent);
 
   bool WorkerRunning() const { return worker_.joinable(); }
+  // Waits until the last worker started here has returned and released
+  // everything it held (tests, before their process tears down).
+  bool WaitForWorkerExit(int timeoutMs);
+  // Workers of this process that have not returned yet. The process entry
+  // leaves without running global destructors while one still runs, since
+  // tearing down libraries under a live transfer could crash the exit.
+  static int RunningWorkers();
   int LastFailure() const { return lastFailure_; }
 
   // Tests walk the low-disk road with their own free-space figure.
@@ -44,5 +51,6 @@ class UpdateController {
   std::wstring runMode_;
   int lastFailure_ = FailNone;
   std::thread worker_;
+  std::shared_ptr<struct WorkerExit> lastExit_;
   std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes_;
 };
