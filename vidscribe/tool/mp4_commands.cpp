@@ -4,6 +4,7 @@
 // extracting a ten-minute file through it would take ten minutes.
 #include "mp4_commands.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -117,7 +118,7 @@ bool IsMp4File(const char* path) {
 }
 
 bool EndsWithMp4(const std::string& path) {
-  return path.size() >= 4 && path.compare(path.size() - 4, 4, ".mp4") == 0;
+  return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".mp4") == 0;
 }
 
 int InfoMp4(const char* path) {

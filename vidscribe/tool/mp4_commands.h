@@ -10,7 +10,7 @@ namespace vidscribe_tool {
 
 // By content, so a recording renamed without its extension still reads.
 bool IsMp4File(const char* path);
-// The record command picks the container by the output name.
+// The record command picks the container by the output name (any case).
 bool EndsWithMp4(const std::string& path);
 int InfoMp4(const char* path);
 int ExtractMp4(const char* path, const std::string& h264, const std::string& aac);
