@@ -4,6 +4,7 @@
 
 #include "amf/amf0_metadata.h"
 #include "elementary_streams.h"
+#include "mp4_commands.h"
 #include "recorder/vidscriber_state.h"
 #include "tool_support.h"
 
@@ -13,14 +14,15 @@ namespace {
 
 const char kInfoUsage[] =
     "usage: vidscribe info FILE\n"
-    "  Prints the header, the onMetaData entries, tag counts, duration and key frames.\n";
+    "  FLV: prints the header, the onMetaData entries, tag counts, duration and key frames.\n"
+    "  MP4: prints the size, duration, picture size and each track's codec and samples.\n";
 const char kSeekUsage[] =
     "usage: vidscribe seek FILE MS [--key]\n"
     "  Prints the time of the tag a seek to MS positions on; --key walks back to a key frame.\n";
 const char kExtractUsage[] =
     "usage: vidscribe extract FILE --h264 OUT.h264 [--aac OUT.aac]\n"
     "  Writes the video as Annex B (4-byte start codes, parameter sets before the\n"
-    "  first frame) and the AAC audio as ADTS frames.\n";
+    "  first frame) and the AAC audio as ADTS frames. FILE is FLV or MP4.\n";
 
 void printValue(const std::string& indent, Flash::AS_Value* value);
 
@@ -89,6 +91,7 @@ int RunInfo(int argc, char** argv) {
   }
   if (!args.Unknown().empty() || args.Positional().size() != 1) return Fail("info: need FILE (see --help)");
   const char* path = args.Positional()[0].c_str();
+  if (IsMp4File(path)) return InfoMp4(path);
   Vidscriber reader(false);
   if (!reader.Open(path, FLVIO::ModeRead)) return Fail("info: %s is not a readable FLV file", path);
   vidscribe::VidscriberState& s = vidscribe::VidscriberAccess::Of(reader);
@@ -158,36 +161,6 @@ int RunSeek(int argc, char** argv) {
 
 namespace {
 
-// Output files that are removed unless the command completes.
-class PendingOutput {
- public:
-  explicit PendingOutput(std::string path)
-      : path(std::move(path)), file(std::fopen(this->path.c_str(), "wb")) {}
-  ~PendingOutput() {
-    if (!kept && file != nullptr) {
-      file.reset();
-      std::remove(path.c_str());
-    }
-  }
-  bool ok() const { return file != nullptr && !failed; }
-  void Write(const uint8_t* data, size_t length) {
-    if (file != nullptr && length > 0 && std::fwrite(data, 1, length, file.get()) != length) failed = true;
-  }
-  bool Keep() {
-    if (file == nullptr) return false;
-    failed = std::fclose(file.release()) != 0 || failed;
-    kept = !failed;
-    if (!kept) std::remove(path.c_str());
-    return kept;
-  }
-  const std::string path;
-
- private:
-  FilePtr file;
-  bool failed = false;
-  bool kept = false;
-};
-
 bool frameHasSps(const uint8_t* data, int32_t length) {
   for (int32_t i = 0; i + 3 < length; ++i)
     if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && UnitType(data + i + 3) == 7) return true;
@@ -205,6 +178,7 @@ int RunExtract(int argc, char** argv) {
   if (!args.Unknown().empty() || args.Positional().size() != 1 || args.Value("--h264").empty())
     return Fail("extract: need FILE --h264 OUT.h264 (see --help)");
   const char* path = args.Positional()[0].c_str();
+  if (IsMp4File(path)) return ExtractMp4(path, args.Value("--h264"), args.Value("--aac"));
   Vidscriber reader(false);
   if (!reader.Open(path, FLVIO::ModeRead)) return Fail("extract: %s is not a readable FLV file", path);
   vidscribe::VidscriberState& s = vidscribe::VidscriberAccess::Of(reader);

@@ -9,10 +9,10 @@ namespace {
 
 const char kUsage[] =
     "usage: vidscribe COMMAND ARGS (vidscribe COMMAND --help for details)\n"
-    "  record --h264 IN.h264 [--aac IN.aac] [--fps N] [--keyframes] OUT.flv\n"
+    "  record --h264 IN.h264 [--aac IN.aac] [--fps N] [--keyframes] OUT.flv|OUT.mp4\n"
     "  info FILE\n"
     "  seek FILE MS [--key]\n"
-    "  extract FILE --h264 OUT.h264 [--aac OUT.aac]\n"
+    "  extract FILE --h264 OUT.h264 [--aac OUT.aac]   (FILE is FLV or MP4; so is info's)\n"
     "  append DST.flv SRC.flv [--offset MS]\n"
     "  pad FILE.flv MS\n"
     "  index SRC.flv DST.flv [--force]\n"

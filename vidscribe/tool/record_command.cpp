@@ -7,12 +7,14 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include "bitstream/sps_parser.h"
 #include "elementary_streams.h"
+#include "mp4_commands.h"
 #include "picture_order.h"
 #include "recorder/vidscriber_state.h"
 #include "tool_support.h"
@@ -24,8 +26,9 @@ namespace {
 constexpr uint32_t kTimeBase = 1000;
 
 const char kUsage[] =
-    "usage: vidscribe record --h264 IN.h264 [--aac IN.aac] [--fps N] [--keyframes] OUT.flv\n"
-    "  Records an Annex B H.264 stream and optionally an ADTS AAC stream into OUT.flv.\n"
+    "usage: vidscribe record --h264 IN.h264 [--aac IN.aac] [--fps N] [--keyframes] OUT.flv|OUT.mp4\n"
+    "  Records an Annex B H.264 stream and optionally an ADTS AAC stream into OUT.flv,\n"
+    "  or into an MP4 file when the name ends in .mp4 (--keyframes is then unused).\n"
     "  Video frames are stamped from the frame rate (default 25), audio frames from\n"
     "  1024 samples at the ADTS sampling rate. --keyframes adds a key-frame index\n"
     "  to onMetaData. The file appears under its name only when complete.\n";
@@ -68,7 +71,7 @@ struct Progress {
   }
 };
 
-void feedVideo(Vidscriber& writer, AnnexBFrameReader& video, std::vector<uint8_t> frame,
+void feedVideo(IAvWriter& writer, AnnexBFrameReader& video, std::vector<uint8_t> frame,
                CompositionClock clock, TurnTaker& turns, Progress& progress) {
   PictureOrder order;
   for (;;) {
@@ -85,7 +88,7 @@ void feedVideo(Vidscriber& writer, AnnexBFrameReader& video, std::vector<uint8_t
   turns.Finish(kVideo);
 }
 
-void feedAudio(Vidscriber& writer, AdtsFrameReader& audio, std::vector<uint8_t> frame, int sampleRate,
+void feedAudio(IAvWriter& writer, AdtsFrameReader& audio, std::vector<uint8_t> frame, int sampleRate,
                TurnTaker& turns) {
   for (uint64_t index = 0;; ++index) {
     const uint64_t time = kTimeBase + index * 1024 * 1000 / static_cast<uint64_t>(sampleRate);
@@ -125,7 +128,7 @@ int RunRecord(int argc, char** argv) {
   const std::string h264 = args.Value("--h264");
   const std::string aac = args.Value("--aac");
   if (h264.empty() || args.Positional().size() != 1)
-    return Fail("record: need --h264 IN.h264 and OUT.flv (see --help)");
+    return Fail("record: need --h264 IN.h264 and OUT.flv or OUT.mp4 (see --help)");
   int64_t fps = 25;
   if (!args.Value("--fps").empty() &&
       (!ParseInteger(args.Value("--fps"), false, &fps) || fps < 1 || fps > 1000))
@@ -147,27 +150,38 @@ int RunRecord(int argc, char** argv) {
 
   int width = 0, height = 0;
   pictureSize(firstFrame, &width, &height);
-  Vidscriber writer(args.Has("--keyframes"));
-  writer.SetVideo(7, width, height, static_cast<int>(fps));
-  if (!aac.empty()) writer.SetAudio(10, format.sampleRate, format.channels, format.profile);
+  const bool mp4 = EndsWithMp4(out);
+  std::unique_ptr<IAvWriter> writer;
+  if (mp4)
+    writer = std::make_unique<Mp4Writer>();
+  else
+    writer = std::make_unique<Vidscriber>(args.Has("--keyframes"));
+  writer->SetVideo(7, width, height, static_cast<int>(fps));
+  if (!aac.empty()) writer->SetAudio(10, format.sampleRate, format.channels, format.profile);
   const std::string partial = out + ".part";
-  if (!writer.Open(partial.c_str())) return Fail("record: cannot create %s", partial.c_str());
+  if (!writer->Open(partial.c_str())) return Fail("record: cannot create %s", partial.c_str());
 
   TurnTaker turns;
   Progress progress;
   progress.total = fileSize(h264.c_str());
   if (aac.empty()) turns.Finish(kAudio);
   const CompositionClock clock(static_cast<double>(fps), LearnDisplayDelay(h264.c_str(), 300));
-  std::thread videoThread(feedVideo, std::ref(writer), std::ref(video), std::move(firstFrame), clock,
+  std::thread videoThread(feedVideo, std::ref(*writer), std::ref(video), std::move(firstFrame), clock,
                           std::ref(turns), std::ref(progress));
   std::thread audioThread;
   if (!aac.empty())
-    audioThread = std::thread(feedAudio, std::ref(writer), std::ref(audio), std::move(firstAudio),
+    audioThread = std::thread(feedAudio, std::ref(*writer), std::ref(audio), std::move(firstAudio),
                               format.sampleRate, std::ref(turns));
   videoThread.join();
   if (audioThread.joinable()) audioThread.join();
-  const int32_t frames = vidscribe::VidscriberAccess::Of(writer).videoFrames;
-  writer.Close();
+  int32_t frames = 0;
+  if (!mp4) frames = vidscribe::VidscriberAccess::Of(static_cast<Vidscriber&>(*writer)).videoFrames;
+  const bool finished = writer->Close();
+  if (!finished) {
+    std::remove(partial.c_str());
+    return Fail("record: cannot finish %s", partial.c_str());
+  }
+  if (mp4 && Mp4HoldsVideo(partial.c_str())) frames = 1;
   if (frames == 0) {
     std::remove(partial.c_str());
     return Fail("record: %s holds no H.264 frame with parameter sets", h264.c_str());

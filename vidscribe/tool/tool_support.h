@@ -5,9 +5,12 @@
 #define VIDSCRIBE_TOOL_TOOL_SUPPORT_H
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "elementary_streams.h"
 #include "vidscribe/vidscribe.h"
 
 namespace vidscribe_tool {
@@ -62,6 +65,37 @@ bool ProbeFlv(const char* path, StreamInfo& info);
 void DeclareStreams(Vidscriber& writer, const StreamInfo& info);
 
 bool FileExists(const char* path);
+
+// Output files that are removed unless the command completes.
+class PendingOutput {
+ public:
+  explicit PendingOutput(std::string path)
+      : path(std::move(path)), file(std::fopen(this->path.c_str(), "wb")) {}
+  ~PendingOutput() {
+    if (!kept && file != nullptr) {
+      file.reset();
+      std::remove(path.c_str());
+    }
+  }
+  bool ok() const { return file != nullptr && !failed; }
+  void Write(const uint8_t* data, size_t length) {
+    if (file != nullptr && length > 0 && std::fwrite(data, 1, length, file.get()) != length) failed = true;
+  }
+  bool Keep() {
+    if (file == nullptr) return false;
+    failed = std::fclose(file.release()) != 0 || failed;
+    kept = !failed;
+    if (!kept) std::remove(path.c_str());
+    return kept;
+  }
+  const std::string path;
+
+ private:
+  FilePtr file;
+  bool failed = false;
+  bool kept = false;
+};
+
 
 int RunRecord(int argc, char** argv);
 int RunInfo(int argc, char** argv);
