@@ -4,48 +4,17 @@
 #include <vector>
 
 #include "bitstream/bit_reader.h"
+#include "bitstream/sps_parser.h"
 #include "elementary_streams.h"
 
 using vidscribe::BitReader;
+using vidscribe::RemoveEmulationPrevention;
+using vidscribe::SkipScalingList;
+using vidscribe::SpsHasChromaFields;
 
 namespace vidscribe_tool {
 
 namespace {
-
-// The unit's payload with emulation-prevention bytes removed, up to limit
-// bytes: the fields read here sit near the front.
-std::vector<uint8_t> rbsp(const uint8_t* unit, size_t length, size_t limit) {
-  std::vector<uint8_t> out;
-  out.reserve(std::min(length, limit));
-  int zeros = 0;
-  for (size_t i = 1; i < length && out.size() < limit; ++i) {
-    if (zeros >= 2 && unit[i] == 3) {
-      zeros = 0;
-      continue;
-    }
-    zeros = unit[i] == 0 ? zeros + 1 : 0;
-    out.push_back(unit[i]);
-  }
-  return out;
-}
-
-bool skipScalingList(BitReader& bits, int size) {
-  int32_t last = 8, next = 8;
-  for (int j = 0; j < size; ++j) {
-    if (next != 0) {
-      int32_t delta = 0;
-      if (!bits.ReadSe(delta)) return false;
-      next = (last + delta + 256) % 256;
-    }
-    last = next == 0 ? last : next;
-  }
-  return true;
-}
-
-bool isHighProfile(uint32_t profile) {
-  static const uint32_t kHigh[] = {100, 110, 122, 244, 44, 83, 86, 118, 128, 138, 139, 134, 135};
-  return std::find(std::begin(kHigh), std::end(kHigh), profile) != std::end(kHigh);
-}
 
 // Calls visit(unit, length) for each unit of an Annex B access unit up to
 // and including the first slice, which is handed over with the rest of the
@@ -78,12 +47,12 @@ void forEachUnitToFirstSlice(const uint8_t* data, size_t length, Visit&& visit) 
 }  // namespace
 
 void PictureOrder::takeSps(const uint8_t* unit, size_t length) {
-  const std::vector<uint8_t> bytes = rbsp(unit, length, 512);
+  const std::vector<uint8_t> bytes = RemoveEmulationPrevention(unit + 1, length > 0 ? length - 1 : 0, 512);
   BitReader bits(bytes.data(), bytes.size());
   uint32_t profile = 0, value = 0;
   if (!bits.ReadBits(8, profile) || !bits.Skip(16) || !bits.ReadUe(value)) return;
   separateColourPlane = false;
-  if (isHighProfile(profile)) {
+  if (SpsHasChromaFields(profile)) {
     uint32_t chroma = 0, flag = 0;
     if (!bits.ReadUe(chroma)) return;
     if (chroma == 3 && bits.ReadBit(flag)) separateColourPlane = flag != 0;
@@ -92,7 +61,7 @@ void PictureOrder::takeSps(const uint8_t* unit, size_t length) {
       for (int i = 0; i < (chroma != 3 ? 8 : 12); ++i) {
         uint32_t present = 0;
         if (!bits.ReadBit(present)) return;
-        if (present && !skipScalingList(bits, i < 6 ? 16 : 64)) return;
+        if (present && !SkipScalingList(bits, i < 6 ? 16 : 64)) return;
       }
     }
   }
@@ -116,7 +85,7 @@ void PictureOrder::takeSps(const uint8_t* unit, size_t length) {
 }
 
 bool PictureOrder::sliceOrder(const uint8_t* unit, size_t length, bool idr, int64_t* poc) {
-  const std::vector<uint8_t> bytes = rbsp(unit, length, 64);
+  const std::vector<uint8_t> bytes = RemoveEmulationPrevention(unit + 1, length > 0 ? length - 1 : 0, 64);
   BitReader bits(bytes.data(), bytes.size());
   uint32_t value = 0, lsb = 0, field = 0, bottom = 0;
   if (!bits.ReadUe(value) || !bits.ReadUe(value) || !bits.ReadUe(value)) return false;

@@ -5,10 +5,8 @@
 #include "bitstream/bit_reader.h"
 
 namespace vidscribe {
-namespace {
 
-// Profiles whose SPS carries chroma format, bit depths and scaling matrices.
-bool hasChromaFields(uint32_t profile) {
+bool SpsHasChromaFields(uint32_t profile) {
   static const uint32_t kProfiles[] = {100, 110, 122, 244, 44, 83, 86, 118, 128, 138, 139, 134, 135, 144};
   for (uint32_t known : kProfiles) {
     if (profile == known) return true;
@@ -16,13 +14,11 @@ bool hasChromaFields(uint32_t profile) {
   return false;
 }
 
-// The payload with emulation-prevention bytes (the 03 of 00 00 03) removed,
-// which is what the bit syntax is defined over.
-std::vector<uint8_t> unescape(const uint8_t* data, size_t length) {
+std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, size_t length, size_t limit) {
   std::vector<uint8_t> raw;
-  raw.reserve(length);
+  raw.reserve(length < limit ? length : limit);
   int zeros = 0;
-  for (size_t i = 0; i < length; ++i) {
+  for (size_t i = 0; i < length && raw.size() < limit; ++i) {
     if (zeros >= 2 && data[i] == 0x03) {
       zeros = 0;
       continue;
@@ -33,7 +29,7 @@ std::vector<uint8_t> unescape(const uint8_t* data, size_t length) {
   return raw;
 }
 
-bool skipScalingList(BitReader& bits, int size) {
+bool SkipScalingList(BitReader& bits, int size) {
   int32_t last = 8, next = 8;
   for (int j = 0; j < size; ++j) {
     if (next != 0) {
@@ -45,6 +41,8 @@ bool skipScalingList(BitReader& bits, int size) {
   }
   return true;
 }
+
+namespace {
 
 bool skipChromaFields(BitReader& bits) {
   uint32_t chromaFormat = 0, value = 0;
@@ -59,7 +57,7 @@ bool skipChromaFields(BitReader& bits) {
   for (int i = 0; i < lists; ++i) {
     uint32_t listPresent = 0;
     if (!bits.ReadBit(listPresent)) return false;
-    if (listPresent && !skipScalingList(bits, i < 6 ? 16 : 64)) return false;
+    if (listPresent && !SkipScalingList(bits, i < 6 ? 16 : 64)) return false;
   }
   return true;
 }
@@ -83,11 +81,11 @@ bool skipPictureOrderCount(BitReader& bits) {
 bool ParseSpsSize(const uint8_t* sps, size_t length, int* width, int* height) {
   if (sps == nullptr || length < 4 || (sps[0] & 0x1F) != 7) return false;
   const uint32_t profile = sps[1];
-  const std::vector<uint8_t> raw = unescape(sps + 4, length - 4);
+  const std::vector<uint8_t> raw = RemoveEmulationPrevention(sps + 4, length - 4);
   BitReader bits(raw.data(), raw.size());
   uint32_t value = 0;
   if (!bits.ReadUe(value)) return false;  // seq_parameter_set_id
-  if (hasChromaFields(profile) && !skipChromaFields(bits)) return false;
+  if (SpsHasChromaFields(profile) && !skipChromaFields(bits)) return false;
   if (!bits.ReadUe(value)) return false;  // log2_max_frame_num_minus4
   if (!skipPictureOrderCount(bits)) return false;
   if (!bits.ReadUe(value) || !bits.Skip(1)) return false;  // max_num_ref_frames, gaps flag
