@@ -1,6 +1,9 @@
 #include "window_step.h"
 
+#include <cstdlib>
+
 #include "launcher/config.h"
+#include "launcher/debug_log.h"
 #include "launcher/window/drop_shadow.h"
 #include "launcher/window/luancher_dlg.h"
 #include "skinui/font.h"
@@ -21,7 +24,10 @@ WindowRun RunLauncherWindow() {
   // without waiting for fonts.
   SkinUI::PrewarmFonts();
   // Without a display there is nowhere to show the window.
-  if (!SkinUI::UseGtkHost()) return WindowRun::kNotCreated;
+  if (!SkinUI::UseGtkHost()) {
+    DebugLog("no display to show the window on (DISPLAY=%s)", std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
+    return WindowRun::kNotCreated;
+  }
   CDropShadow::RegisterShadowClass(&g_instance);
   SkinUI::PaintManager::SetInstance(&g_instance);
   SkinUI::PaintManager::SetResourcePath(SkinUI::PaintManager::GetInstancePath() + launcher_config::kSkinFolder + L"/");
@@ -31,9 +37,11 @@ WindowRun RunLauncherWindow() {
   if (dlg->Create(0, launcher_config::kInstanceName, SkinUI::WS_VISIBLE | SkinUI::WS_OVERLAPPEDWINDOW,
                   kLauncherExStyle) == 0) {
     if (!dlg->WindowWasMade()) {
+      DebugLog("the window could not be made");
       delete dlg;
       return WindowRun::kNotCreated;
     }
+    DebugLog("the window closed while it was being made (skin not loaded?)");
     // The window existed and is being torn down: the loop delivers its
     // AfterDestroy, which ends the loop and frees the object.
     SkinUI::PaintManager::MessageLoop();
