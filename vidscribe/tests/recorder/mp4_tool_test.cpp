@@ -3,6 +3,7 @@
 // (from our own files and from ffmpeg's, which keep the parameter sets only
 // in the track's configuration), info on ffmpeg's files, and failures that
 // leave nothing behind that looks complete.
+#include "annexb_units.h"
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,24 +73,7 @@ std::vector<std::vector<uint8_t>> pick(const std::vector<std::vector<uint8_t>>& 
   return kept;
 }
 
-// Units of an Annex B stream, start codes of either length removed.
-std::vector<std::vector<uint8_t>> units(const std::vector<uint8_t>& stream) {
-  std::vector<std::vector<uint8_t>> list;
-  size_t start = std::string::npos;
-  for (size_t i = 0; i + 2 < stream.size(); ++i) {
-    if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) {
-      if (start != std::string::npos) {
-        size_t end = i;
-        while (end > start && stream[end - 1] == 0) --end;
-        list.emplace_back(stream.begin() + static_cast<long>(start), stream.begin() + static_cast<long>(end));
-      }
-      i += 2;
-      start = i + 1;
-    }
-  }
-  if (start != std::string::npos) list.emplace_back(stream.begin() + static_cast<long>(start), stream.end());
-  return list;
-}
+std::vector<std::vector<uint8_t>> units(const std::vector<uint8_t>& stream) { return recordertest::AnnexBUnits(stream); }
 
 // Every unit after a four-byte start code; an SPS and a PPS before the
 // first slice.

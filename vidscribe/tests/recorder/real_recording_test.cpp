@@ -2,6 +2,7 @@
 // and through the vidscribe tool, judged by ffprobe and ffmpeg: codecs,
 // size and duration, error-free decoding, extraction back to the original
 // units and frames, and key-frame indexes that land on key frames.
+#include "annexb_units.h"
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -67,24 +68,7 @@ void expectDecodes(const std::string& path) {
   EXPECT_EQ(decode.out, "") << path;
 }
 
-// Units of an Annex B stream, start codes of either length removed.
-std::vector<std::vector<uint8_t>> units(const std::vector<uint8_t>& stream) {
-  std::vector<std::vector<uint8_t>> list;
-  size_t start = std::string::npos;
-  for (size_t i = 0; i + 2 < stream.size(); ++i) {
-    if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) {
-      if (start != std::string::npos) {
-        size_t end = i;
-        while (end > start && stream[end - 1] == 0) --end;
-        list.emplace_back(stream.begin() + static_cast<long>(start), stream.begin() + static_cast<long>(end));
-      }
-      i += 2;
-      start = i + 1;
-    }
-  }
-  if (start != std::string::npos) list.emplace_back(stream.begin() + static_cast<long>(start), stream.end());
-  return list;
-}
+std::vector<std::vector<uint8_t>> units(const std::vector<uint8_t>& stream) { return recordertest::AnnexBUnits(stream); }
 
 // Every index entry names the TagType byte of a video key frame.
 void expectIndexOnKeyFrames(const std::string& path) {
