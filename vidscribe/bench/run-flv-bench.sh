@@ -5,21 +5,26 @@
 #   2. Close in key-frame mode (index inserted, media moved) against `cp`;
 #   3. `vidscribe index` (AddKeyFrame) against yamdi;
 #   4. mean SeekTag time over random seeks with and without the index.
+#   5. the recorder's peak memory at a tenth of the length, so a peak that
+#      grows with the recording shows at once.
 # usage: run-flv-bench.sh BUILD_DIR [WORK_DIR] [MINUTES]
+#   (under bench/run-all.sh: BENCH_BUILD, BENCH_WORK; BENCH_QUICK=1 is 6 min)
 # ffmpeg needs its raw H.264 input stamped (setts) to write FLV at all.
 # The input is a 10 s clip repeated (an IDR frame opens every repeat), so
 # the hour costs seconds to make. Needs about 6 GB in WORK_DIR.
 set -euo pipefail
-build=$(cd "$1" && pwd)
-work=${2:-/tmp/vidscribe-flv-bench}
+build=$(cd "${1:-${BENCH_BUILD:?usage: run-flv-bench.sh BUILD_DIR [WORK_DIR] [MINUTES]}}" && pwd)
+work=${2:-${BENCH_WORK:-/tmp/vidscribe-flv-bench}}
 minutes=${3:-60}
+[[ "${BENCH_QUICK:-0}" == 1 ]] && minutes=${3:-6}
+cmake --build "$build" --target vidscribe_tool flv_bench -j2 >/dev/null
 tool=$build/vidscribe/tool/vidscribe
 bench=$build/vidscribe/bench/flv_bench
 mkdir -p "$work"
 cd "$work"
 
 ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
-if [[ ! -f input.done ]]; then
+if [[ ! -f input.$minutes.done ]]; then
   ff -f lavfi -i "testsrc2=size=640x360:rate=25" -f lavfi -i "anoisesrc=r=44100:a=0.1" -t 10 \
      -vf "noise=alls=30:allf=t" -c:v libx264 -preset ultrafast -bf 3 -g 250 -b:v 2300k -minrate 2300k \
      -maxrate 2300k -bufsize 2300k -pix_fmt yuv420p -c:a aac -b:a 128k -ac 2 -f flv clip.flv
@@ -29,7 +34,11 @@ if [[ ! -f input.done ]]; then
   : > in.h264
   : > in.aac
   for ((i = 0; i < repeats; i++)); do cat clip.h264 >> in.h264; cat clip.aac >> in.aac; done
-  touch input.done
+  : > short.h264
+  : > short.aac
+  for ((i = 0; i < repeats / 10; i++)); do cat clip.h264 >> short.h264; cat clip.aac >> short.aac; done
+  rm -f input.*.done
+  touch input.$minutes.done
 fi
 size_mb=$(( ($(stat -c %s in.h264) + $(stat -c %s in.aac)) >> 20 ))
 echo "input: ${minutes} min, ${size_mb} MB of H.264 and AAC"
@@ -83,6 +92,21 @@ read -r yamdi_s _ yamdi_cpu <<< "$(best "$y1" "$y2")"
 echo "index: vidscribe ${index_s}s (CPU ${index_cpu}s) vs yamdi ${yamdi_s}s (CPU ${yamdi_cpu}s):" \
      "ratio $(ratio "$index_s" "$yamdi_s")"
 
-echo "seek with index:    $("$bench" seek closing.flv 1000 2>/dev/null)"
-echo "seek without index: $("$bench" seek recorded.flv 1000 2>/dev/null)"
+seek_mean() { "$bench" seek "$1" 1000 2>/dev/null | sed -n 's/^seek_mean_us=\([0-9.]*\).*/\1/p'; }
+seek_with=$(seek_mean closing.flv)
+seek_without=$(seek_mean recorded.flv)
+echo "seek: mean ${seek_with} us with the index, ${seek_without} us without"
+
+read -r _ short_kb _ <<< "$(measure "$tool" record --h264 short.h264 --aac short.aac short.flv)"
+rm -f short.flv
+echo "recorder peak memory: ${rec_kb} kB for ${minutes} min, ${short_kb} kB for a tenth of it"
 rm -f time.txt
+
+mib() { echo "scale=1; $1 / 1024" | bc; }
+size="$size_mb MB, $minutes min"
+echo "BENCH|FLV recording (vidscribe record, Vidscriber), best of 2|$size|$rec_s|ffmpeg -c copy -f flv|$ff_s|s|ratio<=1.2"
+echo "BENCH|FLV recording, peak RSS|$size|$(mib "$rec_kb")|-|-|MiB|ours<=32"
+echo "BENCH|FLV recording, peak RSS against a tenth of the length|$size|$(mib "$rec_kb")|same, $((minutes * 6)) s|$(mib "$short_kb")|MiB|ratio<=1.25"
+echo "BENCH|Close in key-frame mode (index inserted)|$size|$close_s|cp|$cp_s|s|ratio<=2"
+echo "BENCH|AddKeyFrame (vidscribe index), best of 2|$size|$index_s|yamdi|$yamdi_s|s|ratio<=1"
+echo "BENCH|SeekTag, mean of 1000 random seeks|$size|$seek_with|without the index|$seek_without|us|-"
