@@ -2,7 +2,8 @@
 #   make test       build and run every test (CTest)
 #   make sanitize   the same under AddressSanitizer + UBSan (second build folder)
 #   make fuzz-ci    build the fuzz targets and run each briefly
-#   make fuzz       run each fuzz target longer (FUZZ_SECONDS, default 600)
+#   make fuzz       run each fuzz target longer (FUZZ_SECONDS, default 600;
+#                   FUZZ_JOBS, FUZZ_ONLY, FUZZ_CPU: see scripts/run-fuzzers.sh)
 #   make demo       the launcher's whole road against a local demo gateway
 #   make bench      Release build, every benchmark beside its baseline, writes
 #                   docs/benchmarks.md (BENCH_QUICK=1 for small inputs)
