@@ -3,7 +3,7 @@
 #   make sanitize   the same under AddressSanitizer + UBSan (second build folder)
 #   make fuzz-ci    build the fuzz targets and run each briefly
 #   make fuzz       run each fuzz target longer (FUZZ_SECONDS, default 600;
-#                   FUZZ_JOBS, FUZZ_ONLY, FUZZ_CPU: see scripts/run-fuzzers.sh)
+#                   FUZZ_JOBS, FUZZ_ONLY, FUZZ_CPU, FUZZ_REPORT: see scripts/run-fuzzers.sh)
 #   make demo       the launcher's whole road against a local demo gateway
 #   make bench      Release build, every benchmark beside its baseline, writes
 #                   docs/benchmarks.md (BENCH_QUICK=1 for small inputs)
@@ -26,7 +26,7 @@ BENCH_BUILD ?= build-bench
 COV_BUILD ?= build-coverage
 SOAK_ROUNDS ?= 200
 
-.PHONY: deps build test sanitize fuzz-ci fuzz demo clean deps-bench bench coverage soak
+.PHONY: deps build test sanitize fuzz-build fuzz-ci fuzz demo clean deps-bench bench coverage soak
 
 deps:
 	@scripts/install-deps.sh
@@ -44,14 +44,15 @@ sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  scripts/with-display.sh ctest --test-dir $(SAN_BUILD) $(CTEST_ARGS) -LE no-sanitize
 
-$(FUZZ_BUILD)/fuzzers.txt: deps
+# Always rebuilt (incrementally), so a long run never fuzzes stale code.
+fuzz-build: deps
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_FUZZING=ON $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 
-fuzz-ci: $(FUZZ_BUILD)/fuzzers.txt
+fuzz-ci: fuzz-build
 	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_CI_SECONDS)
 
-fuzz: $(FUZZ_BUILD)/fuzzers.txt
+fuzz: fuzz-build
 	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 deps-bench:

@@ -6,6 +6,8 @@
 #   FUZZ_CPU=1        SECONDS counts the target's own CPU time instead of the
 #                     clock, so a run shares the machine (it is also started
 #                     with nice 10) and still fuzzes for the whole budget
+#   FUZZ_REPORT=file  also appends one Markdown table row per target to file
+#                     (docs/fuzzing.md keeps the long runs)
 # New inputs go to a scratch copy of the seed corpus (kept between runs in
 # BUILD_DIR/fuzz-work/<name>); crashes land in BUILD_DIR/fuzz-artifacts and
 # fail the run.
@@ -87,6 +89,13 @@ run_one() {
   local budget="${seconds}s"
   [[ $cpu_budget == 1 ]] && budget="${cpu}s CPU in ${wall}s"
   echo "$name: $budget, ${execs:-?} executions, ${cov:-cov ?}, $units inputs kept" | tee -a "$summary"
+  if [[ -n "${FUZZ_REPORT:-}" ]]; then
+    local result=clean
+    [[ $status -eq 0 ]] || result="**failure (exit $status)**, input kept as a regression input"
+    printf '| %s | %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u '+%Y-%m-%d')" "$name" "$budget" "${execs:-?}" \
+      "$(echo "$cov" | sed -n 's/cov: \([0-9]*\).*/\1/p')" "$(echo "$cov" | sed -n 's/.*ft: \([0-9]*\).*/\1/p')" \
+      "$units" "$result" >> "$FUZZ_REPORT"
+  fi
 }
 
 count=0

@@ -5,6 +5,7 @@
 // because the writer treats timestamp 0 as "no time".
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -35,28 +36,54 @@ const char kUsage[] =
 
 enum Feed { kVideo = 0, kAudio = 1 };
 
-// Lets the feed with the earlier next timestamp write first.
+// Lets the feed with the earlier next timestamp write first. The feeds hand
+// the turn back and forth every frame or two, so a hand-off must be cheap:
+// a waiting feed first spins briefly on the shared times (the other feed is
+// usually one frame away from passing it) and sleeps on the condition only
+// when that fails; a feed wakes the other only when it is asleep. Sleeping
+// on every hand-off cost more than the recording itself.
 class TurnTaker {
  public:
   void Wait(Feed feed, uint64_t time) {
-    std::unique_lock<std::mutex> hold(lock);
-    next[feed] = time;
-    changed.notify_all();
+    next[feed].store(time);
+    wakeOther(feed);
     const Feed other = feed == kVideo ? kAudio : kVideo;
-    changed.wait(
-        hold, [&] { return done[other] || time < next[other] || (time == next[other] && feed == kVideo); });
+    const auto myTurn = [&] {
+      const uint64_t theirs = next[other].load();
+      return done[other].load() || time < theirs || (time == theirs && feed == kVideo);
+    };
+    for (int spin = 0; spin < kSpins; ++spin) {
+      if (myTurn()) return;
+      if (spin % 64 == 63) std::this_thread::yield();
+    }
+    std::unique_lock<std::mutex> hold(lock);
+    sleeping[feed].store(true);
+    changed.wait(hold, myTurn);
+    sleeping[feed].store(false);
   }
   void Finish(Feed feed) {
-    std::lock_guard<std::mutex> hold(lock);
-    done[feed] = true;
-    changed.notify_all();
+    done[feed].store(true);
+    wakeOther(feed);
   }
 
  private:
+  static constexpr int kSpins = 4096;
+
+  // The sequentially consistent store of next/done above and the load of
+  // sleeping here pair with the sleeper's store of sleeping and its check
+  // of the times under the lock: one of the two always sees the other.
+  void wakeOther(Feed feed) {
+    const Feed other = feed == kVideo ? kAudio : kVideo;
+    if (!sleeping[other].load()) return;
+    std::lock_guard<std::mutex> hold(lock);
+    changed.notify_all();
+  }
+
   std::mutex lock;
   std::condition_variable changed;
-  uint64_t next[2] = {0, 0};
-  bool done[2] = {false, false};
+  std::atomic<uint64_t> next[2] = {{0}, {0}};
+  std::atomic<bool> done[2] = {{false}, {false}};
+  std::atomic<bool> sleeping[2] = {{false}, {false}};
 };
 
 struct Progress {

@@ -13,5 +13,5 @@ echo "$line"
 echo "$line" | sed -n 's/.*min \([0-9.]*\) ms, median \([0-9.]*\) ms, p90 \([0-9.]*\) ms.*/\1 \2 \3/p' | {
   read -r min median p90
   echo "BENCH|process start to first painted frame (launcher window, Xvfb), median of $runs|launcher skin|$median|-|-|ms|ours<=150"
-  echo "BENCH|process start to first painted frame, slowest of the fastest 90 %|launcher skin|$p90|-|-|ms|ours<=150"
+  echo "BENCH|process start to first painted frame, 90th percentile of $runs|launcher skin|$p90|-|-|ms|ours<=150"
 }
