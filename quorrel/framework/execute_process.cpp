@@ -26,11 +26,16 @@ size_t heapLimit(CefRefPtr<CefCommandLine> commandLine) {
   return static_cast<size_t>(mb) << 20;
 }
 
+// Long enough to cover the browser's usual answer time, short enough that
+// an idle helper costs nothing measurable.
+constexpr int kReadSpinMicros = 50;
+
 int runRenderer(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> commandLine) {
   // A browser that goes away must end us through EOF or a failed write,
   // not through SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   LineChannel channel(STDIN_FILENO, STDOUT_FILENO);
+  channel.SetSpin(std::chrono::microseconds(kReadSpinMicros));
   RendererLoop loop(
       app, commandLine, [&channel](const std::string& line) { channel.Write(line); }, heapLimit(commandLine));
   loop.Start();

@@ -1,8 +1,10 @@
 #include "line_channel.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 bool LineChannel::fill() {
   if (consumed_ > 0) {
@@ -10,6 +12,7 @@ bool LineChannel::fill() {
     consumed_ = 0;
   }
   Flush();
+  awaitBriefly();
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(in_, buffer, sizeof buffer);
@@ -20,6 +23,15 @@ bool LineChannel::fill() {
     if (n < 0 && errno == EINTR) continue;
     return false;
   }
+}
+
+void LineChannel::awaitBriefly() const {
+  if (spin_.count() <= 0) return;
+  const auto until = std::chrono::steady_clock::now() + spin_;
+  pollfd ready{in_, POLLIN, 0};
+  do {
+    if (::poll(&ready, 1, 0) != 0) return;
+  } while (std::chrono::steady_clock::now() < until);
 }
 
 LineChannel::Read LineChannel::ReadLine(std::string& line) {

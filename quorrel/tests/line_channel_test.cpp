@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -28,6 +30,31 @@ TEST(LineChannel, SplitsLinesDropsOverlongOnesWholeAndKeepsAnUnendedLastLine) {
   ASSERT_EQ(channel.ReadLine(line), LineChannel::Read::Line);
   EXPECT_EQ(line, "last");
   EXPECT_EQ(channel.ReadLine(line), LineChannel::Read::End);
+  close(fds[0]);
+}
+
+// The brief wait before sleeping must neither lose a line that comes later
+// nor hold back one that is already there, nor hide the end of input.
+TEST(LineChannel, WaitingAwakeFirstStillDeliversLateLinesAndTheEnd) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  LineChannel channel(fds[0], -1);
+  channel.SetSpin(std::chrono::microseconds(200));
+  std::thread writer([out = fds[1]] {
+    const std::string early = "early\n";
+    EXPECT_EQ(write(out, early.data(), early.size()), static_cast<ssize_t>(early.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // far beyond the spin
+    const std::string late = "late\n";
+    EXPECT_EQ(write(out, late.data(), late.size()), static_cast<ssize_t>(late.size()));
+    close(out);
+  });
+  std::string line;
+  ASSERT_EQ(channel.ReadLine(line), LineChannel::Read::Line);
+  EXPECT_EQ(line, "early");
+  ASSERT_EQ(channel.ReadLine(line), LineChannel::Read::Line);
+  EXPECT_EQ(line, "late");
+  EXPECT_EQ(channel.ReadLine(line), LineChannel::Read::End);
+  writer.join();
   close(fds[0]);
 }
 
