@@ -58,7 +58,7 @@ def main():
         match = re.search(r"(\d+)% tests passed, (\d+) tests failed out of (\d+)", log)
         if match:
             summary = match.group(0)
-        failed = re.findall(r"^\s*\d+ - (\S+) \(Failed|Timeout|SEGFAULT.*\)", log, re.M)
+        failed = re.findall(r"^\s*\d+ - (\S+) \((?:Failed|Timeout|SEGFAULT|Subprocess aborted|Exception)[^)]*\)", log, re.M)
         out.append("- Tests: %s%s" % (summary or "exit status %s" % args.ctest_status,
                                       ("; failed: " + ", ".join(failed)) if failed else ""))
     out += ["", "| Deliverable | Lines | Line coverage | Branches | Branch coverage |", "|---|---|---|---|---|"]
