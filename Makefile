@@ -67,7 +67,7 @@ coverage: deps-bench
 	scripts/coverage.sh $(COV_BUILD) docs/coverage.md
 
 soak: deps-bench
-	scripts/soak-update.sh $(SOAK_ROUNDS)
+	SOAK_REPORT=docs/soak.md scripts/soak-update.sh $(SOAK_ROUNDS)
 
 demo: deps
 	BUILD=$(BUILD) tools/demo/run_demo.sh

@@ -6,6 +6,7 @@
 # nothing may appear outside the data folder.
 #   scripts/soak-update.sh [ROUNDS] [BUILD_DIR]   (defaults: 200, build-soak)
 #   SOAK_SEED=N repeats a run's choices (the seed is printed at the start).
+#   SOAK_REPORT=file writes the run's summary there (make soak: docs/soak.md).
 # Its gateway listens on loopback ports 47841-47842 (see launcher/worker/CMakeLists.txt).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,4 +15,29 @@ rounds=${1:-200}
 build=${2:-$root/build-soak}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j "${JOBS:-2}" --target launcher_update_soak >/dev/null
-SOAK_ROUNDS=$rounds exec "$build/launcher/worker/launcher_update_soak"
+log="$build/soak.log"
+started=$(date -u '+%Y-%m-%d %H:%M UTC')
+start=$(date +%s)
+set +e
+SOAK_ROUNDS=$rounds "$build/launcher/worker/launcher_update_soak" 2>&1 | tee "$log"
+status=${PIPESTATUS[0]}
+set -e
+if [[ -n "${SOAK_REPORT:-}" ]]; then
+  {
+    echo "# Update soak"
+    echo
+    echo "Written by \`make soak\` (\`scripts/soak-update.sh\`); the figures are the run's own output."
+    echo "Each round injects one failure at random, then a clean run must end with a"
+    echo "verified install and a started shell, with nothing written outside the data folder."
+    echo
+    echo "- Date: $started; $(( $(date +%s) - start )) s; commit $(cd "$root" && git rev-parse --short HEAD)"
+    echo "- Result: $([[ $status -eq 0 ]] && echo passed || echo "**failed** (exit $status)")"
+    echo
+    echo '```'
+    grep -E '^soak: ([0-9]+ rounds, seed|faults injected)' "$log" || true
+    grep -E ': Failure$|written outside' "$log" | head -n 20 || true
+    echo '```'
+  } > "$SOAK_REPORT"
+  echo "wrote $SOAK_REPORT"
+fi
+exit "$status"

@@ -75,18 +75,6 @@ std::string LocalServer::HttpsUrl(const std::string& path) const {
   return "https://127.0.0.1:" + std::to_string(https_port_) + path;
 }
 
-ScratchDir::ScratchDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "launcher-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  if (path_.empty()) return;
-  std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
-  std::filesystem::remove_all(path_, ignored);
-}
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;

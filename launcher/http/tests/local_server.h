@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/test_env.h"
+
 namespace launcher_test {
 
 class LocalServer {
@@ -29,19 +31,7 @@ class LocalServer {
   int https_port_ = -1;
 };
 
-// Folder of a fresh private scratch directory, removed with its content when
-// the object goes.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using ScratchDir = test_env::TempDir;
 
 std::string ReadFile(const std::string& path);
 

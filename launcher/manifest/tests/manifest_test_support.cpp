@@ -11,17 +11,6 @@
 
 namespace manifesttest {
 
-ScratchDir::ScratchDir() {
-  char pattern[] = "/tmp/manifesttest.XXXXXX";
-  if (!mkdtemp(pattern)) std::abort();
-  path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 void WriteFile(const std::string& path, const std::string& data) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

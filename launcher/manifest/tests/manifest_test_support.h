@@ -4,21 +4,11 @@
 
 #include <string>
 
+#include "support/test_env.h"
+
 namespace manifesttest {
 
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::wstring wide() const { return std::wstring(path_.begin(), path_.end()); }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using ScratchDir = test_env::TempDir;
 
 // Creates parent folders as needed.
 void WriteFile(const std::string& path, const std::string& data);

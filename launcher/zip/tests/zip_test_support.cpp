@@ -62,15 +62,4 @@ std::vector<std::string> ListTree(const std::string& root) {
   return out;
 }
 
-ScratchDir::ScratchDir() {
-  char pattern[] = "/tmp/ziptest.XXXXXX";
-  if (!mkdtemp(pattern)) std::abort();
-  path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  // Extracted read-only files and folders must not stop the cleanup.
-  RunShell("chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'");
-}
-
 }  // namespace ziptest

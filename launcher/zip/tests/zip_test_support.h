@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/test_env.h"
+
 namespace ziptest {
 
 const std::string& Fixtures();
@@ -22,17 +24,6 @@ int RunShell(const std::string& command);
 // Regular files and folders below root, relative, sorted; folders end in "/".
 std::vector<std::string> ListTree(const std::string& root);
 
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using ScratchDir = test_env::TempDir;
 
 }  // namespace ziptest

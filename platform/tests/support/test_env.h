@@ -32,6 +32,8 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // The folder for the wide-character file interfaces (the path is ASCII).
+  std::wstring wide() const { return std::wstring(path_.begin(), path_.end()); }
 
  private:
   std::string path_;
