@@ -499,6 +499,10 @@ class GtkEventLoop : public IEventLoop {
 bool UseGtkHost() {
   static bool initialised = false;
   if (!initialised) {
+    // Every frame is painted with cairo into memory, so GDK's GL support is
+    // never used; left on, it loads the GL driver stack at start-up, which
+    // was half of the time to the first frame. A GDK_GL set by the user wins.
+    g_setenv("GDK_GL", "disable", FALSE);
     if (!gtk_init_check(nullptr, nullptr)) return false;
     initialised = true;
   }
