@@ -18,6 +18,7 @@ cmake --build "$build" -j "${JOBS:-2}" --target launcher_update_soak >/dev/null
 log="$build/soak.log"
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
 start=$(date +%s)
+commit=$(cd "$root" && git rev-parse --short HEAD)
 set +e
 SOAK_ROUNDS=$rounds "$build/launcher/worker/launcher_update_soak" 2>&1 | tee "$log"
 status=${PIPESTATUS[0]}
@@ -30,7 +31,7 @@ if [[ -n "${SOAK_REPORT:-}" ]]; then
     echo "Each round injects one failure at random, then a clean run must end with a"
     echo "verified install and a started shell, with nothing written outside the data folder."
     echo
-    echo "- Date: $started; $(( $(date +%s) - start )) s; commit $(cd "$root" && git rev-parse --short HEAD)"
+    echo "- Date: $started; $(( $(date +%s) - start )) s; commit $commit"
     echo "- Result: $([[ $status -eq 0 ]] && echo passed || echo "**failed** (exit $status)")"
     echo
     echo '```'
