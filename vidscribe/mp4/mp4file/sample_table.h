@@ -23,8 +23,9 @@ struct ChunkRun {
   uint32_t samplesPerChunk;
 };
 
-// Entries per list block: 16 Ki entries, 64-128 KiB per list.
-constexpr size_t kTableBlockEntries = 16384;
+// Entries per list block: 16-32 KiB per list, at most 192 KiB per track,
+// and a block leaves for the scratch file every few minutes of recording.
+constexpr size_t kTableBlockEntries = 4096;
 
 class SampleTable {
  public:
