@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "media_fixtures.h"
+#include "mp4file/box_writer.h"
 #include "mp4file/byte_order.h"
 #include "mp4file/byte_reader.h"
 #include "mp4file/movie_box.h"
@@ -83,6 +84,32 @@ TEST(MovieBoxStreaming, SameBytesAsTheInMemoryBuilderForEveryBlockSize) {
       EXPECT_EQ(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())), kGolden[s].crc);
     }
   }
+}
+
+// A gap counts in every box around it but not in a box that starts right
+// after it, and a box a gap pushes past 32 bits is flagged instead of being
+// given a wrapped size.
+TEST(MovieBoxStreaming, GapsCountInTheBoxesAroundThemAndOversizeIsCaught) {
+  BoxWriter w;
+  size_t outer = w.Begin(FourCC("moov"));
+  size_t inner = w.BeginFull(FourCC("stsz"), 0, 0);
+  w.Defer(100);
+  w.End(inner);
+  w.Defer(7);
+  size_t next = w.Begin(FourCC("free"));
+  w.End(next);
+  w.End(outer);
+  EXPECT_EQ(GetU32(w.At(inner)), 12u + 100);
+  EXPECT_EQ(GetU32(w.At(next)), 8u);
+  EXPECT_EQ(GetU32(w.At(outer)), 8u + 112 + 7 + 8);
+  size_t largest = w.Begin(FourCC("stco"));
+  w.Defer(0xFFFFFFFFull - 8);
+  w.End(largest);
+  EXPECT_FALSE(w.TooLarge());
+  size_t over = w.Begin(FourCC("co64"));
+  w.Defer(0xFFFFFFFFull - 7);
+  w.End(over);
+  EXPECT_TRUE(w.TooLarge());
 }
 
 // A synthetic live recording: 25 fps video with B-frame offsets, a key frame
