@@ -1,7 +1,8 @@
 // Benchmarks of the MP4 path (not part of CTest; run-mp4-bench.sh drives
 // them side by side with ffmpeg):
-//   mp4_bench record IN.mp4 OUT.mp4   feed IN's samples to Mp4Writer the way a
-//                                     live recorder does (Annex B, ADTS)
+//   mp4_bench frames IN.mp4 OUT.frames  IN's samples as a live source sends
+//                                     them (Annex B, ADTS), in one file
+//   mp4_bench record IN.frames OUT.mp4  feed those frames to Mp4Writer
 //   mp4_bench open FILE [REPEAT]      time opening FILE
 //   mp4_bench tables HOURS OUT.mp4    table memory of a synthetic recording
 //   mp4_bench large GIB OUT.mp4       a recording past 4 GiB, read back whole
@@ -56,9 +57,40 @@ size_t annexB(const std::vector<uint8_t>& sample, uint32_t size, bool key,
   return used;
 }
 
-int record(const char* in, const char* outPath) {
+// One frame as a live source hands it to the recorder, as stored in a frames
+// file (host byte order; only this program reads it).
+struct FrameHeader {
+  uint8_t video;
+  uint8_t key;
+  uint16_t unused;
+  uint32_t size;
+  uint32_t ms;
+  int32_t compositionMs;
+};
+
+class FramesFile {
+ public:
+  explicit FramesFile(FILE* file) : file_(file) {}
+  ~FramesFile() {
+    if (file_) std::fclose(file_);
+  }
+  FramesFile(const FramesFile&) = delete;
+  FramesFile& operator=(const FramesFile&) = delete;
+  FILE* get() const { return file_; }
+
+ private:
+  FILE* file_;
+};
+
+// Turns IN's samples into the frames a live recorder receives (Annex B with
+// the parameter sets on key frames, ADTS-headed AAC), interleaved by time,
+// so that `record` measures the writer and not the reading of IN: the reader
+// keeps a table entry per input sample, which would grow with the input.
+int frames(const char* in, const char* outPath) {
   auto reader = Mp4FileReader::Open(in);
   if (!reader) return 1;
+  FramesFile out(std::fopen(outPath, "wb"));
+  if (!out.get()) return 1;
   TrackId video = reader->FindTrackId(TrackKind::Video), audio = reader->FindTrackId(TrackKind::Audio);
   std::vector<uint8_t> parameterSets;
   std::vector<std::vector<uint8_t>> sps, pps;
@@ -73,49 +105,70 @@ int record(const char* in, const char* outPath) {
   int rate = audio ? int(reader->TimeScale(audio)) : 0, channels = audio ? reader->AudioChannels(audio) : 0;
   std::vector<uint8_t> sample(std::max(reader->MaxSampleSize(video), reader->MaxSampleSize(audio)) + 16),
       frame;
-  double preparing = 0;
+  uint32_t nextVideo = 1, nextAudio = 1;
+  for (;;) {
+    SampleTiming v, a;
+    bool hasVideo = video && reader->Timing(video, nextVideo, v);
+    bool hasAudio = audio && reader->Timing(audio, nextAudio, a);
+    if (!hasVideo && !hasAudio) break;
+    bool takeVideo = hasVideo && (!hasAudio || double(v.decodeTime) / reader->TimeScale(video) <=
+                                                   double(a.decodeTime) / reader->TimeScale(audio));
+    TrackId track = takeVideo ? video : audio;
+    uint32_t id = takeVideo ? nextVideo++ : nextAudio++;
+    uint32_t size = 0;
+    bool sync = false;
+    SampleTiming t;
+    if (!reader->ReadSample(track, id, sample.data() + 7, uint32_t(sample.size() - 7), size, sync, &t))
+      return 1;
+    uint32_t scale = reader->TimeScale(track);
+    FrameHeader h{uint8_t(takeVideo), uint8_t(sync), 0, 0, uint32_t(t.decodeTime * 1000 / scale), 0};
+    const uint8_t* data = sample.data();
+    if (takeVideo) {
+      std::vector<uint8_t> stored(sample.begin() + 7, sample.begin() + 7 + size);
+      h.size = uint32_t(annexB(stored, size, sync, parameterSets, frame));
+      h.compositionMs = int32_t(int64_t(t.renderingOffset) * 1000 / scale);
+      data = frame.data();
+    } else {
+      vidscribe::WriteAdtsHeader(sample.data(), int(size), rate, channels, 2);
+      h.size = size + 7;
+    }
+    if (std::fwrite(&h, sizeof h, 1, out.get()) != 1 || std::fwrite(data, 1, h.size, out.get()) != h.size)
+      return 1;
+  }
+  return std::fflush(out.get()) == 0 ? 0 : 1;
+}
+
+// Feeds a frames file to Mp4Writer the way a live recorder does: one frame
+// at a time from a reused buffer.
+int record(const char* in, const char* outPath) {
+  FramesFile source(std::fopen(in, "rb"));
+  if (!source.get()) return 1;
+  std::vector<uint8_t> frame;
+  double reading = 0;
   uint64_t samples = 0;
   Clock::time_point start = Clock::now();
   {
     Mp4Writer writer;
     if (!writer.Open(outPath)) return 1;
-    uint32_t nextVideo = 1, nextAudio = 1;
+    FrameHeader h;
     for (;;) {
-      SampleTiming v, a;
-      bool hasVideo = video && reader->Timing(video, nextVideo, v);
-      bool hasAudio = audio && reader->Timing(audio, nextAudio, a);
-      if (!hasVideo && !hasAudio) break;
-      bool takeVideo = hasVideo && (!hasAudio || double(v.decodeTime) / reader->TimeScale(video) <=
-                                                     double(a.decodeTime) / reader->TimeScale(audio));
-      TrackId track = takeVideo ? video : audio;
-      uint32_t id = takeVideo ? nextVideo++ : nextAudio++;
-      Clock::time_point prepare = Clock::now();
-      uint32_t size = 0;
-      bool sync = false;
-      SampleTiming t;
-      reader->ReadSample(track, id, sample.data() + 7, uint32_t(sample.size() - 7), size, sync, &t);
-      uint32_t scale = reader->TimeScale(track);
-      uint32_t ms = uint32_t(t.decodeTime * 1000 / scale);
-      if (takeVideo) {
-        std::vector<uint8_t> stored(sample.begin() + 7, sample.begin() + 7 + size);
-        size_t length = annexB(stored, size, sync, parameterSets, frame);
-        preparing += secondsSince(prepare);
-        writer.WriteVideo(frame.data(), int(length), ms, sync,
-                          int(int64_t(t.renderingOffset) * 1000 / scale));
-      } else {
-        vidscribe::WriteAdtsHeader(sample.data(), int(size), rate, channels, 2);
-        preparing += secondsSince(prepare);
-        writer.WriteAudio(sample.data(), int(size + 7), ms);
-      }
+      Clock::time_point read = Clock::now();
+      if (std::fread(&h, sizeof h, 1, source.get()) != 1) break;
+      if (frame.size() < h.size) frame.resize(h.size);
+      if (std::fread(frame.data(), 1, h.size, source.get()) != h.size) return 1;
+      reading += secondsSince(read);
+      if (h.video)
+        writer.WriteVideo(frame.data(), int(h.size), h.ms, h.key != 0, h.compositionMs);
+      else
+        writer.WriteAudio(frame.data(), int(h.size), h.ms);
       ++samples;
     }
     if (!writer.Close()) return 1;
   }
   double total = secondsSince(start);
   std::printf(
-      "record: %llu samples, total %.3f s, of which reading the input and rebuilding frames %.3f s, "
-      "writer %.3f s, peak RSS %ld KiB\n",
-      (unsigned long long)samples, total, preparing, total - preparing, peakRssKb());
+      "record: %llu samples, total %.3f s, of which reading frames %.3f s, writer %.3f s, peak RSS %ld KiB\n",
+      (unsigned long long)samples, total, reading, total - reading, peakRssKb());
   return 0;
 }
 
@@ -220,12 +273,14 @@ int large(double gib, const char* outPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 4 && std::strcmp(argv[1], "frames") == 0) return frames(argv[2], argv[3]);
   if (argc >= 4 && std::strcmp(argv[1], "record") == 0) return record(argv[2], argv[3]);
   if (argc >= 3 && std::strcmp(argv[1], "open") == 0)
     return open(argv[2], argc >= 4 ? std::atoi(argv[3]) : 10);
   if (argc >= 4 && std::strcmp(argv[1], "tables") == 0) return tables(std::atof(argv[2]), argv[3]);
   if (argc >= 4 && std::strcmp(argv[1], "large") == 0) return large(std::atof(argv[2]), argv[3]);
   std::fprintf(stderr,
-               "usage: mp4_bench record IN OUT | open FILE [REPEAT] | tables HOURS OUT | large GIB OUT\n");
+               "usage: mp4_bench frames IN OUT | record FRAMES OUT | open FILE [REPEAT] | tables HOURS OUT | "
+               "large GIB OUT\n");
   return 2;
 }

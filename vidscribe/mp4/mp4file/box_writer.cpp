@@ -18,7 +18,13 @@ size_t BoxWriter::BeginFull(uint32_t type, uint8_t version, uint32_t flags) {
 }
 
 void BoxWriter::End(size_t start) {
-  PutU32(bytes_.data() + start, static_cast<uint32_t>(bytes_.size() - start));
+  // A gap at start itself lies in front of this box's header, not inside it.
+  uint64_t size = bytes_.size() - start;
+  for (const Gap& g : gaps_) {
+    if (g.at > start) size += g.size;
+  }
+  if (size > 0xFFFFFFFFu) tooLarge_ = true;
+  PutU32(bytes_.data() + start, static_cast<uint32_t>(size));
 }
 
 void BoxWriter::U16(uint16_t v) {

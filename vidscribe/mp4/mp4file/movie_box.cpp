@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <utility>
 
 #include "mp4file/box_writer.h"
 #include "mp4file/byte_order.h"
+#include "mp4file/mp4_log.h"
 
 namespace mp4file {
 namespace {
@@ -154,8 +157,7 @@ void writeDescriptorHeader(BoxWriter& w, uint8_t tag, uint32_t size) {
 }
 
 uint32_t averageBitRate(const WriterTrack& t) {
-  uint64_t bytes = 0;
-  for (uint32_t s : t.table.Sizes()) bytes += s;
+  uint64_t bytes = t.table.TotalBytes();
   uint64_t duration = t.table.TotalDuration();
   if (duration == 0) return 0;
   uint64_t rate = bytes * 8 * t.timeScale / duration;
@@ -211,18 +213,75 @@ void writeAudioEntry(BoxWriter& w, const WriterTrack& t) {
   w.End(box);
 }
 
-void writeRuns(BoxWriter& w, uint32_t type, uint8_t version, const std::vector<Run>& runs) {
-  size_t box = w.BeginFull(type, version, 0);
-  w.U32(static_cast<uint32_t>(runs.size()));
-  for (const Run& r : runs) {
-    w.U32(r.count);
-    w.U32(r.value);
+// The movie box as a buffer with gaps, and for each gap the function that
+// streams the table filling it.
+struct MovieBoxPlan {
+  BoxWriter w;
+  std::vector<std::function<bool(OutputFile&)>> streams;
+
+  void Defer(uint64_t size, std::function<bool(OutputFile&)> stream) {
+    w.Defer(size);
+    streams.push_back(std::move(stream));
   }
-  w.End(box);
+};
+
+// Streams a list as big-endian fields of entryBytes each, a block at a time.
+template <typename T, typename Encode>
+std::function<bool(OutputFile&)> streamOf(const SpilledList<T>& list, size_t entryBytes, Encode encode) {
+  return [&list, entryBytes, encode](OutputFile& file) {
+    std::vector<uint8_t> out;
+    return list.ForEachPiece([&](const T* entries, size_t count) {
+      out.resize(count * entryBytes);
+      for (size_t i = 0; i < count; ++i) encode(entries[i], out.data() + i * entryBytes);
+      return file.Write(out.data(), out.size());
+    });
+  };
 }
 
-void writeSampleTable(BoxWriter& w, const WriterTrack& t, bool wideOffsets) {
+void writeRuns(MovieBoxPlan& p, uint32_t type, uint8_t version, const SpilledList<Run>& runs) {
+  size_t box = p.w.BeginFull(type, version, 0);
+  p.w.U32(static_cast<uint32_t>(runs.Count()));
+  p.Defer(runs.Count() * 8, streamOf(runs, 8, [](const Run& r, uint8_t* out) {
+            PutU32(out, r.count);
+            PutU32(out + 4, r.value);
+          }));
+  p.w.End(box);
+}
+
+void writeSampleNumbers(MovieBoxPlan& p, const SpilledList<uint32_t>& numbers) {
+  p.Defer(numbers.Count() * 4, streamOf(numbers, 4, [](uint32_t n, uint8_t* out) { PutU32(out, n); }));
+}
+
+void writeChunkTables(MovieBoxPlan& p, const SampleTable& s, bool wideOffsets) {
+  size_t stsc = p.w.BeginFull(FourCC("stsc"), 0, 0);
+  p.w.U32(static_cast<uint32_t>(s.ChunkRuns().Count()));
+  p.Defer(s.ChunkRuns().Count() * 12, streamOf(s.ChunkRuns(), 12, [](const ChunkRun& r, uint8_t* out) {
+            PutU32(out, r.firstChunk);
+            PutU32(out + 4, r.samplesPerChunk);
+            PutU32(out + 8, 1);  // sample description index
+          }));
+  p.w.End(stsc);
+  size_t stsz = p.w.BeginFull(FourCC("stsz"), 0, 0);
+  p.w.U32(0);
+  p.w.U32(s.SampleCount());
+  writeSampleNumbers(p, s.Sizes());
+  p.w.End(stsz);
+  size_t stco = p.w.BeginFull(wideOffsets ? FourCC("co64") : FourCC("stco"), 0, 0);
+  p.w.U32(static_cast<uint32_t>(s.ChunkOffsets().Count()));
+  if (wideOffsets) {
+    p.Defer(s.ChunkOffsets().Count() * 8,
+            streamOf(s.ChunkOffsets(), 8, [](uint64_t offset, uint8_t* out) { PutU64(out, offset); }));
+  } else {
+    p.Defer(s.ChunkOffsets().Count() * 4, streamOf(s.ChunkOffsets(), 4, [](uint64_t offset, uint8_t* out) {
+              PutU32(out, static_cast<uint32_t>(offset));
+            }));
+  }
+  p.w.End(stco);
+}
+
+void writeSampleTable(MovieBoxPlan& p, const WriterTrack& t, bool wideOffsets) {
   const SampleTable& s = t.table;
+  BoxWriter& w = p.w;
   size_t stbl = w.Begin(FourCC("stbl"));
   size_t stsd = w.BeginFull(FourCC("stsd"), 0, 0);
   w.U32(1);
@@ -231,41 +290,21 @@ void writeSampleTable(BoxWriter& w, const WriterTrack& t, bool wideOffsets) {
   else
     writeAudioEntry(w, t);
   w.End(stsd);
-  writeRuns(w, FourCC("stts"), 0, s.Durations());
+  writeRuns(p, FourCC("stts"), 0, s.Durations());
   if (s.HasRenderingOffsets())
-    writeRuns(w, FourCC("ctts"), s.HasNegativeOffsets() ? 1 : 0, s.RenderingOffsets());
+    writeRuns(p, FourCC("ctts"), s.HasNegativeOffsets() ? 1 : 0, s.RenderingOffsets());
   if (!s.AllSync()) {
     size_t stss = w.BeginFull(FourCC("stss"), 0, 0);
-    w.U32(static_cast<uint32_t>(s.SyncSamples().size()));
-    for (uint32_t n : s.SyncSamples()) w.U32(n);
+    w.U32(static_cast<uint32_t>(s.SyncSamples().Count()));
+    writeSampleNumbers(p, s.SyncSamples());
     w.End(stss);
   }
-  size_t stsc = w.BeginFull(FourCC("stsc"), 0, 0);
-  w.U32(static_cast<uint32_t>(s.ChunkRuns().size()));
-  for (const ChunkRun& r : s.ChunkRuns()) {
-    w.U32(r.firstChunk);
-    w.U32(r.samplesPerChunk);
-    w.U32(1);
-  }
-  w.End(stsc);
-  size_t stsz = w.BeginFull(FourCC("stsz"), 0, 0);
-  w.U32(0);
-  w.U32(s.SampleCount());
-  for (uint32_t size : s.Sizes()) w.U32(size);
-  w.End(stsz);
-  size_t stco = w.BeginFull(wideOffsets ? FourCC("co64") : FourCC("stco"), 0, 0);
-  w.U32(static_cast<uint32_t>(s.ChunkOffsets().size()));
-  for (uint64_t offset : s.ChunkOffsets()) {
-    if (wideOffsets)
-      w.U64(offset);
-    else
-      w.U32(static_cast<uint32_t>(offset));
-  }
-  w.End(stco);
+  writeChunkTables(p, s, wideOffsets);
   w.End(stbl);
 }
 
-void writeTrack(BoxWriter& w, const WriterTrack& t, bool wideOffsets) {
+void writeTrack(MovieBoxPlan& p, const WriterTrack& t, bool wideOffsets) {
+  BoxWriter& w = p.w;
   size_t trak = w.Begin(FourCC("trak"));
   writeTrackHeader(w, t, toMovieTime(t.table.TotalDuration(), t.timeScale));
   size_t mdia = w.Begin(FourCC("mdia"));
@@ -282,15 +321,37 @@ void writeTrack(BoxWriter& w, const WriterTrack& t, bool wideOffsets) {
     w.End(smhd);
   }
   writeDataInformation(w);
-  writeSampleTable(w, t, wideOffsets);
+  writeSampleTable(p, t, wideOffsets);
   w.End(minf);
   w.End(mdia);
   w.End(trak);
 }
 
+// Writes the buffer with every gap filled by its stream. A stream that
+// writes other than the bytes its boxes counted would leave a box that
+// misstates its size, so that is a failure too.
+bool writePlan(OutputFile& file, const MovieBoxPlan& p) {
+  const std::vector<uint8_t>& bytes = p.w.Data();
+  const std::vector<BoxWriter::Gap>& gaps = p.w.Gaps();
+  size_t from = 0;
+  for (size_t i = 0; i < gaps.size(); ++i) {
+    if (!file.Write(bytes.data() + from, gaps[i].at - from)) return false;
+    uint64_t before = file.Position();
+    if (!p.streams[i](file)) return false;
+    uint64_t written = file.Position() - before;
+    if (written != gaps[i].size) {
+      LogLine(LogSource::Writer, "a sample table wrote %llu bytes where %llu were counted",
+              static_cast<unsigned long long>(written), static_cast<unsigned long long>(gaps[i].size));
+      return false;
+    }
+    from = gaps[i].at;
+  }
+  return file.Write(bytes.data() + from, bytes.size() - from);
+}
+
 }  // namespace
 
-std::vector<uint8_t> BuildMovieBox(const std::vector<std::unique_ptr<WriterTrack>>& tracks) {
+bool WriteMovieBox(OutputFile& file, const std::vector<std::unique_ptr<WriterTrack>>& tracks) {
   uint64_t movieDuration = 0;
   uint64_t largestOffset = 0;
   TrackId nextTrack = 1;
@@ -300,12 +361,16 @@ std::vector<uint8_t> BuildMovieBox(const std::vector<std::unique_ptr<WriterTrack
     nextTrack = std::max(nextTrack, t->id + 1);
   }
   bool wideOffsets = largestOffset > 0xFFFFFFFFu;
-  BoxWriter w;
-  size_t moov = w.Begin(FourCC("moov"));
-  writeMovieHeader(w, movieDuration, nextTrack);
-  for (const auto& t : tracks) writeTrack(w, *t, wideOffsets);
-  w.End(moov);
-  return w.Take();
+  MovieBoxPlan p;
+  size_t moov = p.w.Begin(FourCC("moov"));
+  writeMovieHeader(p.w, movieDuration, nextTrack);
+  for (const auto& t : tracks) writeTrack(p, *t, wideOffsets);
+  p.w.End(moov);
+  if (p.w.TooLarge()) {
+    LogLine(LogSource::Writer, "the sample tables are too large for a movie box");
+    return false;
+  }
+  return writePlan(file, p);
 }
 
 }  // namespace mp4file

@@ -24,6 +24,12 @@ std::vector<uint8_t> fileTypeBox() {
   return w.Take();
 }
 
+std::string folderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 bool addDistinct(std::vector<std::vector<uint8_t>>& sets, const uint8_t* data, size_t size, size_t limit) {
   if (data == nullptr || size == 0 || size > 0xFFFF) return false;
   std::vector<uint8_t> set(data, data + size);
@@ -35,13 +41,26 @@ bool addDistinct(std::vector<std::vector<uint8_t>>& sets, const uint8_t* data, s
 
 }  // namespace
 
-std::unique_ptr<Mp4FileWriter> Mp4FileWriter::Create(const std::string& path) {
-  std::unique_ptr<Mp4FileWriter> writer(new Mp4FileWriter());
+std::unique_ptr<Mp4FileWriter> Mp4FileWriter::Create(const std::string& path, const WriterOptions& options) {
+  std::unique_ptr<Mp4FileWriter> writer(new Mp4FileWriter(options));
+  // Taken over first, so the descriptor is closed on every path.
+  writer->spill_ = SpillFile::Adopt(options.scratchDescriptor, "a descriptor handed in");
   if (!writer->start(path)) {
     writer->closed_ = writer->failed_ = true;  // nothing to finish, and already reported
     return nullptr;
   }
+  if (!writer->spill_) writer->openScratch();
   return writer;
+}
+
+void Mp4FileWriter::openScratch() {
+  std::string folder = options_.scratchFolder.empty() ? folderOf(path_) : options_.scratchFolder;
+  std::string why;
+  spill_ = SpillFile::Create(folder, why);
+  if (!spill_) {
+    LogLine(LogSource::Writer, "no scratch file in %s (%s): the tables of %s stay in memory", folder.c_str(),
+            why.c_str(), path_.c_str());
+  }
 }
 
 Mp4FileWriter::~Mp4FileWriter() {
@@ -70,7 +89,7 @@ TrackId Mp4FileWriter::addTrack(std::unique_ptr<WriterTrack> t) {
 TrackId Mp4FileWriter::AddH264VideoTrack(uint32_t timeScale, uint16_t width, uint16_t height, uint8_t profile,
                                          uint8_t compatibility, uint8_t level, uint8_t lengthSizeMinusOne) {
   if (timeScale == 0 || lengthSizeMinusOne > 3 || lengthSizeMinusOne == 2) return kInvalidTrackId;
-  auto t = std::make_unique<WriterTrack>();
+  auto t = std::make_unique<WriterTrack>(spill_.get(), options_.tableBlockEntries);
   t->kind = TrackKind::Video;
   t->timeScale = timeScale;
   t->width = width;
@@ -84,7 +103,7 @@ TrackId Mp4FileWriter::AddH264VideoTrack(uint32_t timeScale, uint16_t width, uin
 
 TrackId Mp4FileWriter::AddAudioTrack(uint32_t timeScale, uint8_t objectType) {
   if (timeScale == 0) return kInvalidTrackId;
-  auto t = std::make_unique<WriterTrack>();
+  auto t = std::make_unique<WriterTrack>(spill_.get(), options_.tableBlockEntries);
   t->kind = TrackKind::Audio;
   t->timeScale = timeScale;
   t->objectType = objectType;
@@ -126,7 +145,11 @@ bool Mp4FileWriter::WriteSample(TrackId id, const uint8_t* data, uint32_t size, 
     failed_ = true;
     return false;
   }
-  t->table.Add(size, duration, renderingOffset, sync, at, newChunk);
+  // The scratch file has logged why a table could not grow.
+  if (!t->table.Add(size, duration, renderingOffset, sync, at, newChunk)) {
+    failed_ = true;
+    return false;
+  }
   lastTrack_ = id;
   return true;
 }
@@ -149,14 +172,22 @@ bool Mp4FileWriter::finishMediaData() {
 bool Mp4FileWriter::Close() {
   if (closed_) return !failed_;
   closed_ = true;
-  for (auto& t : tracks_) t->table.Finish();
+  for (auto& t : tracks_) {
+    if (!t->table.Finish()) failed_ = true;
+  }
+  if (!failed_ && !finishMediaData()) failed_ = true;
   if (!failed_) {
-    std::vector<uint8_t> moov = BuildMovieBox(tracks_);
-    failed_ = !finishMediaData() || !file_.Write(moov.data(), moov.size());
+    uint64_t movieAt = file_.Position();
+    if (!WriteMovieBox(file_, tracks_)) {
+      // Half a movie box would still look like the start of one.
+      file_.DiscardFrom(movieAt);
+      failed_ = true;
+    }
   }
   if (!file_.Close()) failed_ = true;
   if (failed_) LogLine(LogSource::Writer, "could not finish %s", path_.c_str());
   tracks_.clear();
+  spill_.reset();
   return !failed_;
 }
 

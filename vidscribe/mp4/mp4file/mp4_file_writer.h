@@ -1,8 +1,9 @@
 #pragma once
 // Writes an MP4 file as samples arrive: sample data goes straight to the
-// media data box, the tables stay in memory, and Close appends the movie box.
-// A file that is never closed has no movie box and does not pass for a
-// finished recording.
+// media data box, the tables keep one block per list in memory and the rest
+// in an unlinked scratch file next to the recording, and Close streams the
+// movie box out of them. A file that is never closed has no movie box and
+// does not pass for a finished recording.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,13 +11,27 @@
 
 #include "mp4file/mp4_types.h"
 #include "mp4file/output_file.h"
+#include "mp4file/spill_file.h"
 #include "mp4file/writer_track.h"
 
 namespace mp4file {
 
+struct WriterOptions {
+  // Table entries per list kept in memory before a block moves out.
+  size_t tableBlockEntries = kTableBlockEntries;
+  // Where the scratch file is made; empty means the recording's folder.
+  std::string scratchFolder;
+  // Tests: an open read/write descriptor to use as the scratch file (taken
+  // over), so its writes can be made to fail.
+  int scratchDescriptor = -1;
+};
+
 class Mp4FileWriter {
  public:
-  static std::unique_ptr<Mp4FileWriter> Create(const std::string& path);
+  // When no scratch file can be made the tables stay in memory (logged): the
+  // recording matters more than its memory bound.
+  static std::unique_ptr<Mp4FileWriter> Create(const std::string& path,
+                                               const WriterOptions& options = WriterOptions());
   ~Mp4FileWriter();
   Mp4FileWriter(const Mp4FileWriter&) = delete;
   Mp4FileWriter& operator=(const Mp4FileWriter&) = delete;
@@ -42,14 +57,17 @@ class Mp4FileWriter {
   size_t TableMemoryBytes() const;
 
  private:
-  Mp4FileWriter() = default;
+  explicit Mp4FileWriter(const WriterOptions& options) : options_(options) {}
   bool start(const std::string& path);
+  void openScratch();
   WriterTrack* track(TrackId id, TrackKind kind);
   TrackId addTrack(std::unique_ptr<WriterTrack> track);
   bool finishMediaData();
 
+  WriterOptions options_;
   OutputFile file_;
   std::string path_;
+  std::unique_ptr<SpillFile> spill_;  // outlives the tracks, whose tables use it
   std::vector<std::unique_ptr<WriterTrack>> tracks_;
   uint64_t mediaHeaderAt_ = 0;  // 16 bytes reserved: a free box, then the media data header
   TrackId lastTrack_ = kInvalidTrackId;

@@ -84,6 +84,23 @@ bool OutputFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {
   return true;
 }
 
+bool OutputFile::DiscardFrom(uint64_t position) {
+  if (fd_ < 0 || position > position_) return false;
+  uint64_t buffered = position_ - used_;  // where the buffer's bytes start in the file
+  if (position >= buffered) {
+    used_ = static_cast<size_t>(position - buffered);
+  } else {
+    used_ = 0;
+    if (::ftruncate(fd_, static_cast<off_t>(position)) != 0 ||
+        ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
+      LogLine(LogSource::Writer, "truncate failed: %s", std::strerror(errno));
+      return false;
+    }
+  }
+  position_ = position;
+  return true;
+}
+
 bool OutputFile::Close() {
   if (fd_ < 0) return true;
   bool ok = Flush();

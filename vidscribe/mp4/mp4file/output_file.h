@@ -21,6 +21,9 @@ class OutputFile {
   // Overwrites bytes already written; used to patch placeholders at close.
   bool WriteAt(uint64_t offset, const uint8_t* data, size_t size);
   bool Flush();
+  // Drops everything from position on, so a box that could not be finished
+  // does not stay behind half written.
+  bool DiscardFrom(uint64_t position);
   bool Close();
   uint64_t Position() const { return position_; }
   bool IsOpen() const { return fd_ >= 0; }

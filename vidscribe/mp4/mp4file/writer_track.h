@@ -10,6 +10,10 @@
 namespace mp4file {
 
 struct WriterTrack {
+  // The tables move full blocks to spill; without one they stay in memory.
+  explicit WriterTrack(SpillFile* spill = nullptr, size_t blockEntries = kTableBlockEntries)
+      : table(spill, blockEntries) {}
+
   TrackId id = kInvalidTrackId;
   TrackKind kind = TrackKind::Video;
   uint32_t timeScale = 0;

@@ -1,10 +1,12 @@
 // Files our module writes, judged by ffprobe and ffmpeg: samples copied from
 // ffmpeg-made files must come out with the same bytes, flags and times, and
 // ffmpeg must decode them without complaint.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 
 #include "media_fixtures.h"
 #include "mp4file/byte_order.h"
@@ -21,9 +23,9 @@ namespace {
 
 // Copies every sample of an MP4 through our writer, interleaved by decode
 // time as a recorder would deliver them.
-bool remux(const std::string& from, const std::string& to) {
+bool remux(const std::string& from, const std::string& to, const WriterOptions& options = WriterOptions()) {
   auto reader = Mp4FileReader::Open(from);
-  auto writer = Mp4FileWriter::Create(to);
+  auto writer = Mp4FileWriter::Create(to, options);
   if (!reader || !writer) return false;
   struct Stream {
     TrackId in, out;
@@ -187,9 +189,124 @@ TEST_F(Mp4FileWriterOutput, FailedWritesAreReportedAtClose) {
   EXPECT_FALSE(Mp4FileWriter::Create(dir_.File("missing/folder/x.mp4")));
 }
 
+// Collects the module's log lines while it lives.
+class LogCapture {
+ public:
+  LogCapture() {
+    SetLogHandler([this](LogSource, const std::string& line) { lines_.push_back(line); });
+  }
+  ~LogCapture() { SetLogHandler(nullptr); }
+  int Count(const std::string& part) const {
+    return static_cast<int>(std::count_if(lines_.begin(), lines_.end(), [&](const std::string& line) {
+      return line.find(part) != std::string::npos;
+    }));
+  }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+void expectSameSamples(Mp4FileReader& ours, Mp4FileReader& theirs, TrackKind kind) {
+  TrackId a = ours.FindTrackId(kind), b = theirs.FindTrackId(kind);
+  ASSERT_NE(a, kInvalidTrackId);
+  ASSERT_EQ(ours.SampleCount(a), theirs.SampleCount(b));
+  std::vector<uint8_t> x(1 << 20), y(1 << 20);
+  for (uint32_t id = 1; id <= ours.SampleCount(a); ++id) {
+    uint32_t xs = 0, ys = 0;
+    bool xk = false, yk = false;
+    SampleTiming xt, yt;
+    ASSERT_TRUE(ours.ReadSample(a, id, x.data(), uint32_t(x.size()), xs, xk, &xt));
+    ASSERT_TRUE(theirs.ReadSample(b, id, y.data(), uint32_t(y.size()), ys, yk, &yt));
+    ASSERT_EQ(xs, ys) << id;
+    EXPECT_EQ(xk, yk) << id;
+    EXPECT_EQ(xt.decodeTime, yt.decodeTime) << id;
+    EXPECT_EQ(xt.renderingOffset, yt.renderingOffset) << id;
+    EXPECT_TRUE(std::equal(x.begin(), x.begin() + xs, y.begin())) << id;
+  }
+}
+
+// Tables spread over many scratch-file blocks give the very file the
+// in-memory tables give, and ffprobe and our reader find every sample.
+TEST_F(Mp4FileWriterOutput, TablesSpanningManyBlocksGiveTheSameFile) {
+  std::string source = CachedMp4(SourceOptions());
+  ASSERT_FALSE(source.empty());
+  WriterOptions blocks;
+  blocks.tableBlockEntries = 7;
+  std::string spread = dir_.File("blocks.mp4"), kept = dir_.File("memory.mp4");
+  ASSERT_TRUE(remux(source, spread, blocks));
+  {
+    // No scratch file can be made there: the writer keeps its tables in
+    // memory, says so once, and still writes a good file.
+    LogCapture log;
+    WriterOptions noScratch;
+    noScratch.scratchFolder = dir_.File("missing");
+    ASSERT_TRUE(remux(source, kept, noScratch));
+    EXPECT_EQ(log.Count("stay in memory"), 1);
+  }
+  std::vector<uint8_t> spreadBytes = ReadFileBytes(spread);
+  ASSERT_GT(spreadBytes.size(), 1000u);
+  EXPECT_TRUE(spreadBytes == ReadFileBytes(kept));
+  for (const char* kind : {"v", "a"})
+    expectSamePackets(ProbePackets(spread, kind), ProbePackets(source, kind));
+  auto ours = Mp4FileReader::Open(spread);
+  auto theirs = Mp4FileReader::Open(source);
+  ASSERT_TRUE(ours && theirs);
+  expectSameSamples(*ours, *theirs, TrackKind::Video);
+  expectSameSamples(*ours, *theirs, TrackKind::Audio);
+  // The scratch file never had a name in the folder.
+  int entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+    EXPECT_TRUE(entry.path().filename() == "blocks.mp4" || entry.path().filename() == "memory.mp4")
+        << entry.path();
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2);
+}
+
+// A scratch file that stops taking or giving back blocks fails the
+// recording with one line saying why, and leaves no movie box behind that
+// could pass for a finished file.
+TEST(Mp4FileWriterScratch, ScratchFileFailuresFailTheRecording) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    int fd;
+    bool writesFail;
+    const char* line;
+  } cases[] = {
+      {"writes fail", ::open("/dev/full", O_RDWR | O_CLOEXEC), true, "cannot write the table scratch file"},
+      {"reads fail", ::open(dir.File("write-only").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600), false,
+       "cannot read the table scratch file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_GE(c.fd, 0);
+    LogCapture log;
+    WriterOptions options;
+    options.tableBlockEntries = 4;
+    options.scratchDescriptor = c.fd;
+    std::string path = dir.File(std::string(c.name) + ".mp4");
+    auto writer = Mp4FileWriter::Create(path, options);
+    ASSERT_TRUE(writer);
+    TrackId audio = writer->AddAudioTrack(44100, 0x67);
+    const uint8_t sample[10] = {0x21};
+    int failed = 0;
+    for (int i = 0; i < 40; ++i) {
+      if (!writer->WriteSample(audio, sample, sizeof sample, 1024, 0, true)) ++failed;
+    }
+    EXPECT_EQ(failed, c.writesFail ? 36 : 0);  // the fifth sample needs the first block moved out
+    EXPECT_FALSE(writer->Close());
+    EXPECT_EQ(log.Count(c.line), 1);
+    EXPECT_EQ(log.Count("could not finish"), 1);
+    EXPECT_FALSE(hasBox(ReadFileBytes(path), "moov"));
+    EXPECT_FALSE(Mp4FileReader::Open(path));
+  }
+}
+
 // A recording past 4 GiB cannot be made in a test; the movie box is built
 // from tables whose chunks lie there and read back by the parser.
 TEST(Mp4FileMovieBox, ChunkOffsetsPast4GiBUseWideOffsets) {
+  TempDir dir;
   std::vector<std::unique_ptr<WriterTrack>> tracks;
   tracks.push_back(std::make_unique<WriterTrack>());
   WriterTrack& t = *tracks.back();
@@ -200,7 +317,11 @@ TEST(Mp4FileMovieBox, ChunkOffsetsPast4GiBUseWideOffsets) {
   const uint64_t base = 0x100000000ull - 100;
   for (uint32_t i = 0; i < 4; ++i) t.table.Add(100, 1024, 0, true, base + i * 100, true);
   t.table.Finish();
-  std::vector<uint8_t> moov = BuildMovieBox(tracks);
+  OutputFile out;
+  ASSERT_TRUE(out.Open(dir.File("moov")));
+  ASSERT_TRUE(WriteMovieBox(out, tracks));
+  ASSERT_TRUE(out.Close());
+  std::vector<uint8_t> moov = ReadFileBytes(dir.File("moov"));
   ASSERT_TRUE(hasBox(moov, "co64"));
   EXPECT_FALSE(hasBox(moov, "stco"));
   BoxWalker walker(moov.data() + 8, moov.size() - 8);
