@@ -184,25 +184,30 @@ TEST_F(RealWindow, PressKeepsTheMouseUntilReleaseAndAReleaseOutsideDoesNotClick)
   EXPECT_EQ(wnd.log.Count(WM_CLOSE), 0u);
 }
 
-TEST_F(RealWindow, KeysReachTheFocusedButton) {
+TEST_F(RealWindow, KeysReachTheFocusedControlAndSpaceActivatesAButton) {
   LiveWindow wnd;
   Open(wnd, true);
   Drive(wnd, [&] {
     ASSERT_TRUE(WaitFor([&] { return Shown(wnd); }));
     wnd.OnLoop([&] { wnd.GetHost()->Focus(); });
     ASSERT_TRUE(WaitFor([&] { return wnd.log.Count(WM_SETFOCUS) > 0; }));
-    wnd.OnLoop([&] { wnd.FindControl(L"closebtn")->SetFocus(); });
+    // The progress bar holds the focus: keys arrive but activate nothing.
+    wnd.OnLoop([&] { wnd.FindControl(L"prog_stat")->SetFocus(); });
     ASSERT_TRUE(Xdo("key a"));
     EXPECT_TRUE(WaitFor([&] { return wnd.log.Count(WM_CHAR) > 0; }));
-    ASSERT_TRUE(Xdo("key Escape Tab Left Up Right Down Delete BackSpace 7"));
-    EXPECT_TRUE(WaitFor([&] { return wnd.log.Count(WM_KEYDOWN) == 10; }));
-    // Return activates the focused close button: the window closes.
-    ASSERT_TRUE(Xdo("key Return"));
+    // F1 has neither a virtual key nor a character: nothing is reported.
+    ASSERT_TRUE(Xdo("key Escape Tab Left Up Right Down Delete BackSpace 7 Return KP_Enter F1"));
+    EXPECT_TRUE(WaitFor([&] { return wnd.log.Count(WM_KEYDOWN) == 12; }));
+    EXPECT_TRUE(wnd.clicks.empty());
+    // Space activates the focused close button: the window closes.
+    wnd.OnLoop([&] { wnd.FindControl(L"closebtn")->SetFocus(); });
+    ASSERT_TRUE(Xdo("key space"));
     EXPECT_TRUE(WaitFor([&] { return wnd.destroyed.load(); }));
   });
   std::vector<WPARAM> keys;
   for (const LoggedMessage& m : wnd.log.Of(WM_KEYDOWN)) keys.push_back(m.wParam);
-  EXPECT_EQ(keys, (std::vector<WPARAM>{'A', 0x1B, 0x09, 0x25, 0x26, 0x27, 0x28, 0x2E, 0x08, '7', VK_RETURN}));
+  EXPECT_EQ(keys, (std::vector<WPARAM>{'A', 0x1B, 0x09, 0x25, 0x26, 0x27, 0x28, 0x2E, 0x08, '7', VK_RETURN,
+                                       VK_RETURN, VK_SPACE}));
   ASSERT_FALSE(wnd.log.Of(WM_CHAR).empty());
   EXPECT_EQ(wnd.log.Of(WM_CHAR)[0].wParam, static_cast<WPARAM>('a'));
   EXPECT_EQ(wnd.clicks, (std::vector<std::wstring>{L"closebtn"}));
@@ -349,7 +354,7 @@ TEST_F(RealWindow, ClickThroughHelperLetsPressesReachItsOwner) {
   EXPECT_EQ(helper.log.Count(WM_LBUTTONDOWN), 0u);
 }
 
-TEST_F(RealWindow, DraggingTheCaptionMovesTheWindowAndAnEdgeResizesIt) {
+TEST_F(RealWindow, DraggingTheCaptionMovesTheWindowAndEdgesResizeIt) {
   LiveWindow wnd;
   wnd.onSkinReady = [](LiveWindow& w) { w.GetPaintManager().SetSizeBox({4, 4, 4, 4}); };
   Open(wnd);
@@ -373,11 +378,26 @@ TEST_F(RealWindow, DraggingTheCaptionMovesTheWindowAndAnEdgeResizesIt) {
     EXPECT_TRUE(WaitFor([&] {
       return wnd.log.Any(WM_SIZE, [](const LoggedMessage& m) { return m.lParam == MAKELPARAM(650, 300); });
     }));
+    // The bottom-left corner, dragged left and down: the window grows both
+    // ways and its left edge follows the pointer.
+    const int cornerX = kLeft + 60 + 1;
+    const int cornerY = kTop + 40 + 298;
+    ASSERT_TRUE(Xdo("mousemove --sync " + Xy(cornerX, cornerY) + " mousedown 1"));
+    ASSERT_TRUE(WaitFor([&] { return wnd.log.Count(WM_NCLBUTTONDOWN) == 3; }));
+    ASSERT_TRUE(Xdo("mousemove --sync " + Xy(cornerX - 10, cornerY + 15) + " mousemove --sync " +
+                    Xy(cornerX - 20, cornerY + 30) + " mouseup 1"));
+    EXPECT_TRUE(WaitFor([&] {
+      return wnd.log.Any(WM_SIZE, [](const LoggedMessage& m) { return m.lParam == MAKELPARAM(670, 330); }) &&
+             wnd.log.Any(WM_MOVE, [](const LoggedMessage& m) {
+               return m.lParam == MAKELPARAM(kLeft + 40, kTop + 40);
+             });
+    }));
   });
   const auto presses = wnd.log.Of(WM_NCLBUTTONDOWN);
-  ASSERT_EQ(presses.size(), 2u);
+  ASSERT_EQ(presses.size(), 3u);
   EXPECT_EQ(presses[0].wParam, static_cast<WPARAM>(HTCAPTION));
   EXPECT_EQ(presses[1].wParam, static_cast<WPARAM>(HTRIGHT));
+  EXPECT_EQ(presses[2].wParam, static_cast<WPARAM>(HTBOTTOMLEFT));
 }
 
 // Answers the failure box as a user would, and notes what it showed.
