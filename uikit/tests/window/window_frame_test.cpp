@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "recording_host.h"
+#include "skinui/label.h"
 #include "skinui/skin_resources.h"
 #include "skinui/text_convert.h"
 #include "test_skin.h"
@@ -209,6 +210,32 @@ TEST_F(SkinFrame, CloseIsTheWindowsDecision) {
   // Closing a window that is gone posts nothing.
   m_wnd.Close(3);
   EXPECT_EQ(m_loop->RunPending(), 0);
+}
+
+TEST(SkinLinks, HandCursorOnlyOverTheLinkItself) {
+  test::RecordingEventLoop& loop = test::UseRecordingHost();
+  ResourceStore::Reset();
+  test::RecordingWindow wnd;
+  ASSERT_NE(wnd.Create(0, L"links", WS_POPUP, 0), 0u);
+  RenderWindow(wnd);  // links get their rectangles when painted
+  auto* text = static_cast<CTextUI*>(wnd.FindControl(L"link"));
+  ASSERT_NE(text, nullptr);
+  ASSERT_EQ(text->GetLinks().size(), 1u);
+  EXPECT_NE(text->GetInterface(L"Text"), nullptr);
+  const RECT link = text->GetLinks()[0].rect;
+  loop.calls.clear();
+  wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(link.left + 1, link.top + 1));
+  wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(text->GetPos().right - 2, link.top + 1));
+  wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(link.left + 1, link.top + 1));
+  EXPECT_EQ(loop.calls, (std::vector<std::string>{"cursor hand", "cursor arrow", "cursor hand"}));
+  // A disabled text shows no hand and sends no link.
+  text->SetEnabled(false);
+  loop.calls.clear();
+  wnd.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(link.left + 2, link.top + 1));
+  EXPECT_EQ(loop.calls, (std::vector<std::string>{"cursor arrow"}));
+  wnd.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(link.left + 2, link.top + 1));
+  wnd.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(link.left + 2, link.top + 1));
+  EXPECT_EQ(std::count(wnd.notes.begin(), wnd.notes.end(), L"link:link"), 0);
 }
 
 // Overrides the handlers that default to "not handled", to see each gets
