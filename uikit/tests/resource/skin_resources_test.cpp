@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "skinui/skin_markup.h"
 #include "skinui/text_convert.h"
 
 namespace SkinUI {
@@ -127,6 +128,30 @@ TEST_F(SkinFiles, ArchiveStatusesMapToReadStatuses) {
     EXPECT_EQ(seen->lastName, "skin/ok.xml");
     EXPECT_EQ(seen->lastLimit, ResourceStore::kMaxSkinFileBytes);
   }
+}
+
+TEST_F(SkinFiles, ArchiveFailuresReachTheSkinReaderAsTheirMessages) {
+  const struct {
+    ISkinArchive::ReadStatus archive;
+    std::string data;
+    const wchar_t* message;
+  } cases[] = {
+      {ISkinArchive::ReadStatus::Failed, "", L"Could not unzip file"},
+      {ISkinArchive::ReadStatus::TooLarge, "", L"File too large"},
+      {ISkinArchive::ReadStatus::Ok, "", L"File is empty"},
+      {ISkinArchive::ReadStatus::NotFound, "", L"Could not find ziped file"},
+  };
+  for (const auto& c : cases) {
+    ResourceStore::SetResourceZipArchive(std::make_unique<ScriptedArchive>(c.archive, c.data), false);
+    CSkinMarkup markup;
+    EXPECT_FALSE(markup.LoadSkinFile(L"launcher.xml"));
+    EXPECT_STREQ(markup.GetLastErrorMessage(), c.message);
+    EXPECT_STREQ(markup.GetLastErrorLocation(), L"");
+  }
+  ResourceStore::SetResourceZipArchive(
+      std::make_unique<ScriptedArchive>(ISkinArchive::ReadStatus::Ok, "<Window/>"), false);
+  CSkinMarkup markup;
+  EXPECT_TRUE(markup.LoadSkinFile(L"launcher.xml"));
 }
 
 TEST_F(SkinFiles, ZipFileRegistrationFailsCleanlyAndKeepsItsName) {
