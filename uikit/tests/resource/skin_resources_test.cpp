@@ -154,7 +154,7 @@ TEST_F(SkinFiles, ArchiveFailuresReachTheSkinReaderAsTheirMessages) {
   EXPECT_TRUE(markup.LoadSkinFile(L"launcher.xml"));
 }
 
-TEST_F(SkinFiles, ZipFileRegistrationFailsCleanlyAndKeepsItsName) {
+TEST_F(SkinFiles, FailedArchiveRegistrationsLeaveNoArchive) {
   EXPECT_FALSE(ResourceStore::SetResourceZipFile(L"missing.zip"));
   EXPECT_EQ(ResourceStore::GetResourceZip(), nullptr);
   Write("junk.zip", "this is not an archive");
