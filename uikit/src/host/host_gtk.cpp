@@ -4,10 +4,12 @@
 // through one idle source per batch.
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 
 #include "skinui/host.h"
@@ -68,6 +70,31 @@ GdkWindowEdge edgeFor(int hitTest) {
       return GDK_WINDOW_EDGE_SOUTH_EAST;
   }
 }
+
+// A place or size the toolkit asked for and reported at once. X confirms it
+// later, and GTK applies a move and a resize as separate requests, so a
+// configure event may still show the value from before the request; that
+// one is not news and must not roll the window back.
+class RequestedGeometry {
+ public:
+  void Request(int a, int b) {
+    m_pending = true;
+    m_requested = {a, b};
+  }
+  // Whether a value reported by X is to be taken.
+  bool Accept(int a, int b) {
+    const bool stale =
+        m_pending && a == m_confirmed.x && b == m_confirmed.y && (a != m_requested.x || b != m_requested.y);
+    m_confirmed = {a, b};
+    if (!stale) m_pending = false;
+    return !stale;
+  }
+
+ private:
+  bool m_pending = false;
+  POINT m_requested{};
+  POINT m_confirmed{};
+};
 
 class GtkHostWindow : public IHostWindow {
  public:
@@ -143,12 +170,26 @@ class GtkHostWindow : public IHostWindow {
   void Move(int x, int y) override {
     if (m_widget == nullptr) return;
     m_rect = {x, y, x + m_rect.Width(), y + m_rect.Height()};
+    m_position.Request(x, y);
     gtk_window_move(GTK_WINDOW(m_widget), x, y);
+    // Reported at once, as a resize is: windows that follow this one (a
+    // drop shadow) must not wait for X to confirm.
+    m_sink->HostMessage(WM_MOVE, 0, MAKELPARAM(x, y));
   }
   void Resize(int cx, int cy) override {
     if (m_widget == nullptr || cx <= 0 || cy <= 0) return;
+    // GTK holds the window to its size hints; report the size it will get.
+    if (m_minSize.cx > 0 && m_minSize.cy > 0) {
+      cx = std::max(cx, m_minSize.cx);
+      cy = std::max(cy, m_minSize.cy);
+    }
+    if (m_maxSize.cx > 0 && m_maxSize.cy > 0) {
+      cx = std::min(cx, m_maxSize.cx);
+      cy = std::min(cy, m_maxSize.cy);
+    }
     m_rect.right = m_rect.left + cx;
     m_rect.bottom = m_rect.top + cy;
+    m_size.Request(cx, cy);
     gtk_window_set_default_size(GTK_WINDOW(m_widget), cx, cy);
     gtk_window_resize(GTK_WINDOW(m_widget), cx, cy);
     // The toolkit lays out at once; GTK confirms later by configure-event.
@@ -209,6 +250,8 @@ class GtkHostWindow : public IHostWindow {
     if (m_widget == nullptr) return;
     GdkGeometry g{};
     int mask = 0;
+    m_minSize = min;
+    m_maxSize = max;
     if (min.cx > 0 && min.cy > 0) {
       g.min_width = min.cx;
       g.min_height = min.cy;
@@ -346,11 +389,18 @@ class GtkHostWindow : public IHostWindow {
   static gboolean onConfigure(GtkWidget*, GdkEventConfigure* e, gpointer p) {
     auto* self = static_cast<GtkHostWindow*>(p);
     const RECT old = self->m_rect;
-    self->m_rect = {e->x, e->y, e->x + e->width, e->y + e->height};
-    if (old.Width() != e->width || old.Height() != e->height)
+    RECT now = old;
+    if (self->m_position.Accept(e->x, e->y)) now = {e->x, e->y, e->x + old.Width(), e->y + old.Height()};
+    if (self->m_size.Accept(e->width, e->height)) {
+      now.right = now.left + e->width;
+      now.bottom = now.top + e->height;
+    }
+    self->m_rect = now;
+    if (old.Width() != now.Width() || old.Height() != now.Height())
       self->m_sink->HostMessage(WM_SIZE, self->m_maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
-                                MAKELPARAM(e->width, e->height));
-    if (old.left != e->x || old.top != e->y) self->m_sink->HostMessage(WM_MOVE, 0, MAKELPARAM(e->x, e->y));
+                                MAKELPARAM(now.Width(), now.Height()));
+    if (old.left != now.left || old.top != now.top)
+      self->m_sink->HostMessage(WM_MOVE, 0, MAKELPARAM(now.left, now.top));
     return FALSE;
   }
 
@@ -368,13 +418,20 @@ class GtkHostWindow : public IHostWindow {
     return FALSE;
   }
 
+  // GTK may deliver an unmap twice (its own and the X server's); the
+  // window hears of each change of visibility once.
   static gboolean onMap(GtkWidget*, GdkEvent*, gpointer p) {
-    static_cast<GtkHostWindow*>(p)->m_sink->HostMessage(WM_SHOWWINDOW, 1, 0);
+    static_cast<GtkHostWindow*>(p)->reportShown(true);
     return FALSE;
   }
   static gboolean onUnmap(GtkWidget*, GdkEvent*, gpointer p) {
-    static_cast<GtkHostWindow*>(p)->m_sink->HostMessage(WM_SHOWWINDOW, 0, 0);
+    static_cast<GtkHostWindow*>(p)->reportShown(false);
     return FALSE;
+  }
+  void reportShown(bool shown) {
+    if (m_shown == shown) return;
+    m_shown = shown;
+    m_sink->HostMessage(WM_SHOWWINDOW, shown ? 1 : 0, 0);
   }
 
   // Closing is the window's decision: WM_CLOSE destroys only when nobody
@@ -425,10 +482,36 @@ class GtkHostWindow : public IHostWindow {
   POINT m_lastPress{};
   CursorKind m_cursor = CursorKind::Arrow;
   bool m_clickThrough = false;
+  SIZE m_minSize{};
+  SIZE m_maxSize{};
+  RequestedGeometry m_position;
+  RequestedGeometry m_size;
+  bool m_shown = false;
+};
+
+// Posted tasks wait here until the idle source drains them. The idle
+// source holds its own reference, so a loop replaced while a wake-up is
+// pending leaves the source a dead queue to skip rather than freed memory.
+struct PostedTasks {
+  std::mutex mutex;
+  std::deque<std::function<void()>> queue;
+  bool scheduled = false;
+  bool dead = false;
 };
 
 class GtkEventLoop : public IEventLoop {
  public:
+  GtkEventLoop() : m_posted(std::make_shared<PostedTasks>()) {}
+  ~GtkEventLoop() override {
+    // Tasks of a replaced loop are dropped, as the headless loop drops its
+    // queue: they may refer to this loop.
+    std::lock_guard<std::mutex> lock(m_posted->mutex);
+    m_posted->dead = true;
+    m_posted->queue.clear();
+  }
+  GtkEventLoop(const GtkEventLoop&) = delete;
+  GtkEventLoop& operator=(const GtkEventLoop&) = delete;
+
   std::unique_ptr<IHostWindow> CreateHostWindow(IHostWindowSink* sink,
                                                 const HostWindowParams& params) override {
     return std::make_unique<GtkHostWindow>(sink, params);
@@ -437,17 +520,17 @@ class GtkEventLoop : public IEventLoop {
   void Post(std::function<void()> task) override {
     bool schedule = false;
     {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_queue.push_back(std::move(task));
-      schedule = !m_scheduled;
-      m_scheduled = true;
+      std::lock_guard<std::mutex> lock(m_posted->mutex);
+      m_posted->queue.push_back(std::move(task));
+      schedule = !m_posted->scheduled;
+      m_posted->scheduled = true;
     }
     // g_idle_add is safe from any thread; it wakes the main context.
-    if (schedule) g_idle_add_full(G_PRIORITY_DEFAULT, drain, this, nullptr);
+    if (schedule)
+      g_idle_add_full(G_PRIORITY_DEFAULT, drain, new std::shared_ptr<PostedTasks>(m_posted), releaseTasks);
   }
 
   int Run() override {
-    m_quit = false;
     if (!m_quitPending) gtk_main();
     m_quitPending = false;
     return m_quitCode;
@@ -475,21 +558,20 @@ class GtkEventLoop : public IEventLoop {
 
  private:
   static gboolean drain(gpointer p) {
-    auto* self = static_cast<GtkEventLoop*>(p);
+    PostedTasks& posted = **static_cast<std::shared_ptr<PostedTasks>*>(p);
     std::deque<std::function<void()>> batch;
     {
-      std::lock_guard<std::mutex> lock(self->m_mutex);
-      batch.swap(self->m_queue);
-      self->m_scheduled = false;
+      std::lock_guard<std::mutex> lock(posted.mutex);
+      if (posted.dead) return G_SOURCE_REMOVE;
+      batch.swap(posted.queue);
+      posted.scheduled = false;
     }
     for (auto& task : batch) task();
     return G_SOURCE_REMOVE;
   }
+  static void releaseTasks(gpointer p) { delete static_cast<std::shared_ptr<PostedTasks>*>(p); }
 
-  std::mutex m_mutex;
-  std::deque<std::function<void()>> m_queue;
-  bool m_scheduled = false;
-  bool m_quit = false;
+  std::shared_ptr<PostedTasks> m_posted;
   bool m_quitPending = false;
   int m_quitCode = 0;
 };
