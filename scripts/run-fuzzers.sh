@@ -41,6 +41,25 @@ cpu_seconds() {
   awk -v t="$ticks" '{ sub(/.*\) /, ""); printf "%d", ($12 + $13) / t }' "/proc/$1/stat" 2>/dev/null || echo 0
 }
 
+# One line for the summary (and a table row for FUZZ_REPORT) from a run's
+# log: executions from the final statistics, edges ("cov") and features
+# ("ft") from the last status line.
+summarise() {
+  local name=$1 log=$2 work=$3 budget=$4 status=$5 execs status_line cov ft units
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
+  status_line=$(grep -aE '^#[0-9]+[[:space:]]+[A-Z]+[[:space:]]+cov: ' "$log" | tail -n1 || true)
+  cov=$(echo "$status_line" | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
+  ft=$(echo "$status_line" | sed -n 's/.* ft: \([0-9]*\).*/\1/p')
+  units=$(find "$work" -type f | wc -l)
+  echo "$name: $budget, ${execs:-?} executions, cov: ${cov:-?} ft: ${ft:-?}, $units inputs kept" | tee -a "$summary"
+  if [[ -n "${FUZZ_REPORT:-}" ]]; then
+    local result=clean
+    [[ $status -eq 0 ]] || result="**failure (exit $status)**, input kept as a regression input"
+    printf '| %s | %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u '+%Y-%m-%d')" "$name" "$budget" \
+      "${execs:-?}" "${cov:-?}" "${ft:-?}" "$units" "$result" >> "$FUZZ_REPORT"
+  fi
+}
+
 run_one() {
   local exe=$1 corpus=$2 name log work status=0 started pid cpu=0
   name=$(basename "$exe")
@@ -80,22 +99,9 @@ run_one() {
       done
     fi
   fi
-  # Executions and the coverage reached (edges "cov", features "ft").
-  local execs cov units
-  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
-  cov=$(grep -oE '(DONE|#[0-9]+ +[A-Z]+) +cov: [0-9]+ ft: [0-9]+( corp: [0-9]+)?' "$log" | tail -n1 |
-        grep -oE 'cov: [0-9]+ ft: [0-9]+( corp: [0-9]+)?')
-  units=$(find "$work" -type f | wc -l)
-  local budget="${seconds}s"
-  [[ $cpu_budget == 1 ]] && budget="${cpu}s CPU in ${wall}s"
-  echo "$name: $budget, ${execs:-?} executions, ${cov:-cov ?}, $units inputs kept" | tee -a "$summary"
-  if [[ -n "${FUZZ_REPORT:-}" ]]; then
-    local result=clean
-    [[ $status -eq 0 ]] || result="**failure (exit $status)**, input kept as a regression input"
-    printf '| %s | %s | %s | %s | %s | %s | %s | %s |\n' "$(date -u '+%Y-%m-%d')" "$name" "$budget" "${execs:-?}" \
-      "$(echo "$cov" | sed -n 's/cov: \([0-9]*\).*/\1/p')" "$(echo "$cov" | sed -n 's/.*ft: \([0-9]*\).*/\1/p')" \
-      "$units" "$result" >> "$FUZZ_REPORT"
-  fi
+  local budget_text="${seconds}s"
+  [[ $cpu_budget == 1 ]] && budget_text="${cpu}s CPU in ${wall}s"
+  summarise "$name" "$log" "$work" "$budget_text" "$status"
 }
 
 count=0
