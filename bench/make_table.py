@@ -8,6 +8,7 @@ baseline name|baseline|unit|target (a failed script shows FAILED in the
 second field). The ratio and the pass/miss verdict are computed here, from
 the measured numbers only."""
 import argparse
+import os
 import operator
 import re
 
@@ -98,6 +99,12 @@ def main():
     passed = sum(1 for r in table if r[7] == "pass")
     missed = sum(1 for r in table if r[7] in ("**miss**", "**FAILED**", "no figure"))
     lines += ["", "%d figures with a target passed, %d missed or failed." % (passed, missed), ""]
+    # What we know about the figures (causes of misses, what a baseline
+    # stands for) is kept beside the runner and copied in; it holds no figures.
+    notes = os.path.join(os.path.dirname(os.path.abspath(__file__)), "notes.md")
+    if os.path.exists(notes):
+        with open(notes) as f:
+            lines += [f.read().rstrip("\n"), ""]
     with open(args.output, "w") as f:
         f.write("\n".join(lines))
     print("benchmarks: %d passed, %d missed or failed" % (passed, missed))
