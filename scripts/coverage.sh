@@ -29,7 +29,7 @@ tail -n 5 "$build/coverage-ctest.log"
 # gcov runs in the object folders; the JSON keeps per-file line and branch
 # counts that the summary below groups by deliverable.
 gcovr --root "$root" --object-directory "$build" \
-  --exclude '.*/tests?/.*' --exclude '.*/bench/.*' --exclude '.*/fuzz/.*' --exclude "$build/.*" \
+  --exclude '.*/tests?/.*' --exclude '.*/bench/.*' --exclude '.*/fuzz/.*' --exclude '.*/\.wt/.*' --exclude "$build/.*" \
   --exclude-unreachable-branches --exclude-throw-branches \
   --json "$build/coverage.json" -j "$jobs" >/dev/null
 python3 "$root/scripts/coverage_summary.py" "$build/coverage.json" "$output" \
