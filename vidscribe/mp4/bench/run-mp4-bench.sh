@@ -8,7 +8,7 @@
 set -euo pipefail
 # BENCH_QUICK=1: a six-minute input (about 100 MB) and one run.
 build=$(cd "${1:-${BENCH_BUILD:?usage: run-mp4-bench.sh BUILD_DIR [RUNS]}}" && pwd)
-runs=${2:-3}
+runs=${2:-5}
 loops=59
 if [[ "${BENCH_QUICK:-0}" == 1 ]]; then runs=${2:-1} loops=5; fi
 [[ -n "${BENCH_BUILD:-}" ]] && cmake --build "$build" --target mp4_bench -j2 >/dev/null
