@@ -108,21 +108,7 @@ std::optional<std::string> WaitForWindow(const std::string& title, std::chrono::
 }
 
 std::optional<Geometry> WindowGeometry(const std::string& windowId) {
-  std::istringstream lines(Capture("xdotool getwindowgeometry --shell " + windowId + " 2>/dev/null"));
-  Geometry g;
-  int found = 0;
-  for (std::string line; std::getline(lines, line);) {
-    const auto eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string key = line.substr(0, eq);
-    const int value = std::atoi(line.c_str() + eq + 1);
-    if (key == "X") g.x = value, ++found;
-    if (key == "Y") g.y = value, ++found;
-    if (key == "WIDTH") g.width = value, ++found;
-    if (key == "HEIGHT") g.height = value, ++found;
-  }
-  if (found != 4) return std::nullopt;
-  return g;
+  return test_env::ParseXdotoolGeometry(Capture("xdotool getwindowgeometry --shell " + windowId + " 2>/dev/null"));
 }
 
 std::optional<Geometry> ScreenSize() {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/xdotool_geometry.h"
+
 namespace e2e {
 
 // Output of a shell command (stdout only); empty on failure.
@@ -41,9 +43,7 @@ int CountOf(const std::string& text, const std::string& needle);
 // Waits until the file holds needle at least `times` times.
 bool WaitForText(const std::string& path, const std::string& needle, int times, std::chrono::milliseconds limit);
 
-struct Geometry {
-  int x = 0, y = 0, width = 0, height = 0;
-};
+using Geometry = test_env::WindowGeometry;
 // The first top-level window whose title is exactly `title`.
 std::optional<std::string> WaitForWindow(const std::string& title, std::chrono::milliseconds limit);
 std::optional<Geometry> WindowGeometry(const std::string& windowId);

@@ -119,21 +119,7 @@ std::optional<XGeometry> WindowGeometry(unsigned long xid) {
   char buf[256];
   while (std::fgets(buf, sizeof buf, pipe) != nullptr) text += buf;
   pclose(pipe);
-  XGeometry g;
-  int found = 0;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    const auto eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string key = line.substr(0, eq);
-    const int value = std::atoi(line.c_str() + eq + 1);
-    if (key == "X") g.x = value, ++found;
-    if (key == "Y") g.y = value, ++found;
-    if (key == "WIDTH") g.width = value, ++found;
-    if (key == "HEIGHT") g.height = value, ++found;
-  }
-  if (found != 4) return std::nullopt;
-  return g;
+  return test_env::ParseXdotoolGeometry(text);
 }
 
 std::string RealWindowsUnavailable() {

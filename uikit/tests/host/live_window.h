@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../window/test_skin.h"
+#include "support/xdotool_geometry.h"
 
 namespace SkinUI::test {
 
@@ -74,9 +75,7 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit 
 // Runs xdotool with `args`; true when it succeeded.
 bool Xdo(const std::string& args);
 
-struct XGeometry {
-  int x = 0, y = 0, width = 0, height = 0;
-};
+using XGeometry = test_env::WindowGeometry;
 // The X window behind a toolkit window (loop thread only), and the X
 // server's idea of its place and size (any thread).
 unsigned long XWindowId(CWindowWnd& wnd);
