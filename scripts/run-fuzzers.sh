@@ -68,7 +68,11 @@ run_one() {
   mkdir -p "$work"
   local seeds=()
   [[ -n "$corpus" && -d "$corpus" ]] && seeds=("$corpus")
-  local args=(-rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$artifacts/$name-" -print_final_stats=1)
+  # close_fd_mask=3: the libraries' own log lines (stderr) would otherwise
+  # fill the log by gigabytes per hour; libFuzzer and the sanitizers keep a
+  # private copy of stderr for their reports.
+  local args=(-rss_limit_mb=2048 -max_len=65536 -close_fd_mask=3 -artifact_prefix="$artifacts/$name-"
+    -print_final_stats=1)
   started=$(date +%s)
   if [[ $cpu_budget == 1 ]]; then
     # The clock limit only guards against a run that never gets the CPU.
