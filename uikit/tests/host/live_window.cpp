@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <future>
 #include <memory>
-#include <sstream>
 
 namespace SkinUI::test {
 
