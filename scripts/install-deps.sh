@@ -11,13 +11,15 @@ packages=(
   # build
   build-essential cmake pkg-config
   libcurl4-openssl-dev libjsoncpp-dev zlib1g-dev libstb-dev
-  libgtk-3-dev libx11-dev duktape-dev
+  libgtk-3-dev libx11-dev libxfixes-dev duktape-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer lives in clang's runtime package)
   clang-14 libclang-rt-14-dev
   # tests, demo and test oracles
   python3 openssl curl zip unzip ffmpeg
-  xvfb xauth x11-utils xdotool openbox imagemagick fonts-wqy-microhei
+  # window tests: plain X, and a desktop with a window manager and a
+  # compositing manager
+  xvfb xauth x11-utils xdotool openbox xcompmgr imagemagick fonts-wqy-microhei
 )
 if [[ "${1:-}" == "--bench" ]]; then
   packages+=(yamdi hyperfine valgrind gcovr)

@@ -46,6 +46,10 @@ bool Child::Start(const std::vector<std::string>& argv, const std::string& logPa
 }
 
 Child::~Child() {
+  Stop();
+}
+
+void Child::Stop() {
   if (pid_ > 0 && !exitCode_) {
     kill(pid_, SIGTERM);
     if (!WaitExit(std::chrono::milliseconds(3000))) {
@@ -118,22 +122,16 @@ std::optional<Geometry> ScreenSize() {
   return g;
 }
 
-void Click(int x, int y, int repeat) {
-  const std::string cmd = "xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
-                          " click --repeat " + std::to_string(repeat) + " --delay 80 1 >/dev/null 2>&1";
-  (void)std::system(cmd.c_str());
+bool Xdo(const std::string& args) {
+  return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-std::vector<Rgb> ScreenRow(int x, int y, int count) {
-  // Plain 8-bit RGB bytes of a 1-pixel-high crop of the screen.
-  const std::string cmd = "import -silent -window root -crop " + std::to_string(count) + "x1+" + std::to_string(x) +
-                          "+" + std::to_string(y) + " -depth 8 rgb:- 2>/dev/null";
-  const std::string bytes = Capture(cmd);
-  std::vector<Rgb> row;
-  for (std::size_t i = 0; i + 2 < bytes.size(); i += 3)
-    row.push_back({static_cast<unsigned char>(bytes[i]), static_cast<unsigned char>(bytes[i + 1]),
-                   static_cast<unsigned char>(bytes[i + 2])});
-  return row;
+// No --sync: the server runs the move and the click in the order sent, and
+// a synced move to where the pointer already is waits for a motion that
+// never comes.
+void Click(int x, int y, int repeat) {
+  (void)Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click --repeat " +
+            std::to_string(repeat) + " --delay 80 1");
 }
 
 bool IsBarGreen(const Rgb& p) {

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for driving the real launcher under an X server: child processes
-// (gateway, launcher), waiting on their logs, finding and clicking windows
-// with xdotool and reading screen pixels with ImageMagick.
+// (gateway, launcher, the display's own programs), waiting on their logs,
+// finding and clicking windows with xdotool.
 #include <sys/types.h>
 
 #include <chrono>
@@ -31,6 +31,8 @@ class Child {
   // The exit code once the process ended within the time, else nothing.
   std::optional<int> WaitExit(std::chrono::milliseconds limit);
   bool Running();
+  // Asks it to end (SIGTERM), kills it when it will not, and reaps it.
+  void Stop();
   pid_t Pid() const { return pid_; }
 
  private:
@@ -49,13 +51,13 @@ std::optional<std::string> WaitForWindow(const std::string& title, std::chrono::
 std::optional<Geometry> WindowGeometry(const std::string& windowId);
 std::optional<Geometry> ScreenSize();
 
+// Runs xdotool with `args`; true when it succeeded.
+bool Xdo(const std::string& args);
 void Click(int x, int y, int repeat = 1);
 
 struct Rgb {
   int r = 0, g = 0, b = 0;
 };
-// One row of the screen, x from `x` for `count` pixels.
-std::vector<Rgb> ScreenRow(int x, int y, int count);
 bool IsBarGreen(const Rgb& p);
 
 }  // namespace e2e

@@ -1,9 +1,10 @@
 #include "launcher/window/drop_shadow.h"
 
 #include <cairo.h>
-#include <gdk/gdk.h>
 
 #include <cstring>
+
+#include "skinui/host.h"
 
 using namespace SkinUI;
 
@@ -11,20 +12,17 @@ namespace {
 
 // WS_POPUP | WS_BORDER | WS_SYSMENU: a popup that is nobody's child.
 constexpr DWORD kPopupWindowStyle = WS_POPUP | 0x00800000 | WS_SYSMENU;
-constexpr UINT kCompositionChanged = 0x031E;
 
 bool g_registered = false;
 bool g_layeredAvailable = false;
 void* g_instance = nullptr;
 
-// Per-pixel alpha is what makes the shadow soft. Without a compositing
-// manager an X screen shows a layered window's transparent pixels as solid
-// black, and the shadow sits above its owner, so it would hide the window:
-// such a screen gets no shadow. The headless host composes in memory.
-bool LayeredWindowsAvailable() {
-  GdkScreen* screen = gdk_display_get_default() != nullptr ? gdk_screen_get_default() : nullptr;
-  if (screen == nullptr) return true;
-  return gdk_screen_is_composited(screen) != FALSE;
+// Per-pixel alpha is what makes the shadow soft, and only a compositing
+// manager shows it: without one an X screen shows the transparent pixels as
+// solid black. So the shadow shows only while the screen composites, and
+// follows every change of that.
+bool ScreenComposites() {
+  return GetEventLoop().IsCompositionEnabled();
 }
 
 }  // namespace
@@ -82,7 +80,7 @@ CDropShadow::~CDropShadow() {
 bool CDropShadow::RegisterShadowClass(void* instance) {
   if (g_registered) return false;
   g_registered = true;
-  g_layeredAvailable = LayeredWindowsAvailable();
+  g_layeredAvailable = GetEventLoop().LayeredWindowsSupported();
   if (!g_layeredAvailable) return false;
   g_instance = instance;
   return true;
@@ -140,14 +138,19 @@ void CDropShadow::RefreshVisibility() {
   const DWORD style = m_parent->GetStyle();
   if ((m_status & kEnabled) && (style & WS_VISIBLE)) {
     m_status |= kParentVisible;
-    if (!(style & (WS_MAXIMIZE | WS_MINIMIZE))) m_status |= kShadowVisible;
+    if (!(style & (WS_MAXIMIZE | WS_MINIMIZE)) && ScreenComposites()) m_status |= kShadowVisible;
   }
   if (ShadowVisible()) {
-    RedrawShadow();
-    m_window->ShowWindow(true, false);
+    ShowShadow();
   } else {
     m_window->ShowWindow(false, false);
   }
+}
+
+void CDropShadow::ShowShadow() {
+  m_status |= kShadowVisible;
+  RedrawShadow();
+  m_window->ShowWindow(true, false);
 }
 
 void CDropShadow::HideShadow() {
@@ -191,9 +194,7 @@ LRESULT CDropShadow::SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lP
       if (m_parent->GetStyle() & WS_VISIBLE) {
         m_status |= kParentVisible;
         if (!ShadowVisible()) {
-          m_status |= kShadowVisible;
-          RedrawShadow();
-          m_window->ShowWindow(true, false);
+          if (ScreenComposites()) ShowShadow();
         } else if ((lParam & 0xFFFF) <= (m_lastSize & 0xFFFF) &&
                    ((lParam >> 16) & 0xFFFF) <= ((m_lastSize >> 16) & 0xFFFF)) {
           // Shrinking uncovers shadow pixels at once; growth is covered by
@@ -229,7 +230,7 @@ LRESULT CDropShadow::SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lP
     case WM_EXITSIZEMOVE:
       if (ShadowVisible()) RedrawShadow();
       break;
-    case kCompositionChanged:
+    case WM_DWMCOMPOSITIONCHANGED:
       RefreshVisibility();
       break;
     default:

@@ -88,6 +88,24 @@ TEST_F(DropShadowTest, MinimisingOrHidingTheParentHidesTheShadow) {
   EXPECT_TRUE(ShadowShown());
 }
 
+// Per-pixel alpha shows only while something composites the screen;
+// without it the shadow would be a black frame, so it goes and comes back
+// with composition, and a resize meanwhile does not bring it back.
+TEST_F(DropShadowTest, TheShadowFollowsCompositionStoppingAndResuming) {
+  parent_.ShowWindow(true, true);
+  ASSERT_TRUE(ShadowShown());
+  loop_->SetCompositionEnabled(false);
+  parent_.SendMessage(WM_DWMCOMPOSITIONCHANGED, 0, 0);
+  EXPECT_FALSE(shadow_.ShadowVisible());
+  EXPECT_FALSE(ShadowShown());
+  parent_.GetHost()->Resize(150, 80);
+  EXPECT_FALSE(ShadowShown());
+  loop_->SetCompositionEnabled(true);
+  parent_.SendMessage(WM_DWMCOMPOSITIONCHANGED, 0, 0);
+  EXPECT_TRUE(ShadowShown());
+  EXPECT_EQ(ShadowRect().Width(), 158) << "redrawn for the size the parent has now";
+}
+
 TEST_F(DropShadowTest, ShrinkRedrawsAtOnceGrowthWaitsForThePaint) {
   parent_.ShowWindow(true, true);
   // The size report a real window system sends once the window is mapped

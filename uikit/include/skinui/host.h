@@ -23,6 +23,9 @@ class IHostWindowSink {
 
 struct HostWindowParams {
   std::wstring title;
+  // The window class the toolkit window registers; window managers, docks
+  // and screenshot tools match windows by it.
+  std::wstring className;
   DWORD style = 0;
   DWORD exStyle = 0;
   int x = CW_USEDEFAULT;
@@ -30,7 +33,9 @@ struct HostWindowParams {
   int cx = CW_USEDEFAULT;
   int cy = CW_USEDEFAULT;
   HWND owner = 0;
-  // The owner's native object, when it has one: owned windows stay above it.
+  // The owner's native object, when it has one. Owned windows belong to it
+  // (no taskbar entry of their own); an owned layered mouse-transparent
+  // window is decoration of its owner and stays directly below it.
   void* ownerNative = nullptr;
 };
 
@@ -81,6 +86,11 @@ class IEventLoop {
   virtual void Quit(int code) = 0;
   virtual int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption,
                              MessageBoxIcon icon) = 0;
+  // Whether windows with per-pixel alpha (WS_EX_LAYERED) can be made at all.
+  virtual bool LayeredWindowsSupported() const = 0;
+  // Whether such alpha shows on screen now: only while a compositing
+  // manager runs. Every window hears of a change as WM_DWMCOMPOSITIONCHANGED.
+  virtual bool IsCompositionEnabled() const = 0;
 };
 
 // The process's loop. Without one installed, the headless loop is used.

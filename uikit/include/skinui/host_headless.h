@@ -23,6 +23,11 @@ class HeadlessEventLoop : public IEventLoop {
   void Quit(int code) override;
   int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption,
                      MessageBoxIcon icon) override;
+  // Painting goes to memory, where alpha always shows; tests may say
+  // otherwise (and then send WM_DWMCOMPOSITIONCHANGED themselves).
+  bool LayeredWindowsSupported() const override { return true; }
+  bool IsCompositionEnabled() const override { return m_composited; }
+  void SetCompositionEnabled(bool on) { m_composited = on; }
 
   // Runs what is queued now (and what those tasks queue) until the queue is
   // empty or a quit is reached; returns the number of tasks run.
@@ -46,6 +51,7 @@ class HeadlessEventLoop : public IEventLoop {
   std::wstring m_lastText;
   std::wstring m_lastCaption;
   int m_boxes = 0;
+  bool m_composited = true;
 };
 
 // Installs a fresh headless loop as the process's loop and returns it.

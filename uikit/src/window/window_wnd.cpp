@@ -54,6 +54,7 @@ HWND CWindowWnd::Create(HWND parent, const wchar_t* name, DWORD style, DWORD exS
   if (m_hWnd != 0) return m_hWnd;
   HostWindowParams params;
   params.title = name != nullptr ? name : L"";
+  params.className = WindowClassName() != nullptr ? WindowClassName() : L"";
   params.style = style;
   params.exStyle = exStyle;
   params.x = x;

@@ -323,7 +323,11 @@ class HelperWindow : public CWindowWnd {
   test::MessageLog log;
 };
 
-TEST_F(RealWindow, ClickThroughHelperLetsPressesReachItsOwner) {
+// A drop shadow's window: owned, layered and click-through. No window
+// manager may frame it (a frame would catch the clicks its empty input
+// shape lets through), so it is override-redirect, and it keeps itself
+// directly under its owner however the owner is restacked.
+TEST_F(RealWindow, ClickThroughHelperStaysUnderItsOwnerAndLetsPressesThrough) {
   LiveWindow owner;
   Open(owner);
   HelperWindow helper;
@@ -331,20 +335,50 @@ TEST_F(RealWindow, ClickThroughHelperLetsPressesReachItsOwner) {
                           100, 100),
             0u);
   helper.ShowWindow(true, false);
+  HelperWindow other;
   Drive(owner, [&] {
     ASSERT_TRUE(WaitFor([&] { return Shown(owner) && helper.log.Count(WM_SHOWWINDOW) > 0; }));
     bool transient = false;
     bool skipsTaskbar = false;
     bool takesFocus = true;
+    unsigned long ownerId = 0;
+    unsigned long helperId = 0;
     owner.OnLoop([&] {
       auto* h = GTK_WINDOW(helper.GetHost()->NativeHandle());
       transient = gtk_window_get_transient_for(h) == owner.GetHost()->NativeHandle();
       skipsTaskbar = gtk_window_get_skip_taskbar_hint(h);
       takesFocus = gtk_window_get_accept_focus(h);
+      ownerId = test::XWindowId(owner);
+      helperId = test::XWindowId(helper);
     });
     EXPECT_TRUE(transient);
     EXPECT_TRUE(skipsTaskbar);
     EXPECT_FALSE(takesFocus);
+    EXPECT_TRUE(test::IsOverrideRedirect(helperId));
+    EXPECT_EQ(test::WmClass(ownerId), std::string(g_get_prgname()) + "/uikit_test_window");
+    const auto helperRightUnderOwner = [&] {
+      const std::vector<unsigned long> stack = test::RootStack();
+      const auto at = std::find(stack.begin(), stack.end(), ownerId);
+      return at != stack.begin() && at != stack.end() && *(at - 1) == helperId;
+    };
+    EXPECT_TRUE(WaitFor(helperRightUnderOwner)) << "mapped after its owner, the helper must still go under it";
+
+    // Another window comes on top; raising the owner again brings the
+    // helper along under it.
+    owner.OnLoop([&] {
+      ASSERT_NE(other.Create(0, L"other", WS_POPUP, 0, kLeft + 400, kTop + 100, 100, 100), 0u);
+      other.ShowWindow(true, false);
+    });
+    ASSERT_TRUE(WaitFor([&] { return other.log.Count(WM_SHOWWINDOW) > 0; }));
+    unsigned long otherId = 0;
+    owner.OnLoop([&] { otherId = test::XWindowId(other); });
+    ASSERT_TRUE(Xdo("windowraise " + std::to_string(ownerId)));
+    EXPECT_TRUE(WaitFor([&] { return helperRightUnderOwner() && test::RootStack().back() == ownerId; }));
+    const std::vector<unsigned long> stack = test::RootStack();
+    EXPECT_LT(std::find(stack.begin(), stack.end(), otherId) - stack.begin(),
+              std::find(stack.begin(), stack.end(), helperId) - stack.begin());
+    owner.OnLoop([&] { other.DestroyWindow(); });
+
     ASSERT_TRUE(Xdo("mousemove --sync " + Xy(kLeft + 250, kTop + 200) + " click 1"));
     EXPECT_TRUE(WaitFor([&] { return owner.log.Count(WM_LBUTTONUP) == 1; }));
   });

@@ -1,5 +1,7 @@
 #include "live_window.h"
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
@@ -119,6 +121,50 @@ std::optional<XGeometry> WindowGeometry(unsigned long xid) {
   while (std::fgets(buf, sizeof buf, pipe) != nullptr) text += buf;
   pclose(pipe);
   return test_env::ParseXdotoolGeometry(text);
+}
+
+namespace {
+
+struct XConnection {
+  XConnection() : display(XOpenDisplay(nullptr)) {}
+  ~XConnection() {
+    if (display != nullptr) XCloseDisplay(display);
+  }
+  Display* display;
+};
+
+}  // namespace
+
+std::vector<unsigned long> RootStack() {
+  XConnection x;
+  std::vector<unsigned long> stack;
+  if (x.display == nullptr) return stack;
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (XQueryTree(x.display, DefaultRootWindow(x.display), &root, &parent, &children, &count)) {
+    stack.assign(children, children + count);
+    XFree(children);
+  }
+  return stack;
+}
+
+bool IsOverrideRedirect(unsigned long xid) {
+  XConnection x;
+  XWindowAttributes attributes{};
+  return x.display != nullptr && XGetWindowAttributes(x.display, xid, &attributes) &&
+         attributes.override_redirect;
+}
+
+std::string WmClass(unsigned long xid) {
+  XConnection x;
+  XClassHint hint{};
+  if (x.display == nullptr || !XGetClassHint(x.display, xid, &hint)) return "";
+  std::string text = std::string(hint.res_name) + "/" + hint.res_class;
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+  return text;
 }
 
 std::string RealWindowsUnavailable() {

@@ -81,6 +81,13 @@ using XGeometry = test_env::WindowGeometry;
 unsigned long XWindowId(CWindowWnd& wnd);
 std::optional<XGeometry> WindowGeometry(unsigned long xid);
 
+// The X server's view, over a connection of the caller's own (any thread):
+// the root window's children from bottom to top, whether a window is
+// override-redirect, and its WM_CLASS as "name/class".
+std::vector<unsigned long> RootStack();
+bool IsOverrideRedirect(unsigned long xid);
+std::string WmClass(unsigned long xid);
+
 // Why the real-window tests cannot run here, or empty when they can (then
 // the GTK host is installed).
 std::string RealWindowsUnavailable();

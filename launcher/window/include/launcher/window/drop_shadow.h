@@ -17,7 +17,8 @@ class CDropShadow : public SkinUI::IWindowSubclass {
   CDropShadow& operator=(const CDropShadow&) = delete;
 
   // Once per process, before any window. False when called again, or when
-  // the screen cannot show per-pixel alpha: every shadow then stays off.
+  // the screen cannot make windows with per-pixel alpha: every shadow then
+  // stays off. Where it can, a shadow shows while the screen composites.
   static bool RegisterShadowClass(void* instance);
   // Tests: forget the registration.
   static void ResetRegistration();
@@ -43,6 +44,7 @@ class CDropShadow : public SkinUI::IWindowSubclass {
 
   void RefreshVisibility();
   void RedrawShadow();
+  void ShowShadow();
   void HideShadow();
   void MoveToParent();
 
