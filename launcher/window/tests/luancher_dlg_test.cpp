@@ -2,7 +2,8 @@
 // a real update worker whose gateway bases are a closed loopback port, so
 // every worker fails fast with a network failure: the routing of the
 // worker's messages, the retry on the bar, the caption double click, the
-// close after launch, and the debug controls.
+// close after launch, the debug controls, and every failure text on one
+// line in each language.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -16,7 +17,9 @@
 #include "launcher/window/luancher_dlg.h"
 #include "skinui/host_headless.h"
 #include "skinui/progress.h"
+#include "skinui/render_text.h"
 #include "skinui/skin_resources.h"
+#include "skinui/text_convert.h"
 
 using namespace SkinUI;
 namespace fs = std::filesystem;
@@ -140,6 +143,57 @@ TEST_F(LuancherDlgTest, TheClearCacheControlResetsTheDataFolderKeepingTheShellsS
   std::string line;
   std::getline(kept, line);
   EXPECT_EQ(line, "volume=3");
+}
+
+// Rows of the window's picture inside `rc` that carry white text.
+int TextRows(cairo_surface_t* picture, const RECT& rc) {
+  const unsigned char* data = cairo_image_surface_get_data(picture);
+  const int stride = cairo_image_surface_get_stride(picture);
+  int rows = 0;
+  for (int y = rc.top; y < rc.bottom; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+    for (int x = rc.left; x < rc.right; ++x) {
+      const std::uint32_t p = row[x];
+      if (((p >> 16) & 0xFF) > 170 && ((p >> 8) & 0xFF) > 170 && (p & 0xFF) > 170) {
+        ++rows;
+        break;
+      }
+    }
+  }
+  return rows;
+}
+
+// The status line must take every failure text whole and the bar its
+// retry text, on one line, in the fonts the skin really gets (WenQuanYi for
+// Hangul and Chinese), with room for accents and descenders. Pictures of
+// each language's network failure go to the test's output folder.
+TEST_F(LuancherDlgTest, EveryFailureTextFitsOnOneLineInEveryLanguage) {
+  auto* status = static_cast<CLabelUI*>(dlg_->FindControl(L"output_line")->GetInterface(L"Label"));
+  ASSERT_NE(status, nullptr);
+  const auto fits = [&](CLabelUI* label) {
+    const SIZE need =
+        MeasureSkinText(label->GetText(), dlg_->GetPaintManager().GetFont(label->GetFont()), label->IsShowHtml());
+    const RECT room = label->TextRect();
+    return need.cx <= room.Width() && need.cy <= room.Height();
+  };
+  fs::create_directories(WINDOW_TEST_OUTPUT_DIR);
+  for (const auto& [language, name] : {std::pair{kLanguageEnglishUs, "en"}, std::pair{kLanguageKorean, "ko"},
+                                       std::pair{kLanguageChineseSimplified, "zh"}}) {
+    SetTextLanguage(language);
+    for (const int kind : {FailFileCheck, FailUnzip, FailDownload, FailLaunch, FailNetwork}) {
+      dlg_->SendMessage(WM_LAUNCHER_FAILED, kind, 4);
+      EXPECT_TRUE(fits(status)) << name << ": " << WideToUtf8(status->GetText());
+      EXPECT_TRUE(fits(Bar())) << name << ": " << WideToUtf8(Bar()->GetText());
+    }
+    CairoSurfacePtr picture = RenderWindow(*dlg_);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(cairo_surface_write_to_png(picture.get(), (std::string(WINDOW_TEST_OUTPUT_DIR) + "/network_failure_" +
+                                                         name + ".png").c_str()),
+              CAIRO_STATUS_SUCCESS);
+    // One line of 14-pixel text: fewer ink rows than two lines would need.
+    EXPECT_LT(TextRows(picture.get(), status->GetPos()), 18) << name << ": the status line broke into lines";
+    EXPECT_LT(TextRows(picture.get(), Bar()->GetPos()), 18) << name << ": the bar's text broke into lines";
+  }
 }
 
 }  // namespace

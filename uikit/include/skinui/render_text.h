@@ -1,6 +1,7 @@
 #pragma once
-// Text painting through Pango: one line unless the text holds line breaks,
-// placed in a rectangle by the label family's alignment words.
+// Text painting through Pango, placed in a rectangle by the label family's
+// alignment words: single-line text stays on one line (cut with an ellipsis
+// when too wide), other text wraps at the rectangle's width.
 #include <cairo.h>
 
 #include <cstdint>
@@ -45,6 +46,10 @@ HtmlText ParseHtmlText(const std::wstring& text);
 // their rectangles returned in `links` (may be null).
 void DrawSkinText(cairo_t* cr, const RECT& rc, const std::wstring& text, std::uint32_t argb,
                   const TFontInfo* font, UINT style, bool html, std::vector<TextLink>* links);
+
+// The size of `text` laid out on one line, unclipped: what a rectangle
+// needs to show it whole.
+SIZE MeasureSkinText(const std::wstring& text, const TFontInfo* font, bool html);
 
 void SetSourceArgb(cairo_t* cr, std::uint32_t argb);
 

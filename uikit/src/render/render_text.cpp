@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "skinui/image.h"
 #include "skinui/text_convert.h"
 
 namespace SkinUI {
@@ -23,6 +24,35 @@ int utf8Offset(const std::wstring& s, std::size_t chars) {
 
 std::size_t findTagEnd(const std::wstring& text, std::size_t from) {
   return text.find(L'>', from);
+}
+
+using LayoutPtr = std::unique_ptr<PangoLayout, GObjectUnref>;
+
+// The text with its font and underlines; no width yet, so one line per
+// paragraph.
+LayoutPtr makeLayout(cairo_t* cr, const HtmlText& parsed, const TFontInfo* font) {
+  LayoutPtr layout(pango_cairo_create_layout(cr));
+  const std::string utf8 = WideToUtf8(parsed.plain);
+  pango_layout_set_text(layout.get(), utf8.c_str(), static_cast<int>(utf8.size()));
+  if (font != nullptr) pango_layout_set_font_description(layout.get(), font->desc.get());
+  std::unique_ptr<PangoAttrList, AttrListUnref> attrs(pango_attr_list_new());
+  if (font != nullptr && font->underline)
+    pango_attr_list_insert(attrs.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+  for (const HtmlText::Range& r : parsed.links) {
+    PangoAttribute* u = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
+    u->start_index = static_cast<guint>(utf8Offset(parsed.plain, r.begin));
+    u->end_index = static_cast<guint>(utf8Offset(parsed.plain, r.end));
+    pango_attr_list_insert(attrs.get(), u);
+  }
+  pango_layout_set_attributes(layout.get(), attrs.get());
+  return layout;
+}
+
+HtmlText parseText(const std::wstring& text, bool html) {
+  if (html) return ParseHtmlText(text);
+  HtmlText parsed;
+  parsed.plain = text;
+  return parsed;
 }
 
 }  // namespace
@@ -68,34 +98,32 @@ HtmlText ParseHtmlText(const std::wstring& text) {
   return out;
 }
 
+SIZE MeasureSkinText(const std::wstring& text, const TFontInfo* font, bool html) {
+  CairoSurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1));
+  CairoPtr cr(cairo_create(surface.get()));
+  LayoutPtr layout = makeLayout(cr.get(), parseText(text, html), font);
+  pango_layout_set_single_paragraph_mode(layout.get(), TRUE);
+  SIZE size;
+  pango_layout_get_pixel_size(layout.get(), &size.cx, &size.cy);
+  return size;
+}
+
 void DrawSkinText(cairo_t* cr, const RECT& rc, const std::wstring& text, std::uint32_t argb,
                   const TFontInfo* font, UINT style, bool html, std::vector<TextLink>* links) {
   if (links != nullptr) links->clear();
   if (text.empty() || rc.IsEmpty()) return;
-  HtmlText parsed;
-  if (html) {
-    parsed = ParseHtmlText(text);
-  } else {
-    parsed.plain = text;
+  const HtmlText parsed = parseText(text, html);
+  LayoutPtr layout = makeLayout(cr, parsed, font);
+  if (style & DT_SINGLELINE) {
+    // One line whatever the text holds; what is too wide for the rectangle
+    // ends in an ellipsis rather than wrapping onto a line nobody sees.
+    pango_layout_set_single_paragraph_mode(layout.get(), TRUE);
+    pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
   }
-  std::unique_ptr<PangoLayout, GObjectUnref> layout(pango_cairo_create_layout(cr));
-  const std::string utf8 = WideToUtf8(parsed.plain);
-  pango_layout_set_text(layout.get(), utf8.c_str(), static_cast<int>(utf8.size()));
-  if (font != nullptr) pango_layout_set_font_description(layout.get(), font->desc.get());
   pango_layout_set_width(layout.get(), rc.Width() * PANGO_SCALE);
   pango_layout_set_alignment(layout.get(), (style & DT_CENTER)  ? PANGO_ALIGN_CENTER
                                            : (style & DT_RIGHT) ? PANGO_ALIGN_RIGHT
                                                                 : PANGO_ALIGN_LEFT);
-  std::unique_ptr<PangoAttrList, AttrListUnref> attrs(pango_attr_list_new());
-  if (font != nullptr && font->underline)
-    pango_attr_list_insert(attrs.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-  for (const HtmlText::Range& r : parsed.links) {
-    PangoAttribute* u = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
-    u->start_index = static_cast<guint>(utf8Offset(parsed.plain, r.begin));
-    u->end_index = static_cast<guint>(utf8Offset(parsed.plain, r.end));
-    pango_attr_list_insert(attrs.get(), u);
-  }
-  pango_layout_set_attributes(layout.get(), attrs.get());
 
   int width = 0;
   int height = 0;
