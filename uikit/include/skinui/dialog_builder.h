@@ -22,6 +22,9 @@ class CDialogBuilder {
   // Builds from an already parsed document.
   CControlUI* Create(IDialogBuilderCallback* callback, PaintManager* manager);
   CSkinMarkup* GetMarkup() { return &m_markup; }
+  // Why the last Create gave no control, for the log: the reader's own
+  // message with the line and the text where it stopped, or the builder's.
+  std::string LastError() const;
 
  private:
   CControlUI* parse(CSkinMarkupNode parent, CControlUI* parentControl, PaintManager* manager);
@@ -30,6 +33,7 @@ class CDialogBuilder {
 
   CSkinMarkup m_markup;
   IDialogBuilderCallback* m_callback = nullptr;
+  const char* m_error = "";
 };
 
 // Creates a built-in control by element name, or null.

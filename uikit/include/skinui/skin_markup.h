@@ -79,6 +79,8 @@ class CSkinMarkup {
   bool IsPreserveWhitespace() const { return m_preserveWhitespace; }
   const wchar_t* GetLastErrorMessage() const { return m_errorMessage; }
   const wchar_t* GetLastErrorLocation() const { return m_errorLocation; }
+  // The line (from 1) where parsing stopped; 0 for load errors.
+  int GetLastErrorLine() const { return m_errorLine; }
 
   CSkinMarkupNode RootNode();
 
@@ -110,6 +112,7 @@ class CSkinMarkup {
   bool m_preserveWhitespace = true;
   wchar_t m_errorMessage[100] = {};
   wchar_t m_errorLocation[50] = {};
+  int m_errorLine = 0;
 };
 
 }  // namespace SkinUI

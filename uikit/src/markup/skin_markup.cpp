@@ -71,11 +71,17 @@ bool CSkinMarkup::failLoad(const wchar_t* message) {
   ReleaseText();
   copyBounded(m_errorMessage, 100, message);
   m_errorLocation[0] = L'\0';
+  m_errorLine = 0;
   return false;
 }
 
 bool CSkinMarkup::failAt(const wchar_t* message, std::size_t pos) {
   copyBounded(m_errorMessage, 100, message);
+  // Parsing rewrites text only inside values and content and keeps their
+  // line breaks (unless blanks are collapsed), so the breaks before the stop
+  // give the source line.
+  m_errorLine = 1;
+  for (std::size_t i = 0; i < pos && i < m_length; ++i) m_errorLine += m_text[i] == L'\n' ? 1 : 0;
   std::size_t i = 0;
   for (; i < 49 && pos + i < m_length && m_text[pos + i] != L'\0'; ++i) m_errorLocation[i] = m_text[pos + i];
   m_errorLocation[i] = L'\0';
@@ -147,6 +153,7 @@ bool CSkinMarkup::parse() {
   newElement();  // record 0 stands for "none" in the child/next/parent links
   m_errorMessage[0] = L'\0';
   m_errorLocation[0] = L'\0';
+  m_errorLine = 0;
   std::size_t pos = 0;
   return parseChildren(0, pos, 0);
 }
@@ -255,6 +262,7 @@ bool CSkinMarkup::parseAttributes(std::size_t& pos) {
     skipBlanks(pos);
     const wchar_t c = at(pos);
     if (c == L'\0' || c == L'>' || c == L'/') return true;
+    const std::size_t nameStart = pos;
     const std::size_t nameEnd = (skipIdentifier(pos), pos);
     skipBlanks(pos);
     if (at(pos) != L'=') return failAt(L"Error while parsing attributes", pos);
@@ -270,6 +278,10 @@ bool CSkinMarkup::parseAttributes(std::size_t& pos) {
     // Blank first, then the terminator: when nothing shrank they share a slot.
     m_text[pos] = L' ';
     m_text[writeEnd] = L'\0';
+    // A nameless attribute would leave a terminator where the attribute
+    // table expects a name, and the table would end there, losing every
+    // later attribute: it is blanked out instead, so only it is dropped.
+    if (nameEnd == nameStart) std::wmemset(m_text.get() + nameStart, L' ', pos + 1 - nameStart);
     ++pos;
   }
 }

@@ -9,6 +9,7 @@
 #include "skinui/label.h"
 #include "skinui/paint_manager.h"
 #include "skinui/progress.h"
+#include "skinui/text_convert.h"
 
 namespace SkinUI {
 
@@ -25,6 +26,7 @@ CControlUI* CreateBuiltinControl(const std::wstring& name) {
 
 CControlUI* CDialogBuilder::Create(const std::wstring& skin, const std::wstring& type,
                                    IDialogBuilderCallback* callback, PaintManager* manager) {
+  m_error = "";
   if (type.empty()) {
     if (!m_markup.LoadSkinFile(skin, SkinEncoding::Utf8)) return nullptr;
   } else {
@@ -32,21 +34,41 @@ CControlUI* CDialogBuilder::Create(const std::wstring& skin, const std::wstring&
     const long id = std::wcstol(skin.c_str(), &end, 10);
     const EmbeddedResource* res =
         end != skin.c_str() ? FindEmbeddedResource("xml", static_cast<int>(id)) : nullptr;
-    if (res == nullptr || !m_markup.LoadFromBytes(res->data, res->size, SkinEncoding::Utf8)) return nullptr;
+    if (res == nullptr) {
+      m_error = "no linked xml resource of that id";
+      return nullptr;
+    }
+    if (!m_markup.LoadFromBytes(res->data, res->size, SkinEncoding::Utf8)) return nullptr;
   }
   return Create(callback, manager);
+}
+
+std::string CDialogBuilder::LastError() const {
+  if (m_markup.GetLastErrorMessage()[0] == L'\0') return m_error;
+  std::string text = WideToUtf8(m_markup.GetLastErrorMessage());
+  if (m_markup.GetLastErrorLine() > 0) {
+    text += " at line " + std::to_string(m_markup.GetLastErrorLine());
+    text += " near \"" + WideToUtf8(m_markup.GetLastErrorLocation()) + "\"";
+  }
+  return text;
 }
 
 CControlUI* CDialogBuilder::Create(IDialogBuilderCallback* callback, PaintManager* manager) {
   m_callback = callback;
   CSkinMarkupNode root = m_markup.RootNode();
-  if (!root.IsBound()) return nullptr;
-  if (std::wcscmp(root.ElementName(), L"Window") == 0) {
-    if (manager != nullptr) applyWindow(root, manager);
-    return parse(root, nullptr, manager);
+  if (!root.IsBound()) {
+    if (m_error[0] == '\0') m_error = "no document";
+    return nullptr;
   }
   // Only "Window" documents describe a window.
-  return nullptr;
+  if (std::wcscmp(root.ElementName(), L"Window") != 0) {
+    m_error = "the root element is not Window";
+    return nullptr;
+  }
+  if (manager != nullptr) applyWindow(root, manager);
+  CControlUI* first = parse(root, nullptr, manager);
+  if (first == nullptr) m_error = "no control under Window";
+  return first;
 }
 
 void CDialogBuilder::applyWindow(CSkinMarkupNode& root, PaintManager* manager) {

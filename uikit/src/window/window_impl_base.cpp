@@ -2,12 +2,22 @@
 
 #include <cwchar>
 
+#include "platform/debug_output.h"
 #include "skinui/dialog_builder.h"
 #include "skinui/embedded_resource.h"
 #include "skinui/skin_resources.h"
 #include "skinui/text_convert.h"
 
 namespace SkinUI {
+namespace {
+
+// The box shows one fixed text; the log line tells a supporter why.
+void logSkinFailure(const std::wstring& file, const std::string& why) {
+  const std::string line = "skin \"" + WideToUtf8(file) + "\" not loaded: " + why + "\n";
+  platform::WriteDebugOutput(line.data(), line.size());
+}
+
+}  // namespace
 
 WindowImplBase::WindowImplBase() {
   AddNotifyEntry(L"click", L"", [this](TNotifyUI& msg) { OnNotify(msg); });
@@ -231,11 +241,14 @@ LRESULT WindowImplBase::OnWmCreate(UINT, WPARAM, LPARAM, bool&) {
     if (res == nullptr || res->size == 0) return 0;
   }
   CControlUI* root = nullptr;
+  std::string why = "the skin archive could not be opened";
   if (loadSkinSource()) {
     CDialogBuilder builder;
     root = builder.Create(SkinFile(), SkinSource() == UILIB_RESOURCE ? L"xml" : L"", this, &m_pm);
+    why = builder.LastError();
   }
   if (root == nullptr) {
+    logSkinFailure(SkinFile(), why);
     SkinMessageBox(GetHWND(), kSkinLoadFailedText, kSkinUICaption, MessageBoxIcon::Error);
     return -1;
   }

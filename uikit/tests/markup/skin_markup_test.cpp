@@ -147,6 +147,19 @@ TEST(SkinMarkupErrors, EachFaultNamesItsReason) {
   }
 }
 
+// A nameless attribute is dropped on its own: the ones after it stay.
+TEST(SkinMarkupText, AnAttributeWithoutANameDoesNotHideTheOnesAfterIt) {
+  CSkinMarkup markup(L"<a =\"1\" b=\"2\"><c x=\"&amp;\" =\"&lt;\" y=\"3\"/></a>");
+  CSkinMarkupNode a = markup.RootNode();
+  ASSERT_TRUE(a.IsBound()) << markup.GetLastErrorMessage();
+  ASSERT_EQ(a.AttributeCount(), 1);
+  EXPECT_EQ(Attr(a, L"b"), L"2");
+  CSkinMarkupNode c = a.FirstChild();
+  ASSERT_EQ(c.AttributeCount(), 2);
+  EXPECT_EQ(Attr(c, L"x"), L"&");
+  EXPECT_EQ(Attr(c, L"y"), L"3");
+}
+
 TEST(SkinMarkupErrors, LocationHoldsAtMostFortyNineCharacters) {
   std::wstring text = L"<a v='";
   text += std::wstring(100, L'x');
@@ -156,6 +169,9 @@ TEST(SkinMarkupErrors, LocationHoldsAtMostFortyNineCharacters) {
   const std::wstring location = markup.GetLastErrorLocation();
   EXPECT_EQ(location.size(), 49u);
   EXPECT_EQ(location.substr(0, 3), L"'xx");
+  EXPECT_EQ(markup.GetLastErrorLine(), 1);
+  ASSERT_FALSE(markup.ParseText(L"<a>\n  <b v=\"&amp;\nx\"/>\n  <c w='1'/>\n</a>"));
+  EXPECT_EQ(markup.GetLastErrorLine(), 4) << "the line of the fault, counted in the source";
 }
 
 TEST(SkinMarkupErrors, DeepNestingFailsInsteadOfExhaustingTheStack) {

@@ -2,6 +2,7 @@
 // and what happens when none of them has the skin.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -43,11 +44,23 @@ TEST_F(SkinSource, LinkedXmlBuildsTheWindow) {
   EXPECT_NE(wnd.FindControl(L"prog_stat"), nullptr);
 }
 
-TEST_F(SkinSource, MissingOrBrokenSkinShowsTheFailureBoxAndNoWindow) {
-  for (const wchar_t* file : {L"no_such.xml", L"grid.png"}) {
+// The box shows one fixed text; the log says why, with the reader's own
+// message and where in the skin it stopped.
+TEST_F(SkinSource, MissingOrBrokenSkinShowsTheFailureBoxLogsWhyAndMakesNoWindow) {
+  const std::string folder = ::testing::TempDir() + "skin_source_broken/";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "broken.xml") << "<Window size=\"10,10\">\n  <Text name='x'/>\n</Window>\n";
+  const std::pair<const wchar_t*, const char*> cases[] = {
+      {L"no_such.xml", "skin \"no_such.xml\" not loaded: Error opening file\n"},
+      {L"broken.xml", "skin \"broken.xml\" not loaded: Expected attribute value at line 2 near \"'x'/>"},
+  };
+  for (const auto& [file, logged] : cases) {
     test::RecordingWindow wnd;
+    wnd.m_folder = Utf8ToWide(folder);
     wnd.m_file = file;
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(wnd.Create(0, L"broken", WS_POPUP, 0), 0u);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find(logged), std::string::npos) << logged;
     EXPECT_EQ(wnd.GetHWND(), 0u);
     EXPECT_EQ(wnd.skinReady, 0);
   }
