@@ -15,8 +15,8 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "support/wait_until.h"
 #include "window_e2e_support.h"
 #include "x_desktop.h"
 
@@ -114,15 +114,17 @@ class LauncherWindow : public ::testing::TestWithParam<World> {
     return e2e::WindowGeometry(*id).value_or(e2e::Geometry{});
   }
   std::string Log() const { return dir_ + "/launcher.log"; }
+  // A launcher whose gateway refuses, once its first worker has failed.
+  e2e::Geometry StartFailedLauncher(Child& launcher) {
+    StartRefusingGateway();
+    const e2e::Geometry w = StartLauncher(launcher, Log());
+    EXPECT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 1, 15s)) << e2e::ReadFile(Log());
+    return w;
+  }
 
   // Looks at the screen until `seen` holds for what is there.
   bool WaitForScreen(const std::function<bool()>& seen, std::chrono::milliseconds limit = 15s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!seen()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(50ms);
-    }
-    return true;
+    return test_env::WaitUntil(seen, limit, 50ms);
   }
   // Green pixels along a row of the bar, above its text.
   int BarFill(const e2e::Geometry& w) {
@@ -211,10 +213,9 @@ TEST_P(LauncherWindow, AppearsCentredWithItsTitleAndSizeIgnoresACaptionDoubleCli
 }
 
 TEST_P(LauncherWindow, ANetworkFailureTurnsTheBarIntoRetryAndAClickOnItRetries) {
-  StartRefusingGateway();
   Child launcher;
-  const e2e::Geometry w = StartLauncher(launcher, Log());
-  ASSERT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 1, 15s)) << e2e::ReadFile(Log());
+  const e2e::Geometry w = StartFailedLauncher(launcher);
+  ASSERT_FALSE(HasFailure());
   EXPECT_TRUE(WaitForScreen([&] { return BarFull(w) && BarHasText(w); }))
       << "after a failure the bar is full (less its rounded ends) and carries the retry text";
   const int queries = e2e::CountOf(e2e::ReadFile(Log()), "get version with url");
@@ -226,10 +227,9 @@ TEST_P(LauncherWindow, ANetworkFailureTurnsTheBarIntoRetryAndAClickOnItRetries) 
 }
 
 TEST_P(LauncherWindow, DraggingTheCaptionMovesTheWindowAndItsShadow) {
-  StartRefusingGateway();
   Child launcher;
-  const e2e::Geometry w = StartLauncher(launcher, Log());
-  ASSERT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 1, 15s)) << e2e::ReadFile(Log());
+  const e2e::Geometry w = StartFailedLauncher(launcher);
+  ASSERT_FALSE(HasFailure());
   const e2e::Geometry to{w.x - 150, w.y - 200, w.width, w.height};
   const auto movedTo = [&](const e2e::Geometry& g) {
     const std::optional<e2e::Geometry> now = e2e::WindowGeometry(windowId_);
@@ -333,10 +333,9 @@ INSTANTIATE_TEST_SUITE_P(Worlds, LauncherWindow, ::testing::Values(World::kPlain
 class LauncherUnderACompositor : public LauncherWindow {};
 
 TEST_P(LauncherUnderACompositor, TheShadowGoesWhenCompositingStopsAndReturnsWhenItResumes) {
-  StartRefusingGateway();
   Child launcher;
-  const e2e::Geometry w = StartLauncher(launcher, Log());
-  ASSERT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 1, 15s)) << e2e::ReadFile(Log());
+  const e2e::Geometry w = StartFailedLauncher(launcher);
+  ASSERT_FALSE(HasFailure());
   EXPECT_TRUE(WaitForScreen([&] { return BarFull(w) && ShadowShows(w); })) << "no shadow under the window";
   Screenshot("composited");
 

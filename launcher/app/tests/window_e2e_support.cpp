@@ -11,6 +11,8 @@
 #include <sstream>
 #include <thread>
 
+#include "support/wait_until.h"
+
 extern char** environ;
 
 namespace e2e {
@@ -92,23 +94,20 @@ int CountOf(const std::string& text, const std::string& needle) {
 }
 
 bool WaitForText(const std::string& path, const std::string& needle, int times, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  do {
-    if (CountOf(ReadFile(path), needle) >= times) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  } while (std::chrono::steady_clock::now() < end);
-  return false;
+  return test_env::WaitUntil([&] { return CountOf(ReadFile(path), needle) >= times; }, limit,
+                             std::chrono::milliseconds(30));
 }
 
 std::optional<std::string> WaitForWindow(const std::string& title, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  do {
-    std::istringstream ids(Capture("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null"));
-    std::string id;
-    if (ids >> id) return id;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  } while (std::chrono::steady_clock::now() < end);
-  return std::nullopt;
+  std::string id;
+  const bool found = test_env::WaitUntil(
+      [&] {
+        std::istringstream ids(Capture("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null"));
+        return static_cast<bool>(ids >> id);
+      },
+      limit, std::chrono::milliseconds(50));
+  if (!found) return std::nullopt;
+  return id;
 }
 
 std::optional<Geometry> WindowGeometry(const std::string& windowId) {

@@ -10,6 +10,8 @@
 #include <future>
 #include <memory>
 
+#include "support/wait_until.h"
+
 namespace SkinUI::test {
 
 void MessageLog::Add(UINT msg, WPARAM w, LPARAM l) {
@@ -94,12 +96,7 @@ void LiveWindow::runTasks() {
 }
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
+  return test_env::WaitUntil(done, limit);
 }
 
 bool Xdo(const std::string& args) {
