@@ -103,16 +103,9 @@ class GtkHostWindow : public IHostWindow {
     GtkWindow* win = GTK_WINDOW(m_widget);
     gtk_window_set_decorated(win, FALSE);
     gtk_widget_set_app_paintable(m_widget, TRUE);
-    GdkScreen* screen = gtk_widget_get_screen(m_widget);
-    // Per-pixel alpha where the screen offers it (round corners, shadows).
-    // A layered window takes it even while nothing composites: its visual
-    // cannot change later, and a compositor may start while it lives.
-    const bool layered = (p.exStyle & WS_EX_LAYERED) != 0;
-    if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
-        rgba != nullptr && (layered || gdk_screen_is_composited(screen)))
-      gtk_widget_set_visual(m_widget, rgba);
-    m_screen = screen;
-    m_compositedHandler = g_signal_connect(screen, "composited-changed", G_CALLBACK(onCompositedChanged), this);
+    chooseVisual((p.exStyle & WS_EX_LAYERED) != 0);
+    m_screen = gtk_widget_get_screen(m_widget);
+    m_compositedHandler = g_signal_connect(m_screen, "composited-changed", G_CALLBACK(onCompositedChanged), this);
     gtk_window_set_title(win, WideToUtf8(p.title).c_str());
     const int cx = p.cx == CW_USEDEFAULT || p.cx <= 0 ? 1 : p.cx;
     const int cy = p.cy == CW_USEDEFAULT || p.cy <= 0 ? 1 : p.cy;
@@ -122,43 +115,9 @@ class GtkHostWindow : public IHostWindow {
     gtk_window_set_default_size(win, cx, cy);
     gtk_window_move(win, x, y);
     gtk_widget_set_can_focus(m_widget, TRUE);
-    if (p.ownerNative != nullptr) gtk_window_set_transient_for(win, GTK_WINDOW(p.ownerNative));
-    // Layered helper windows (a drop shadow) are decoration of their owner:
-    // no taskbar entry, never focused.
-    if (layered) {
-      gtk_window_set_skip_taskbar_hint(win, TRUE);
-      gtk_window_set_skip_pager_hint(win, TRUE);
-      gtk_window_set_accept_focus(win, FALSE);
-    }
-    if (m_decoration) {
-      // Override-redirect (a popup): no window manager frames it, so no
-      // frame can catch the clicks its empty input shape lets through, and
-      // none focuses or raises it. Compositors read the type: a window that
-      // follows something and takes no input, with no shadow of its own.
-      gtk_window_set_type_hint(win, GDK_WINDOW_TYPE_HINT_DND);
-      m_stacking = std::make_unique<BelowOwnerStacking>(m_widget, GTK_WIDGET(p.ownerNative));
-    }
+    applyOwnership(p);
     m_clickThrough = (p.exStyle & WS_EX_TRANSPARENT) != 0;
-    gtk_widget_add_events(m_widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                        GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK |
-                                        GDK_ENTER_NOTIFY_MASK | GDK_KEY_PRESS_MASK | GDK_FOCUS_CHANGE_MASK |
-                                        GDK_STRUCTURE_MASK | GDK_SCROLL_MASK);
-    g_signal_connect(m_widget, "draw", G_CALLBACK(onDraw), this);
-    g_signal_connect(m_widget, "button-press-event", G_CALLBACK(onButtonPress), this);
-    g_signal_connect(m_widget, "button-release-event", G_CALLBACK(onButtonRelease), this);
-    g_signal_connect(m_widget, "motion-notify-event", G_CALLBACK(onMotion), this);
-    g_signal_connect(m_widget, "leave-notify-event", G_CALLBACK(onLeave), this);
-    g_signal_connect(m_widget, "key-press-event", G_CALLBACK(onKeyPress), this);
-    g_signal_connect(m_widget, "scroll-event", G_CALLBACK(onScroll), this);
-    g_signal_connect(m_widget, "focus-in-event", G_CALLBACK(onFocusIn), this);
-    g_signal_connect(m_widget, "focus-out-event", G_CALLBACK(onFocusOut), this);
-    g_signal_connect(m_widget, "configure-event", G_CALLBACK(onConfigure), this);
-    g_signal_connect(m_widget, "window-state-event", G_CALLBACK(onWindowState), this);
-    g_signal_connect(m_widget, "map-event", G_CALLBACK(onMap), this);
-    g_signal_connect(m_widget, "unmap-event", G_CALLBACK(onUnmap), this);
-    g_signal_connect(m_widget, "delete-event", G_CALLBACK(onDelete), this);
-    g_signal_connect(m_widget, "destroy", G_CALLBACK(onDestroy), this);
-    g_signal_connect(m_widget, "realize", G_CALLBACK(onRealize), this);
+    connectSignals();
   }
 
   ~GtkHostWindow() override {
@@ -292,6 +251,57 @@ class GtkHostWindow : public IHostWindow {
   void* NativeHandle() const override { return m_widget; }
 
  private:
+  // Per-pixel alpha where the screen offers it (round corners, shadows).
+  // A layered window takes it even while nothing composites: its visual
+  // cannot change later, and a compositor may start while it lives.
+  void chooseVisual(bool layered) {
+    GdkScreen* screen = gtk_widget_get_screen(m_widget);
+    if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
+        rgba != nullptr && (layered || gdk_screen_is_composited(screen)))
+      gtk_widget_set_visual(m_widget, rgba);
+  }
+
+  void applyOwnership(const HostWindowParams& p) {
+    GtkWindow* win = GTK_WINDOW(m_widget);
+    if (p.ownerNative != nullptr) gtk_window_set_transient_for(win, GTK_WINDOW(p.ownerNative));
+    // Layered helper windows (a drop shadow) are decoration of their owner:
+    // no taskbar entry, never focused.
+    if (p.exStyle & WS_EX_LAYERED) {
+      gtk_window_set_skip_taskbar_hint(win, TRUE);
+      gtk_window_set_skip_pager_hint(win, TRUE);
+      gtk_window_set_accept_focus(win, FALSE);
+    }
+    if (!m_decoration) return;
+    // Override-redirect (a popup): no window manager frames it, so no frame
+    // can catch the clicks its empty input shape lets through, and none
+    // focuses or raises it. Compositors read the type: a window that
+    // follows something and takes no input, with no shadow of its own.
+    gtk_window_set_type_hint(win, GDK_WINDOW_TYPE_HINT_DND);
+    m_stacking = std::make_unique<BelowOwnerStacking>(m_widget, GTK_WIDGET(p.ownerNative));
+  }
+
+  void connectSignals() {
+    gtk_widget_add_events(m_widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
+                                        GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK | GDK_KEY_PRESS_MASK |
+                                        GDK_FOCUS_CHANGE_MASK | GDK_STRUCTURE_MASK | GDK_SCROLL_MASK);
+    g_signal_connect(m_widget, "draw", G_CALLBACK(onDraw), this);
+    g_signal_connect(m_widget, "button-press-event", G_CALLBACK(onButtonPress), this);
+    g_signal_connect(m_widget, "button-release-event", G_CALLBACK(onButtonRelease), this);
+    g_signal_connect(m_widget, "motion-notify-event", G_CALLBACK(onMotion), this);
+    g_signal_connect(m_widget, "leave-notify-event", G_CALLBACK(onLeave), this);
+    g_signal_connect(m_widget, "key-press-event", G_CALLBACK(onKeyPress), this);
+    g_signal_connect(m_widget, "scroll-event", G_CALLBACK(onScroll), this);
+    g_signal_connect(m_widget, "focus-in-event", G_CALLBACK(onFocusIn), this);
+    g_signal_connect(m_widget, "focus-out-event", G_CALLBACK(onFocusOut), this);
+    g_signal_connect(m_widget, "configure-event", G_CALLBACK(onConfigure), this);
+    g_signal_connect(m_widget, "window-state-event", G_CALLBACK(onWindowState), this);
+    g_signal_connect(m_widget, "map-event", G_CALLBACK(onMap), this);
+    g_signal_connect(m_widget, "unmap-event", G_CALLBACK(onUnmap), this);
+    g_signal_connect(m_widget, "delete-event", G_CALLBACK(onDelete), this);
+    g_signal_connect(m_widget, "destroy", G_CALLBACK(onDestroy), this);
+    g_signal_connect(m_widget, "realize", G_CALLBACK(onRealize), this);
+  }
+
   static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer self) {
     static_cast<GtkHostWindow*>(self)->m_sink->HostMessage(WM_PAINT, reinterpret_cast<WPARAM>(cr), 0);
     return TRUE;
