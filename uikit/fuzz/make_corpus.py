@@ -28,6 +28,7 @@ SEEDS = {
     "entities": b"\x02<a v=\"&amp;&lt;&gt;&quot;&apos;&x\">&amp</a>",
     "comment_open": b"\x00<!-- never closed <a/>",
     "pi_open": b"\x00<?xml ",
+    "nameless_attribute": b"\x00<a =\"1\" b=\"&amp;\"><c =\"\"/></a>",
 }
 
 
