@@ -9,7 +9,8 @@
 //            digests are taken while the package arrives
 //   unpack   into a staging folder beside the version folder, renamed into
 //            place only once complete, so a run killed mid-unpack never leaves
-//            a folder that looks installed
+//            a folder that looks installed; the files are hashed for the
+//            recheck on the side while the unpack goes on
 //   recheck  check the unpacked folder, then start the shell
 // Each phase returns "go on", "launch" or a failure; Execute() posts the one
 // report of the run.
@@ -33,6 +34,7 @@
 #include "launcher/package_signature.h"
 #include "launcher/string_util.h"
 #include "launcher/system_info.h"
+#include "launcher/unpacked_digests.h"
 #include "launcher/version_reply.h"
 #include "launcher/zip/zip_reader.h"
 #include "platform/disk_space.h"
@@ -77,6 +79,7 @@ class UpdateRun {
   VersionReply reply_;
   std::optional<PackageKey> packageKey_;  // set in builds that check signatures
   PackageSignature signature_{};
+  std::unique_ptr<UnpackedDigests> unpacked_;
   std::wstring versionFolder_;
   std::wstring stagingFolder_;
   std::wstring packagePath_;
@@ -214,8 +217,11 @@ PhaseResult UpdateRun::download() {
 
 PhaseResult UpdateRun::unpack() {
   DebugLog("begin unzip %s -> %s", WideToUtf8(packagePath_).c_str(), WideToUtf8(versionFolder_).c_str());
-  bool unpacked = UnzipToFolder(packagePath_, stagingFolder_) > 0;
+  unpacked_ = std::make_unique<UnpackedDigests>();
+  bool unpacked = UnzipToFolder(packagePath_, stagingFolder_,
+                                [this](const std::string& path) { unpacked_->FileWritten(path); }) > 0;
   if (unpacked) {
+    unpacked_->WaitUntilHashed();  // the hasher reads the files by their staging paths
     std::error_code error;
     std::filesystem::rename(WideToAnsi(stagingFolder_), WideToAnsi(versionFolder_), error);
     if (error) DebugLog("rename %s failed: %s", WideToUtf8(stagingFolder_).c_str(), error.message().c_str());
@@ -230,7 +236,8 @@ PhaseResult UpdateRun::unpack() {
 }
 
 PhaseResult UpdateRun::recheck() {
-  int code = CheckInstalledFiles(versionFolder_, setup_.shellName);
+  int code = CheckInstalledFiles(versionFolder_, setup_.shellName,
+                                 [this](const std::string& path) { return unpacked_->DigestOf(path); });
   if (code == CROk) return {PhaseResult::Launch};
   DebugLog("** filecheck error %s", WideToUtf8(versionFolder_).c_str());
   return PhaseResult::Failed(FailFileCheck, code);
