@@ -10,10 +10,13 @@ namespace {
 
 constexpr std::size_t kSignatureTextLength = 88;  // 64 bytes, base64, "==" at the end
 
-bool IsBase64Text(const std::string& text) {
-  for (char c : text) {
+// Base64 letters only, with "=" nowhere but in the last two places: the
+// decoder below would take a "=" anywhere.
+bool IsPaddedBase64(const std::string& text, std::size_t padding) {
+  for (std::size_t i = 0; i < text.size() - padding; ++i) {
+    const char c = text[i];
     const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-    if (!letter && c != '+' && c != '/' && c != '=') return false;
+    if (!letter && c != '+' && c != '/') return false;
   }
   return true;
 }
@@ -21,12 +24,13 @@ bool IsBase64Text(const std::string& text) {
 // Decodes padded base64 of a known length; EVP_DecodeBlock counts the
 // padding as zero bytes, so the expected size is checked before they go.
 std::optional<std::vector<unsigned char>> DecodeBase64(const std::string& text, std::size_t expected) {
-  if (text.empty() || text.size() % 4 != 0 || !IsBase64Text(text)) return std::nullopt;
+  if (text.empty() || text.size() % 4 != 0) return std::nullopt;
+  std::size_t padding = 0;
+  while (padding < 2 && text[text.size() - 1 - padding] == '=') ++padding;
+  if (!IsPaddedBase64(text, padding)) return std::nullopt;
   std::vector<unsigned char> bytes(text.size() / 4 * 3);
   const int decoded = EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
                                       static_cast<int>(text.size()));
-  std::size_t padding = 0;
-  while (padding < 2 && text[text.size() - 1 - padding] == '=') ++padding;
   if (decoded < 0 || static_cast<std::size_t>(decoded) != bytes.size() || bytes.size() - padding != expected)
     return std::nullopt;
   bytes.resize(expected);
