@@ -50,20 +50,12 @@ def zip_folder(folder, out):
     os.replace(partial, out)
 
 
-def md5_of(path):
-    digest = hashlib.md5()
+def digest_of(path, algorithm):
+    digest = hashlib.new(algorithm)
     with open(path, "rb") as f:
         for block in iter(lambda: f.read(1 << 20), b""):
             digest.update(block)
-    return digest.hexdigest()
-
-
-def sha256_of(path):
-    digest = hashlib.sha256()
-    with open(path, "rb") as f:
-        for block in iter(lambda: f.read(1 << 20), b""):
-            digest.update(block)
-    return digest.digest()
+    return digest
 
 
 def check_signing_key(key):
@@ -77,7 +69,7 @@ def check_signing_key(key):
 def sign(package, key):
     """The base64 Ed25519 signature of the package's SHA-256 (openssl does the signing)."""
     with tempfile.NamedTemporaryFile() as message:
-        message.write(sha256_of(package))
+        message.write(digest_of(package, "sha256").digest())
         message.flush()
         result = subprocess.run(["openssl", "pkeyutl", "-sign", "-rawin", "-inkey", key, "-in", message.name],
                                 capture_output=True)
@@ -106,7 +98,7 @@ def main(argv):
     if not (args.keep_manifest and os.path.isfile(os.path.join(args.folder, "md5.json"))):
         write_manifest(args.folder, args.mkmanifest)
     zip_folder(args.folder, args.out)
-    digest = md5_of(args.out)
+    digest = digest_of(args.out, "md5").hexdigest()
     signature = sign(args.out, args.sign) if args.sign else None
     with open(args.out + ".md5", "w") as f:
         f.write(digest + "\n")

@@ -22,8 +22,6 @@ using e2e::Child;
 namespace {
 
 constexpr char kVersion[] = "1.0.0";
-constexpr char kNetworkFailed[] = "net error\xEF\xBC\x8Cplease check network and retry";
-constexpr char kDownloadFailed[] = "download files error\xEF\xBC\x8Cplease check network and retry";
 constexpr int kPinMismatch = 90;  // CURLE_SSL_PINNEDPUBKEYNOTMATCH
 
 enum class Certificate { kPinned, kForeign };
@@ -144,7 +142,7 @@ TEST_F(UpdateRoadTrust, OnlyThePinnedGatewayIsBelievedAndItsSignedPackageStarts)
     // the pin can tell, and every query fails, so nothing is fetched.
     Child gateway;
     StartGateway(gateway, Certificate::kForeign, {"--package", Package("genuine")});
-    const std::string log = RunLauncherUntil(kNetworkFailed);
+    const std::string log = RunLauncherUntil(e2e::kNetworkFailedText);
     EXPECT_EQ(e2e::CountOf(log, "getVersion error " + std::to_string(kPinMismatch) + ","), 6) << log;
     EXPECT_EQ(e2e::CountOf(log, "HttpResponse"), 0) << log;
     EXPECT_EQ(PackageRequests(), 0);
@@ -181,7 +179,7 @@ TEST_F(UpdateRoadTrust, ForgedPackagesAreRefusedWhateverMd5TheReplyGives) {
     std::vector<std::string> args = {"--package", Package("evil")};
     args.insert(args.end(), forgery.gatewayArgs.begin(), forgery.gatewayArgs.end());
     StartGateway(gateway, Certificate::kPinned, args);
-    const std::string log = RunLauncherUntil(kDownloadFailed);
+    const std::string log = RunLauncherUntil(e2e::kDownloadFailedText);
     EXPECT_EQ(e2e::CountOf(log, forgery.refusal), forgery.downloads == 0 ? 1 : forgery.downloads) << log;
     EXPECT_EQ(PackageRequests(), forgery.downloads);
     EXPECT_EQ(e2e::CountOf(log, "begin unzip"), 0) << log;

@@ -20,7 +20,6 @@ using e2e::Child;
 namespace {
 
 constexpr char kTitle[] = "launch.teacher";
-constexpr char kNetworkFailed[] = "net error\xEF\xBC\x8Cplease check network and retry";
 constexpr char kLaunchFailed[] = "can not execute the app";
 constexpr char kVersion[] = "1.0.0";
 
@@ -151,14 +150,14 @@ TEST_F(LauncherWindow, ANetworkFailureTurnsTheBarIntoRetryAndAClickOnItRetries) 
   StartRefusingGateway();
   Child launcher;
   const e2e::Geometry w = StartLauncher(launcher, Log());
-  ASSERT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 1, 15s)) << e2e::ReadFile(Log());
+  ASSERT_TRUE(e2e::WaitForText(Log(), e2e::kNetworkFailedText, 1, 15s)) << e2e::ReadFile(Log());
   std::this_thread::sleep_for(200ms);
   EXPECT_GE(BarFill(w), 530) << "after a failure the bar is full (less its rounded ends)";
   EXPECT_TRUE(BarHasText(w)) << "the full bar carries the retry text";
   const int queries = e2e::CountOf(e2e::ReadFile(Log()), "get version with url");
 
   ClickBar(w);
-  ASSERT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 2, 15s)) << "a click on the bar did not retry";
+  ASSERT_TRUE(e2e::WaitForText(Log(), e2e::kNetworkFailedText, 2, 15s)) << "a click on the bar did not retry";
   EXPECT_EQ(e2e::CountOf(e2e::ReadFile(Log()), "get version with url"), 2 * queries);
   ClickClose(w);
   EXPECT_TRUE(launcher.WaitExit(10s));
