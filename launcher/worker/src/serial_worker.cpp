@@ -1,9 +1,18 @@
 #include "launcher/serial_worker.h"
 
-SerialWorker::SerialWorker(std::size_t maxWaiting)
-    : maxWaiting_(maxWaiting > 0 ? maxWaiting : 1), thread_([this] { run(); }) {}
+#include <system_error>
+
+SerialWorker::SerialWorker(std::size_t maxWaiting) : maxWaiting_(maxWaiting > 0 ? maxWaiting : 1) {
+  try {
+    thread_ = std::thread([this] { run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: Post runs each job itself, which is slower but
+    // gives the same results.
+  }
+}
 
 SerialWorker::~SerialWorker() {
+  if (!thread_.joinable()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
@@ -14,6 +23,10 @@ SerialWorker::~SerialWorker() {
 }
 
 void SerialWorker::Post(std::function<void()> job) {
+  if (!thread_.joinable()) {
+    job();
+    return;
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return jobs_.size() < maxWaiting_; });
   jobs_.push_back(std::move(job));
