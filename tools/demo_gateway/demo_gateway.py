@@ -50,8 +50,8 @@ def parse_args(argv):
     p.add_argument("--version", default="1.0.0", help="version text of the reply")
     p.add_argument("--package", help="package zip served by every route")
     p.add_argument("--md5", help="md5 member of the reply (default: the package's real MD5; '' for none)")
-    p.add_argument("--signature", help="signature member of the reply, as build_package.py --sign prints it "
-                                       "(default: the text of PACKAGE.sig when there is one, else no member)")
+    p.add_argument("--signature", help="base64 text of the reply's signature member "
+                                       "(default: PACKAGE.sig as build_package.py --sign writes it, else no member)")
     p.add_argument("--routes", default="a",
                    help="comma list of package routes put in the reply: first as 'url', the rest as 'urls'. "
                         "A name 'redirect:X' lists the redirecting URL of route X")
