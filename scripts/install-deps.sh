@@ -10,7 +10,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake pkg-config
-  libcurl4-openssl-dev libjsoncpp-dev zlib1g-dev libstb-dev
+  libcurl4-openssl-dev libssl-dev libjsoncpp-dev zlib1g-dev libstb-dev
   libgtk-3-dev libx11-dev libxfixes-dev duktape-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer lives in clang's runtime package)

@@ -2,7 +2,10 @@
 # The launcher's whole road on this machine: a demo gateway on loopback, a
 # package made from the demo client shell, and the real launcher window
 # checking, downloading, unpacking and starting the shell; then a second run
-# that starts the installed version without downloading.
+# that starts the installed version without downloading. The demo launcher
+# is built with gateway pins and a package key (key material made by the
+# build in $BUILD/launcher-keys): the gateway serves the pinned certificate
+# and the package is signed.
 #
 #   tools/demo/run_demo.sh [--help]
 #
@@ -17,7 +20,7 @@
 set -euo pipefail
 
 if [[ "${1:-}" == "-h" || "${1:-}" == "--help" ]]; then
-  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
 
@@ -55,19 +58,22 @@ cleanup() {
 }
 trap cleanup EXIT
 
-step "making package $version from the demo shell"
+keys="$build/launcher-keys"
+[[ -s "$keys/gateway.pins" && -s "$keys/package-signing.key" ]] || fail "no key material in $keys (cmake makes it)"
+
+step "making package $version from the demo shell, signed with $keys/package-signing.key"
 mkdir -p "$work/pkg/$version"
 cp "$build/tools/demo_shell/demo_shell" "$work/pkg/$version/tarkel.shell.exe"
 python3 "$root/tools/package_builder/build_package.py" "$work/pkg/$version" "$work/$version.zip" \
-  --mkmanifest "$build/tools/mkmanifest/mkmanifest" >/dev/null || fail "package build failed"
+  --mkmanifest "$build/tools/mkmanifest/mkmanifest" --sign "$keys/package-signing.key" >/dev/null ||
+  fail "package build failed"
 size=$(stat -c %s "$work/$version.zip")
 rate=$(( size / seconds + 1 ))
 
-step "starting the demo gateway on 127.0.0.1:$primary_port and :$fallback_port (package trickled at $rate B/s)"
-mkdir -p "$work/cert"
+step "starting the demo gateway on 127.0.0.1:$primary_port and :$fallback_port (pinned certificate, package trickled at $rate B/s)"
 python3 "$root/tools/demo_gateway/demo_gateway.py" --primary-port "$primary_port" --fallback-port "$fallback_port" \
   --version "$version" --package "$work/$version.zip" --routes slow --slow-route slow --slow-rate "$rate" \
-  --ready-file "$work/ready.json" --request-log "$work/requests.jsonl" --cert-dir "$work/cert" \
+  --ready-file "$work/ready.json" --request-log "$work/requests.jsonl" --cert-dir "$keys" \
   >"$out/gateway.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [[ -s "$work/ready.json" ]] && break; sleep 0.1; done

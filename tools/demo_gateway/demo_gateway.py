@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Demo gateway: the version service and package servers the launcher talks to,
-on loopback over HTTPS with a self-signed certificate made at start.
+on loopback over HTTPS with a self-signed certificate (made at start, or the
+one in --cert-dir, which launchers built with pins expect).
 
 It listens on two ports, one per compiled-in gateway base (primary and
 fallback). Both ports answer the version query and serve packages. Each base
@@ -16,6 +17,9 @@ Package URLs in the reply point at a third, plain-HTTP port by default:
 the launcher's downloads keep libcurl's certificate verification, which a
 self-signed loopback certificate cannot pass (--package-scheme https shows
 exactly that failure).
+
+The reply carries the package's "signature" when one is given (--signature,
+or PACKAGE.sig as build_package.py --sign leaves it).
 
 Once all ports listen, the ports are written as JSON to --ready-file (and
 printed). Every request is appended as one JSON line to --request-log.
@@ -46,6 +50,8 @@ def parse_args(argv):
     p.add_argument("--version", default="1.0.0", help="version text of the reply")
     p.add_argument("--package", help="package zip served by every route")
     p.add_argument("--md5", help="md5 member of the reply (default: the package's real MD5; '' for none)")
+    p.add_argument("--signature", help="base64 text of the reply's signature member "
+                                       "(default: PACKAGE.sig as build_package.py --sign writes it, else no member)")
     p.add_argument("--routes", default="a",
                    help="comma list of package routes put in the reply: first as 'url', the rest as 'urls'. "
                         "A name 'redirect:X' lists the redirecting URL of route X")
@@ -62,7 +68,8 @@ def parse_args(argv):
     p.add_argument("--hang-seconds", type=float, default=60.0, help="how long 'timeout' keeps a request")
     p.add_argument("--ready-file", help="write {\"primary\":port,\"fallback\":port} here once listening")
     p.add_argument("--request-log", help="append one JSON line per request here")
-    p.add_argument("--cert-dir", help="where to make the self-signed certificate (default: a temp folder)")
+    p.add_argument("--cert-dir", help="where gateway.crt and gateway.key are, or are made when missing "
+                                      "(default: a new self-signed pair in a temp folder)")
     return p.parse_args(argv)
 
 
@@ -84,6 +91,10 @@ class Gateway:
             with open(args.package, "rb") as f:
                 self.package = f.read()
         self.md5 = hashlib.md5(self.package).hexdigest() if args.md5 is None else args.md5
+        self.signature = args.signature
+        if self.signature is None and args.package and os.path.exists(args.package + ".sig"):
+            with open(args.package + ".sig") as f:
+                self.signature = f.read().strip()
         self.ports = {}
         self.log_lock = threading.Lock()
 
@@ -108,6 +119,8 @@ class Gateway:
             return b'["1.0.0"]'
         urls = [self.package_url(r) for r in self.args.routes.split(",") if r]
         reply = {"version": "" if mode == "empty-version" else self.args.version, "md5": self.md5}
+        if self.signature is not None:
+            reply["signature"] = self.signature
         if urls:
             reply["url"] = urls[0]
             reply["urls"] = urls[1:]

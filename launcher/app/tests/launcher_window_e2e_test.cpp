@@ -29,7 +29,6 @@ using e2e::World;
 namespace {
 
 constexpr char kTitle[] = "launch.teacher";
-constexpr char kNetworkFailed[] = "net error\xEF\xBC\x8Cplease check network and retry";
 constexpr char kLaunchFailed[] = "can not execute the app";
 constexpr char kVersion[] = "1.0.0";
 
@@ -118,7 +117,7 @@ class LauncherWindow : public ::testing::TestWithParam<World> {
   e2e::Geometry StartFailedLauncher(Child& launcher) {
     StartRefusingGateway();
     const e2e::Geometry w = StartLauncher(launcher, Log());
-    EXPECT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 1, 15s)) << e2e::ReadFile(Log());
+    EXPECT_TRUE(e2e::WaitForText(Log(), e2e::kNetworkFailedText, 1, 15s)) << e2e::ReadFile(Log());
     return w;
   }
 
@@ -221,7 +220,7 @@ TEST_P(LauncherWindow, ANetworkFailureTurnsTheBarIntoRetryAndAClickOnItRetries) 
   const int queries = e2e::CountOf(e2e::ReadFile(Log()), "get version with url");
 
   ClickBar(w);
-  ASSERT_TRUE(e2e::WaitForText(Log(), kNetworkFailed, 2, 15s)) << "a click on the bar did not retry";
+  ASSERT_TRUE(e2e::WaitForText(Log(), e2e::kNetworkFailedText, 2, 15s)) << "a click on the bar did not retry";
   EXPECT_EQ(e2e::CountOf(e2e::ReadFile(Log()), "get version with url"), 2 * queries);
   CloseAndWait(w, launcher);
 }

@@ -13,6 +13,11 @@
 
 namespace e2e {
 
+// Failure texts as the window logs them with its status line; the comma is
+// the full-width one of the texts themselves.
+inline constexpr char kNetworkFailedText[] = "net error\xEF\xBC\x8Cplease check network and retry";
+inline constexpr char kDownloadFailedText[] = "download files error\xEF\xBC\x8Cplease check network and retry";
+
 // Output of a shell command (stdout only); empty on failure.
 std::string Capture(const std::string& command);
 bool ToolAvailable(const char* name);

@@ -22,8 +22,18 @@ void HttpClient::Reset() {
     // worker threads.
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     RestrictToHttp(h);
+    if (!pins_.empty()) {
+      curl_easy_setopt(h, CURLOPT_PINNEDPUBLICKEY, pins_.c_str());
+      curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "https");
+      curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    }
   }
   headers_ = NewFixedHeaderList();
+}
+
+void HttpClient::PinServerKeys(const std::string& pins) {
+  pins_ = pins;
+  Reset();
 }
 
 std::string BuildFormBody(const std::map<std::string, std::string>& form_fields) {

@@ -56,7 +56,7 @@ void HttpDownloader::setTransferOptions(const std::string& url) {
   }
 }
 
-bool HttpDownloader::Download(const std::string& url, const std::string& path) {
+bool HttpDownloader::Download(const std::string& url, const std::string& path, BlockObserver observer) {
   if (!handle_ || !headers_) return false;
   rate_rule_.Clear();
   file_.reset();
@@ -78,7 +78,9 @@ bool HttpDownloader::Download(const std::string& url, const std::string& path) {
   std::setvbuf(file_.get(), nullptr, _IONBF, 0);
   setTransferOptions(url);
   rate_rule_.Start(clock_());
+  observer_ = std::move(observer);
   last_code_ = curl_easy_perform(handle_.get());
+  observer_ = nullptr;  // it may not outlive this call
   // The file is closed before success is reported: a close that fails has
   // lost data, and the download is then no download.
   if (std::fclose(file_.release()) != 0 && last_code_ == CURLE_OK) {
@@ -91,10 +93,12 @@ bool HttpDownloader::Download(const std::string& url, const std::string& path) {
 
 std::size_t HttpDownloader::fileSink(char* block, std::size_t size, std::size_t count, void* self) {
   if (block == nullptr || size == 0 || count == 0) return 0;
-  std::FILE* file = static_cast<HttpDownloader*>(self)->file_.get();
+  auto* downloader = static_cast<HttpDownloader*>(self);
+  std::FILE* file = downloader->file_.get();
   const std::size_t written = std::fwrite(block, size, count, file);
   // Every block reaches the file at once, so what is on disk is what arrived.
   if (std::fflush(file) != 0) return 0;
+  if (downloader->observer_) downloader->observer_(block, written * size);
   // The library counts bytes; it always passes size 1, but say bytes anyway.
   return written * size;
 }

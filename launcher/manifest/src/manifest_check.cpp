@@ -34,7 +34,7 @@ bool DigestsEqual(const std::string& listed, const std::string& computed) {
 }
 
 // Compares each usable item in order; the first difference decides.
-int CheckItems(const std::string& base, const std::vector<ManifestItem>& items) {
+int CheckItems(const std::string& base, const std::vector<ManifestItem>& items, const FileDigester& digestOf) {
   for (std::size_t i = 0; i < items.size(); ++i) {
     const ManifestItem& item = items[i];
     if (!item.usable) {
@@ -44,7 +44,7 @@ int CheckItems(const std::string& base, const std::vector<ManifestItem>& items) 
       continue;
     }
     // Backslashes between folder names are separators on disk too.
-    const std::string digest = Md5OfFile(base + ReplaceChar(item.file, "\\", "/"));
+    const std::string digest = digestOf(base + ReplaceChar(item.file, "\\", "/"));
     if (!DigestsEqual(item.md5, digest)) {
       DebugLog("Md5 dismatch %s %s!=%s", item.file.c_str(), item.md5.c_str(), digest.c_str());
       return CRMd5Dismatch;
@@ -55,7 +55,8 @@ int CheckItems(const std::string& base, const std::vector<ManifestItem>& items) 
 
 }  // namespace
 
-int CheckInstalledFiles(const std::wstring& versionFolder, const std::wstring& shellName) {
+int CheckInstalledFiles(const std::wstring& versionFolder, const std::wstring& shellName,
+                        const FileDigester& digestOf) {
   if (!IsFolder(versionFolder)) {
     DebugLog("CRNoDir %ls is not exist", versionFolder.c_str());
     return CRNoDir;
@@ -84,5 +85,5 @@ int CheckInstalledFiles(const std::wstring& versionFolder, const std::wstring& s
     return CROk;
   }
   DebugLog("check %d md5 files", static_cast<int>(items.size()));
-  return CheckItems(WideToAnsi(versionFolder) + "/", items);
+  return CheckItems(WideToAnsi(versionFolder) + "/", items, digestOf);
 }

@@ -29,8 +29,9 @@ std::string VersionProbeUrl(const std::string& base, long long now) {
   return base + launcher_config::kVersionQueryPath + "?tm=" + std::to_string(stamp);
 }
 
-void WriteUrlTestBlock(std::FILE* log, const std::vector<std::string>& bases) {
+void WriteUrlTestBlock(std::FILE* log, const std::vector<std::string>& bases, const std::string& pins) {
   varnel_http::HttpClient client;
+  client.PinServerKeys(pins);
   const std::map<std::string, std::string> no_fields;
   std::string reference;
   int mismatches = 0;
@@ -68,5 +69,6 @@ void TestVerUrl() {
   std::unique_ptr<std::FILE, url_test::FileCloser> log(std::fopen("urltest.log", "a+"));
   if (!log) return;
   url_test::WriteUrlTestBlock(log.get(),
-                              std::vector<std::string>(GatewayBaseUrls, GatewayBaseUrls + kGatewayBaseCount));
+                              std::vector<std::string>(GatewayBaseUrls, GatewayBaseUrls + kGatewayBaseCount),
+                              kGatewayPins);
 }

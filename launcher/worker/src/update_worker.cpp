@@ -5,9 +5,12 @@
 //   check    a version folder that passes the manifest check is started at once
 //   prepare  make room when the disk is low; clear the old folder and package
 //   download up to three passes over the URL list until a package has the MD5
+//            (and, in builds with a package key, a valid signature); both
+//            digests are taken while the package arrives
 //   unpack   into a staging folder beside the version folder, renamed into
 //            place only once complete, so a run killed mid-unpack never leaves
-//            a folder that looks installed
+//            a folder that looks installed; the files are hashed for the
+//            recheck on the side while the unpack goes on
 //   recheck  check the unpacked folder, then start the shell
 // Each phase returns "go on", "launch" or a failure; Execute() posts the one
 // report of the run.
@@ -26,10 +29,12 @@
 #include "launcher/http_downloader.h"
 #include "launcher/launch_client.h"
 #include "launcher/manifest/manifest_check.h"
-#include "launcher/manifest/md5.h"
 #include "launcher/my_progress.h"
+#include "launcher/package_digest.h"
+#include "launcher/package_signature.h"
 #include "launcher/string_util.h"
 #include "launcher/system_info.h"
+#include "launcher/unpacked_digests.h"
 #include "launcher/version_reply.h"
 #include "launcher/zip/zip_reader.h"
 #include "platform/disk_space.h"
@@ -67,10 +72,14 @@ class UpdateRun {
   PhaseResult recheck();
   void report(const PhaseResult& result);
 
-  bool packageAccepted(const std::string& url, const std::string& packagePath);
+  bool packagesVerifiable();
+  bool packageAccepted(const std::string& url, const PackageDigest& digest);
 
   WorkerSetup setup_;
   VersionReply reply_;
+  std::optional<PackageKey> packageKey_;  // set in builds that check signatures
+  PackageSignature signature_{};
+  std::unique_ptr<UnpackedDigests> unpacked_;
   std::wstring versionFolder_;
   std::wstring stagingFolder_;
   std::wstring packagePath_;
@@ -80,6 +89,9 @@ PhaseResult UpdateRun::queryVersion() {
   std::string machineId;
   GetMacAddressString(machineId);  // may stay empty
   varnel_http::HttpClient client;
+  // A reply from a server without a pinned key fails like an unreachable
+  // one, so the next attempt goes on.
+  client.PinServerKeys(kGatewayPins);
   const std::map<std::string, std::string> noFields;
   int gateway = 0;
   for (int left = kVersionQueryAttempts; left > 0; --left, gateway = 1 - gateway) {
@@ -145,28 +157,59 @@ PhaseResult UpdateRun::prepare() {
   return {};
 }
 
-bool UpdateRun::packageAccepted(const std::string& url, const std::string& packagePath) {
-  if (reply_.md5.empty()) return true;
-  std::string digest = Md5OfFile(packagePath);
-  if (!digest.empty() && strcasecmp(digest.c_str(), reply_.md5.c_str()) == 0) return true;
-  DebugLog("** bad md5 on url %s %s!=%s", url.c_str(), reply_.md5.c_str(), digest.c_str());
+// In a build with a package key, a package is taken only with the reply's
+// MD5 and a signature to check it against. A reply without them could
+// install nothing, so no download is spent on it.
+bool UpdateRun::packagesVerifiable() {
+  if (kPackagePublicKey[0] == '\0') return true;
+  packageKey_ = PackageKey::Load(kPackagePublicKey);
+  if (!packageKey_) {
+    DebugLog("** the package key of this build is unusable: no package can be accepted");
+    return false;
+  }
+  std::optional<PackageSignature> signature = DecodePackageSignature(reply_.signature);
+  if (reply_.md5.empty() || !signature) {
+    DebugLog("** package can't be verified: the reply has %s", reply_.md5.empty() ? "no md5" : "no valid signature");
+    return false;
+  }
+  signature_ = *signature;
+  return true;
+}
+
+bool UpdateRun::packageAccepted(const std::string& url, const PackageDigest& digest) {
+  if (reply_.md5.empty()) return true;  // only in builds without a package key
+  const std::string md5 = digest.Md5Hex();
+  if (md5.empty() || strcasecmp(md5.c_str(), reply_.md5.c_str()) != 0) {
+    DebugLog("** bad md5 on url %s %s!=%s", url.c_str(), reply_.md5.c_str(), md5.c_str());
+    return false;
+  }
+  if (!packageKey_ || (digest.HasSha256() && packageKey_->Verifies(digest.Sha256(), signature_))) return true;
+  DebugLog("** bad signature on url %s", url.c_str());
   return false;
 }
 
 PhaseResult UpdateRun::download() {
+  if (!packagesVerifiable()) {
+    DebugLog("** download error");
+    return PhaseResult::Failed(FailDownload);
+  }
   MyProgress progress(setup_.window);
   varnel_http::HttpDownloader downloader(&progress);
   const std::string packagePath = WideToAnsi(packagePath_);
+  const PackageHashes hashes = packageKey_ ? PackageHashes::kMd5AndSha256 : PackageHashes::kMd5;
   const int budget = kDownloadPasses * static_cast<int>(reply_.urls.size());
   std::size_t index = 0;
   for (int left = budget; left > 0; --left, index = (index + 1) % reply_.urls.size()) {
     const std::string& url = reply_.urls[index];
     DebugLog("[%d] download with url %s", left, url.c_str());
-    if (!downloader.Download(url, packagePath)) {
+    PackageDigest digest(hashes);
+    if (!downloader.Download(url, packagePath,
+                             [&digest](const char* data, std::size_t size) { digest.Feed(data, size); })) {
       DebugLog("download file error %d,%s", downloader.last_code(), url.c_str());
       continue;
     }
-    if (packageAccepted(url, packagePath)) return {};
+    digest.Finish();
+    if (packageAccepted(url, digest)) return {};
   }
   DebugLog("** download error");
   return PhaseResult::Failed(FailDownload);
@@ -174,8 +217,11 @@ PhaseResult UpdateRun::download() {
 
 PhaseResult UpdateRun::unpack() {
   DebugLog("begin unzip %s -> %s", WideToUtf8(packagePath_).c_str(), WideToUtf8(versionFolder_).c_str());
-  bool unpacked = UnzipToFolder(packagePath_, stagingFolder_) > 0;
+  unpacked_ = std::make_unique<UnpackedDigests>();
+  bool unpacked = UnzipToFolder(packagePath_, stagingFolder_,
+                                [this](const std::string& path) { unpacked_->FileWritten(path); }) > 0;
   if (unpacked) {
+    unpacked_->WaitUntilHashed();  // the hasher reads the files by their staging paths
     std::error_code error;
     std::filesystem::rename(WideToAnsi(stagingFolder_), WideToAnsi(versionFolder_), error);
     if (error) DebugLog("rename %s failed: %s", WideToUtf8(stagingFolder_).c_str(), error.message().c_str());
@@ -190,7 +236,8 @@ PhaseResult UpdateRun::unpack() {
 }
 
 PhaseResult UpdateRun::recheck() {
-  int code = CheckInstalledFiles(versionFolder_, setup_.shellName);
+  int code = CheckInstalledFiles(versionFolder_, setup_.shellName,
+                                 [this](const std::string& path) { return unpacked_->DigestOf(path); });
   if (code == CROk) return {PhaseResult::Launch};
   DebugLog("** filecheck error %s", WideToUtf8(versionFolder_).c_str());
   return PhaseResult::Failed(FailFileCheck, code);

@@ -48,7 +48,8 @@ std::optional<VersionReply> ParseVersionReply(const std::string& body) {
   std::optional<std::string> md5 = TextMember(root, "md5");
   if (!version || !md5) return std::nullopt;
 
-  VersionReply reply{*version, *md5, {}};
+  VersionReply reply{*version, *md5, {}, {}};
+  if (root["signature"].isString()) reply.signature = root["signature"].asString();
   AddUrl(reply.urls, root["url"]);
   const Json::Value& more = root["urls"];
   if (more.isArray()) {

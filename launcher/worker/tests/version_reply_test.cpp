@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "launcher/package_signature.h"
+
 namespace {
 
 TEST(VersionReplyReading, UrlListIsUrlThenUrlsWithoutDuplicates) {
@@ -36,6 +38,27 @@ TEST(VersionReplyReading, RepliesThatCannotBeTrustedAreRefused) {
   EXPECT_FALSE(ParseVersionReply(R"({"version":"1.0","md5":12345})"));
   EXPECT_FALSE(ParseVersionReply(R"({"version":1.5})"));
   EXPECT_FALSE(ParseVersionReply(std::string(100000, '[')));
+}
+
+TEST(VersionReplyReading, OnlyPaddedBase64OfSixtyFourBytesIsASignature) {
+  const std::string bytes0to63 =
+      "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+Pw==";
+  auto reply = ParseVersionReply(R"({"version":"1","md5":"ab","signature":")" + bytes0to63 + "\"}");
+  ASSERT_TRUE(reply);
+  std::optional<PackageSignature> signature = DecodePackageSignature(reply->signature);
+  ASSERT_TRUE(signature);
+  for (int i = 0; i < 64; ++i) EXPECT_EQ((*signature)[i], i);
+  // Another type is no signature, and no reason to refuse a reply that
+  // builds without a package key take as before.
+  reply = ParseVersionReply(R"({"version":"1","signature":{"sig":"x"}})");
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->signature, "");
+  for (const std::string& bad :
+       {std::string(), bytes0to63.substr(0, 86), bytes0to63 + "\n", " " + bytes0to63.substr(1),
+        std::string("AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+P0A="),
+        "=" + bytes0to63.substr(1), std::string(88, '=')}) {
+    EXPECT_FALSE(DecodePackageSignature(bad)) << bad;
+  }
 }
 
 TEST(VersionTextAsFolderName, OnlyPlainNamesAreUsable) {

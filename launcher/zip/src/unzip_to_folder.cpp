@@ -4,7 +4,21 @@
 #include "launcher/string_util.h"
 #include "launcher/zip/zip_reader.h"
 
-int UnzipToFolder(const std::wstring& zipPath, const std::wstring& destination) {
+namespace {
+
+// Backslashes in entry names are separators on disk too.
+void ReportFileWritten(ZipReader& reader, int index, const std::string& root,
+                       const std::function<void(const std::string& path)>& fileWritten) {
+  ZipEntry entry;
+  if (reader.GetEntry(index, entry) != kZipOk || entry.IsFolder()) return;
+  std::string path = root + "/" + ReplaceChar(entry.name, "\\", "/");
+  if (path.back() != '/') fileWritten(path);
+}
+
+}  // namespace
+
+int UnzipToFolder(const std::wstring& zipPath, const std::wstring& destination,
+                  const std::function<void(const std::string& path)>& fileWritten) {
   if (destination.empty()) return 0;
   ZipReader reader;
   if (reader.OpenFile(zipPath) != kZipOk) return 0;
@@ -15,7 +29,11 @@ int UnzipToFolder(const std::wstring& zipPath, const std::wstring& destination) 
   const int count = reader.EntryCount();
   int failed = 0;
   for (int i = 0; i < count; ++i) {
-    if (reader.ExtractEntry(i) != kZipOk) ++failed;
+    if (reader.ExtractEntry(i) != kZipOk) {
+      ++failed;
+    } else if (fileWritten) {
+      ReportFileWritten(reader, i, root, fileWritten);
+    }
   }
   if (failed > 0) DebugLog("unzip %d of %d entries failed", failed, count);
   return count;

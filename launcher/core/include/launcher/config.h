@@ -26,3 +26,9 @@ inline constexpr int kGatewayBaseCount = 2;
 extern const char* const GatewayBaseUrls[kGatewayBaseCount];
 // How long LaunchClient waits for the shell's started event, ms.
 extern const unsigned kLaunchWaitMs;
+// The gateway's pinned public keys in libcurl's "sha256//<base64>;..." form;
+// "" = replies are not authenticated.
+extern const char* const kGatewayPins;
+// The Ed25519 package signing key, base64 SubjectPublicKeyInfo; "" =
+// packages are checked by MD5 only.
+extern const char* const kPackagePublicKey;

@@ -24,8 +24,15 @@ class HttpClient {
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 
-  // Starts over from a fresh handle with the default options only.
+  // Starts over from a fresh handle with the default options only (and the
+  // pins, which belong to the client rather than to one request).
   void Reset();
+
+  // From now on a request succeeds only with a server whose public key
+  // matches one of pins (libcurl's "sha256//<base64>;..." form), also when
+  // certificate checks are off; "" lifts the rule. While pins are set only
+  // https is spoken, after redirects too: plain http could not be pinned.
+  void PinServerKeys(const std::string& pins);
 
   // True exactly when the exchange completed and the final status is 200.
   // The body of any other reply is still kept in response_body().
@@ -47,6 +54,7 @@ class HttpClient {
   // freed first.
   CurlHeaderList headers_;
   CurlHandle handle_;
+  std::string pins_;
   std::string response_headers_;
   std::string response_body_;
   int last_code_ = 0;

@@ -28,10 +28,14 @@ class HttpDownloader {
   HttpDownloader(const HttpDownloader&) = delete;
   HttpDownloader& operator=(const HttpDownloader&) = delete;
 
+  // Sees every block once it is in the file, in file order, so that a
+  // caller can digest the file while it arrives.
+  using BlockObserver = std::function<void(const char* data, std::size_t size)>;
+
   // Fetches url into path (created or truncated; missing folders made).
   // True exactly when the transfer finished with result code 0. A failed
   // transfer leaves its partial file behind for the caller to judge.
-  bool Download(const std::string& url, const std::string& path);
+  bool Download(const std::string& url, const std::string& path, BlockObserver observer = {});
 
   int last_code() const { return last_code_; }
 
@@ -53,6 +57,7 @@ class HttpDownloader {
   int last_code_ = 0;
   DownloadProgressResponder* responder_;
   Clock clock_;
+  BlockObserver observer_;  // of the download in progress
 };
 
 }  // namespace varnel_http

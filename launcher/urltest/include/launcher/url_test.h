@@ -15,8 +15,9 @@ void TestVerUrl();
 namespace url_test {
 
 // One run over the given bases, written to log as one block. Apart from
-// TestVerUrl so tests can aim it at servers on any port.
-void WriteUrlTestBlock(std::FILE* log, const std::vector<std::string>& bases);
+// TestVerUrl so tests can aim it at servers on any port. With pins (see
+// HttpClient::PinServerKeys) a server holding another key is a failed probe.
+void WriteUrlTestBlock(std::FILE* log, const std::vector<std::string>& bases, const std::string& pins = "");
 
 // base + version query path + "?tm=" + the low 32 bits of now, signed.
 std::string VersionProbeUrl(const std::string& base, long long now);

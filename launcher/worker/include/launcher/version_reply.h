@@ -8,6 +8,10 @@ struct VersionReply {
   std::string version;            // names the version folder and package; empty = no usable reply
   std::string md5;                // expected package digest; empty = not checked
   std::vector<std::string> urls;  // "url" first, then "urls", without duplicates
+  // Base64 Ed25519 signature of the package (see package_signature.h); read
+  // only when it is a string, else empty, so builds that do not check
+  // signatures take replies exactly as before.
+  std::string signature;
 };
 
 // Reads a reply body. Nothing when the body is not JSON, its root is not an

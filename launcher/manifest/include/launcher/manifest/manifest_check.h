@@ -2,7 +2,10 @@
 // Checks a version folder before the shell is started from it: the folder,
 // the shell executable in it, and every file md5.json lists with its digest.
 
+#include <functional>
 #include <string>
+
+#include "launcher/manifest/md5.h"
 
 enum CheckResult {
   CROk = 0,           // usable; also when md5.json is missing or unreadable
@@ -11,7 +14,12 @@ enum CheckResult {
   CRMd5Dismatch = 4,  // a listed file is missing, unreadable or differs
 };
 
+// The digest of the file at a path as Md5OfFile gives it, "" when it cannot
+// be read. Callers that already hashed some files hand in their own.
+using FileDigester = std::function<std::string(const std::string& path)>;
+
 // versionFolder has no trailing separator; shellName is the executable's
 // base name without ".exe". Stops at the first mismatch. Never fails as such:
 // every problem is one of the codes, logged once.
-int CheckInstalledFiles(const std::wstring& versionFolder, const std::wstring& shellName);
+int CheckInstalledFiles(const std::wstring& versionFolder, const std::wstring& shellName,
+                        const FileDigester& digestOf = Md5OfFile);

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,5 +139,8 @@ class ZipReader {
 // folder level is created if missing). Returns the number of entries in the
 // archive, 0 when it cannot be opened, the destination is empty or the
 // archive has no entries. Entries that fail are logged and skipped: callers
-// verify the result against the version's manifest.
-int UnzipToFolder(const std::wstring& zipPath, const std::wstring& destination);
+// verify the result against the version's manifest. fileWritten, when
+// given, hears the path of every file entry written in full, as soon as it
+// is closed, so a caller can start on the files while the rest unpacks.
+int UnzipToFolder(const std::wstring& zipPath, const std::wstring& destination,
+                  const std::function<void(const std::string& path)>& fileWritten = {});
