@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,10 +13,44 @@
 namespace platform {
 namespace {
 
-std::string lockFolder() {
+bool ownedByUs(const struct stat& info) { return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid(); }
+
+// $XDG_RUNTIME_DIR counts only as the session sets it up: ours, mode 0700.
+int openRuntimeFolder(std::string& path) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/') return runtime;
-  return "/tmp";
+  if (runtime == nullptr || runtime[0] != '/') return -1;
+  int fd = ::open(runtime, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat info;
+  if (fd >= 0 && ::fstat(fd, &info) == 0 && ownedByUs(info) && (info.st_mode & 0777) == 0700) {
+    path = runtime;
+    return fd;
+  }
+  if (fd >= 0) ::close(fd);
+  return -1;
+}
+
+// Otherwise a folder of ours in /tmp named after the user. Anybody can put
+// something under that name first; whatever it is, it is used only when it
+// is a real folder of ours that nobody else may enter (no link is
+// followed), so a stranger can refuse us the name but never share it.
+int openTmpFolder(std::string& path) {
+  const std::string folder = "/tmp/kitlock-" + std::to_string(::geteuid());
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return -1;
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat info;
+  if (fd >= 0 && ::fstat(fd, &info) == 0 && ownedByUs(info) && (info.st_mode & 077) == 0) {
+    path = folder;
+    return fd;
+  }
+  if (fd >= 0) ::close(fd);
+  return -1;
+}
+
+// The user's private lock folder as an open descriptor (path tells where),
+// or -1 when there is none to be had.
+int openLockFolder(std::string& path) {
+  int fd = openRuntimeFolder(path);
+  return fd >= 0 ? fd : openTmpFolder(path);
 }
 
 // Slashes and backslashes become dots so that "Global\x" maps to one file
@@ -30,17 +65,25 @@ std::string lockFileName(const std::string& name) {
 }  // namespace
 
 std::string NamedMutex::LockFilePath(const std::string& name) {
-  return lockFolder() + "/" + lockFileName(name);
+  std::string folder;
+  int fd = openLockFolder(folder);
+  if (fd < 0) return std::string();
+  ::close(fd);
+  return folder + "/" + lockFileName(name);
 }
 
 NamedMutex::NamedMutex(const std::string& name) {
   if (name.empty() || name.find('\0') != std::string::npos || lockFileName(name).size() > NAME_MAX) return;
-  // O_NOFOLLOW: in a shared /tmp a planted symlink must not make us create
-  // or lock some other file. No O_TRUNC: the file carries nothing.
+  std::string folderPath;
+  int folder = openLockFolder(folderPath);
+  if (folder < 0) return;
+  // O_NOFOLLOW: no link, even one of our own, makes us create or lock some
+  // other file. No O_TRUNC: the file carries nothing.
   int fd;
   do {
-    fd = ::open(LockFilePath(name).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    fd = ::openat(folder, lockFileName(name).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   } while (fd < 0 && errno == EINTR);
+  ::close(folder);
   if (fd < 0) return;
   int rc;
   do {

@@ -142,6 +142,8 @@ void WorkerTest::SetUp() {
   fs::remove_all(root_);
   fs::create_directories(root_ / "data");
   fs::create_directories(root_ / "run");
+  // A runtime folder counts only when it is private, as a session makes it.
+  fs::permissions(root_ / "run", fs::perms::owner_all);
   setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (root_ / "run").c_str(), 1);
   setenv("DEMO_SHELL_RECORD", (root_ / "shell-record.json").c_str(), 1);

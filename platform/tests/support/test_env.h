@@ -2,6 +2,7 @@
 // Small helpers shared by the platform and launcher tests: a scratch folder
 // that cleans up after itself, scoped environment changes, and running a
 // piece of a test in a child process (as an unprivileged user when needed).
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -94,6 +95,20 @@ inline int RunInChild(const std::function<int()>& body, bool asUnprivileged = fa
     if (asUnprivileged && ::geteuid() == 0) {
       if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(98);
     }
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+// Runs body in a forked child as user uid (group uid, no other groups; no
+// account is needed) and returns its exit status, 99 when it crashed and 98
+// when the user could not be taken. The caller must be root.
+inline int RunAsUser(uid_t uid, const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0) ::_exit(98);
     ::_exit(body());
   }
   int status = 0;
