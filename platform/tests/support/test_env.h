@@ -2,17 +2,20 @@
 // Small helpers shared by the platform and launcher tests: a scratch folder
 // that cleans up after itself, scoped environment changes, and running a
 // piece of a test in a child process (as an unprivileged user when needed).
+#include <dirent.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace test_env {
 
@@ -81,6 +84,20 @@ inline std::optional<std::string> ReadFile(const std::string& path) {
 inline bool Exists(const std::string& path) {
   struct stat info;
   return ::lstat(path.c_str(), &info) == 0;
+}
+
+// The names in a folder (dot names included, "." and ".." not), sorted.
+inline std::vector<std::string> ListNames(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 inline void MakeDir(const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path; }
