@@ -13,7 +13,9 @@
 namespace platform {
 namespace {
 
-bool ownedByUs(const struct stat& info) { return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid(); }
+bool ownedByUs(const struct stat& info) {
+  return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
+}
 
 // $XDG_RUNTIME_DIR counts only as the session sets it up: ours, mode 0700.
 int openRuntimeFolder(std::string& path) {

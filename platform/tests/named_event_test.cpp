@@ -1,7 +1,7 @@
 #include "platform/named_event.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <semaphore.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -103,7 +103,8 @@ void ClearDiscardLeftovers(const std::wstring& shellName) {
   for (const std::wstring& folder : {*app, *app + L"/bin"}) {
     int fd = launcher_tree::OpenFolderNoFollow(WideToAnsi(folder));
     if (fd < 0) continue;
-    if (!launcher_tree::ClearDiscarded(fd)) DebugLog("can't clear what was being deleted in %ls", folder.c_str());
+    if (!launcher_tree::ClearDiscarded(fd))
+      DebugLog("can't clear what was being deleted in %ls", folder.c_str());
     ::close(fd);
   }
 }

@@ -52,7 +52,8 @@ bool deleteFolderAt(int parentFd, const std::string& name, DotNames dots, int de
   if (depth >= kMaxDepth) return false;
   FdOwner folder(::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (folder.get() < 0) return errno == ENOENT;
-  DeleteEntries(folder.get(), [](const std::string&) { return false; }, dots, depth + 1);
+  DeleteEntries(
+      folder.get(), [](const std::string&) { return false; }, dots, depth + 1);
   return ::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
@@ -64,7 +65,9 @@ bool deleteEntryAt(int dirFd, const std::string& name, DotNames dots, int depth)
   return ::unlinkat(dirFd, name.c_str(), 0) == 0 || errno == ENOENT;
 }
 
-bool isDiscardName(const std::string& name) { return name.rfind(kDiscardPrefix, 0) == 0; }
+bool isDiscardName(const std::string& name) {
+  return name.rfind(kDiscardPrefix, 0) == 0;
+}
 
 // Renames name to a discard name nobody uses yet; the new name, or "" when
 // the rename failed (errno set; ENOENT when name was not there).

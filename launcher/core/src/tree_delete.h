@@ -27,8 +27,8 @@ enum class DotNames { kLeave, kDelete };
 // Deletes every entry of the open folder dirFd for which keep(name) is false
 // (dot-named entries only with DotNames::kDelete); sub-folders are emptied
 // and removed, links and files unlinked. True when every such entry went.
-bool DeleteEntries(int dirFd, const std::function<bool(const std::string&)>& keep, DotNames dots = DotNames::kLeave,
-                   int depth = 0);
+bool DeleteEntries(int dirFd, const std::function<bool(const std::string&)>& keep,
+                   DotNames dots = DotNames::kLeave, int depth = 0);
 
 // Discards the entry name of the open folder dirFd, whatever it is (a link
 // is removed, never followed). True when name is gone, a missing one

@@ -24,7 +24,6 @@ bool IsFolder(const std::wstring& path) {
   return ::stat(WideToAnsi(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-
 bool DigestsEqual(const std::string& listed, const std::string& computed) {
   return listed.size() == computed.size() && ::strcasecmp(listed.c_str(), computed.c_str()) == 0;
 }

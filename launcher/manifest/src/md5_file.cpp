@@ -12,7 +12,8 @@ constexpr std::size_t kReadBlock = 8192;
 
 class ReadOnlyFd {
  public:
-  explicit ReadOnlyFd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
+  explicit ReadOnlyFd(const std::string& path)
+      : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
   ~ReadOnlyFd() {
     if (fd_ >= 0) ::close(fd_);
   }

@@ -124,10 +124,12 @@ TEST_F(VersionFolder, EntriesOutsideTheFolderOrOnFifosAndDevicesAreMismatchesNev
   ASSERT_EQ(::symlink((outside / "secret.dll").c_str(), (scratch_ / "link.dll").c_str()), 0);
   ASSERT_EQ(::mkfifo((scratch_ / "pipe.dll").c_str(), 0600), 0);
   const std::string zeros = "e3b0c44298fc1c149afbf4c8996fb924";
-  for (const std::string& entry : {"..\\\\" + outsideName + "\\\\secret.dll", std::string("link.dll"),
-                                   std::string("pipe.dll"), std::string("..\\\\..\\\\..\\\\..\\\\dev\\\\zero")}) {
+  for (const std::string& entry :
+       {"..\\\\" + outsideName + "\\\\secret.dll", std::string("link.dll"), std::string("pipe.dll"),
+        std::string("..\\\\..\\\\..\\\\..\\\\dev\\\\zero")}) {
     SCOPED_TRACE(entry);
-    const std::string listed = entry == "pipe.dll" || entry.find("zero") != std::string::npos ? zeros : secretDigest;
+    const std::string listed =
+        entry == "pipe.dll" || entry.find("zero") != std::string::npos ? zeros : secretDigest;
     WriteManifest("[{\"file\":\"" + entry + "\",\"md5\":\"" + listed + "\"}]");
     EXPECT_EQ(test_env::RunInChild([&] {
                 ::alarm(20);

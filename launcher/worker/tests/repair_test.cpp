@@ -28,7 +28,8 @@ std::string Content(const fs::path& path) {
 
 std::map<std::string, std::string> Lessons(int count) {
   std::map<std::string, std::string> files;
-  for (int i = 0; i < count; ++i) files["lessons/unit" + std::to_string(i) + ".dat"] = std::string(512, 'a' + i % 26);
+  for (int i = 0; i < count; ++i)
+    files["lessons/unit" + std::to_string(i) + ".dat"] = std::string(512, 'a' + i % 26);
   return files;
 }
 
@@ -83,8 +84,9 @@ TEST_F(WorkerTest, ARepairKilledWhileDeletingTheDamagedFolderLeavesItWholeOrGone
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    UpdateThreadProc(WorkerSetup{L"tarkel.shell", RunMode(), std::make_shared<RecordingSink>(),
-                                 [](const std::string&) { return std::optional<std::uint64_t>(1ull << 40); }});
+    UpdateThreadProc(
+        WorkerSetup{L"tarkel.shell", RunMode(), std::make_shared<RecordingSink>(),
+                    [](const std::string&) { return std::optional<std::uint64_t>(1ull << 40); }});
     _exit(0);
   }
   const bool deleted = WaitForDeletion(watch, "md5.json", 60000);

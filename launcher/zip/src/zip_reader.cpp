@@ -80,7 +80,8 @@ ZipResult ZipReader::openSource(std::unique_ptr<ZipSource> source) {
     return result;
   }
   const std::uint64_t directoryStart = end.directoryOffset + end.bytesBefore;
-  MarkOverlappingEntries(*source, end.bytesBefore, directoryStart, directoryStart + end.directorySize, records_);
+  MarkOverlappingEntries(*source, end.bytesBefore, directoryStart, directoryStart + end.directorySize,
+                         records_);
   source_ = std::move(source);
   bytesBefore_ = end.bytesBefore;
   directoryStart_ = directoryStart;
