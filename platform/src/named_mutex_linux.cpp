@@ -13,46 +13,36 @@
 namespace platform {
 namespace {
 
-bool ownedByUs(const struct stat& info) {
-  return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
-}
-
-// $XDG_RUNTIME_DIR counts only as the session sets it up: ours, mode 0700.
-int openRuntimeFolder(std::string& path) {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime == nullptr || runtime[0] != '/') return -1;
-  int fd = ::open(runtime, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Opens folder and keeps it only when it is a folder of ours that nobody
+// else may enter or write to (mode 0700); -1 otherwise.
+int openPrivateFolder(const std::string& folder, int extraFlags) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | extraFlags);
   struct stat info;
-  if (fd >= 0 && ::fstat(fd, &info) == 0 && ownedByUs(info) && (info.st_mode & 0777) == 0700) {
-    path = runtime;
-    return fd;
-  }
-  if (fd >= 0) ::close(fd);
-  return -1;
-}
-
-// Otherwise a folder of ours in /tmp named after the user. Anybody can put
-// something under that name first; whatever it is, it is used only when it
-// is a real folder of ours that nobody else may enter (no link is
-// followed), so a stranger can refuse us the name but never share it.
-int openTmpFolder(std::string& path) {
-  const std::string folder = "/tmp/kitlock-" + std::to_string(::geteuid());
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return -1;
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  struct stat info;
-  if (fd >= 0 && ::fstat(fd, &info) == 0 && ownedByUs(info) && (info.st_mode & 077) == 0) {
-    path = folder;
-    return fd;
-  }
+  if (fd >= 0 && ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 0777) == 0700) return fd;
   if (fd >= 0) ::close(fd);
   return -1;
 }
 
 // The user's private lock folder as an open descriptor (path tells where),
-// or -1 when there is none to be had.
+// or -1 when there is none to be had. $XDG_RUNTIME_DIR counts only as a
+// session sets it up: ours, mode 0700. Otherwise a folder of ours in /tmp
+// named after the user. Anybody can put something under that name first;
+// it is used only when it is a real folder of ours (no link is followed)
+// that nobody else may enter, so a stranger can refuse us the name but
+// never share it.
 int openLockFolder(std::string& path) {
-  int fd = openRuntimeFolder(path);
-  return fd >= 0 ? fd : openTmpFolder(path);
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') {
+    int fd = openPrivateFolder(runtime, 0);
+    if (fd >= 0) {
+      path = runtime;
+      return fd;
+    }
+  }
+  const std::string folder = "/tmp/kitlock-" + std::to_string(::geteuid());
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return -1;
+  path = folder;
+  return openPrivateFolder(folder, O_NOFOLLOW);
 }
 
 // Slashes and backslashes become dots so that "Global\x" maps to one file

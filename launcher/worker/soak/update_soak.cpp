@@ -156,8 +156,7 @@ class UpdateSoak : public WorkerTest {
     sink_ = std::make_shared<RecordingSink>();
     const fs::path folder = VersionFolder(version);
     if (damage) std::ofstream(folder / "lessons/unit3.dat", std::ios::app) << "damage";
-    std::ifstream in(folder / "md5.json", std::ios::binary);
-    const std::string manifest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string manifest = ReadFile(folder / "md5.json");
     fs::remove(folder / "md5.json");
     std::ofstream(folder / "md5.json", std::ios::binary) << manifest;
   }
@@ -167,11 +166,7 @@ class UpdateSoak : public WorkerTest {
     EXPECT_EQ(CheckInstalledFiles(folder.wstring(), L"tarkel.shell"), CROk);
     EXPECT_TRUE(fs::exists(folder / "md5.json"));
     int missing = 0;
-    for (const auto& [name, content] : files) {
-      std::ifstream in(folder / name, std::ios::binary);
-      const std::string found((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      if (found != content) ++missing;
-    }
+    for (const auto& [name, content] : files) missing += ReadFile(folder / name) != content ? 1 : 0;
     EXPECT_EQ(missing, 0) << "files missing or different in " << folder;
     for (const fs::path& place : {DataFolder(), DataFolder() / "bin"}) {
       for (const auto& entry : fs::directory_iterator(place))

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "launcher/data_folder.h"
 #include "launcher/manifest/manifest_check.h"
@@ -18,13 +17,6 @@
 
 namespace worker_test {
 namespace {
-
-std::string Content(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::map<std::string, std::string> Lessons(int count) {
   std::map<std::string, std::string> files;
@@ -35,7 +27,7 @@ std::map<std::string, std::string> Lessons(int count) {
 
 // Every file of the package is in the version folder, as packed.
 void ExpectComplete(const fs::path& folder, const std::map<std::string, std::string>& files) {
-  for (const auto& [name, content] : files) EXPECT_EQ(Content(folder / name), content) << name;
+  for (const auto& [name, content] : files) EXPECT_EQ(ReadFile(folder / name), content) << name;
   EXPECT_TRUE(fs::exists(folder / "tarkel.shell.exe"));
   EXPECT_TRUE(fs::exists(folder / "md5.json"));
 }
@@ -76,7 +68,7 @@ TEST_F(WorkerTest, ARepairKilledWhileDeletingTheDamagedFolderLeavesItWholeOrGone
   ExpectSingleReport(RunWorker(), WM_LAUNCHER_LAUNCHED, 0);
 
   std::ofstream(VersionFolder() / "lessons/unit7.dat", std::ios::app) << "damage";
-  const std::string manifest = Content(VersionFolder() / "md5.json");
+  const std::string manifest = ReadFile(VersionFolder() / "md5.json");
   fs::remove(VersionFolder() / "md5.json");
   std::ofstream(VersionFolder() / "md5.json", std::ios::binary) << manifest;
   const int watch = inotify_init1(IN_CLOEXEC);

@@ -16,14 +16,14 @@
 
 namespace worker_test {
 
-namespace {
-
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
 }
+
+namespace {
 
 int RunCommand(const std::vector<std::string>& argv) {
   pid_t pid = fork();

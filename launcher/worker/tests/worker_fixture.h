@@ -83,6 +83,9 @@ class WorkerTest : public ::testing::Test {
   std::shared_ptr<RecordingSink> sink_;
 };
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const fs::path& path);
+
 void ExpectSingleReport(const std::vector<Posted>& reports, unsigned message, std::uintptr_t wParam,
                         std::intptr_t lParam = 0);
 
