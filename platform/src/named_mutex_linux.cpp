@@ -17,9 +17,10 @@ namespace {
 // else may enter or write to (mode 0700); -1 otherwise.
 int openPrivateFolder(const std::string& folder, int extraFlags) {
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | extraFlags);
+  if (fd < 0) return -1;
   struct stat info;
-  if (fd >= 0 && ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 0777) == 0700) return fd;
-  if (fd >= 0) ::close(fd);
+  if (::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 0777) == 0700) return fd;
+  ::close(fd);
   return -1;
 }
 
