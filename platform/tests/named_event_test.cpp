@@ -1,5 +1,6 @@
 #include "platform/named_event.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <semaphore.h>
 #include <sys/wait.h>
@@ -16,10 +17,15 @@ using platform::EventWaitResult;
 using platform::NamedEvent;
 using platform::NamedEventMode;
 
-// Each test uses a name of its own and removes the semaphore afterwards.
+// Each test uses a name of its own and removes its semaphores afterwards.
 class NamedEventTest : public ::testing::Test {
  protected:
-  ~NamedEventTest() override { ::sem_unlink(NamedEvent::SemaphoreName(name_).c_str()); }
+  ~NamedEventTest() override {
+    for (int i = 0; i < NamedEvent::kNameCandidates; ++i) ::unlink(File(i).c_str());
+  }
+  std::string File(int candidate) const {
+    return NamedEvent::SemaphoreFile(NamedEvent::SemaphoreName(name_, candidate));
+  }
   std::string name_ = "luanch.test-" + std::to_string(::getpid()) + "-" +
                       ::testing::UnitTest::GetInstance()->current_test_info()->name();
 };
@@ -52,14 +58,40 @@ TEST_F(NamedEventTest, WaitTimesOutAndResetsAfterOneSet) {
   EXPECT_EQ(waiter.Wait(20), EventWaitResult::kTimeout);
 }
 
-TEST_F(NamedEventTest, SetLeftFromAnEarlierRunDoesNotEndANewWait) {
+TEST_F(NamedEventTest, SetLeftFromAnEarlierRunDoesNotEndANewWaitAndTheWaiterLeavesNothing) {
+  // A waiter killed before it could remove its event, which its shell set
+  // later on.
+  sem_t* earlier = ::sem_open(NamedEvent::SemaphoreName(name_).c_str(), O_CREAT | O_EXCL, 0600, 0);
+  ASSERT_NE(earlier, SEM_FAILED);
+  ::sem_post(earlier);
+  ::sem_close(earlier);
   {
-    // An earlier shell set the event after its launcher had stopped waiting.
-    NamedEvent earlier(name_, NamedEventMode::kOpen);
-    ASSERT_TRUE(earlier.Set());
+    NamedEvent waiter(name_, NamedEventMode::kCreateFresh);
+    EXPECT_EQ(waiter.Wait(50), EventWaitResult::kTimeout);
   }
-  NamedEvent waiter(name_, NamedEventMode::kCreateFresh);
-  EXPECT_EQ(waiter.Wait(50), EventWaitResult::kTimeout);
+  EXPECT_FALSE(test_env::Exists(File(0))) << "the wait is over, the name must go";
+  EXPECT_FALSE(NamedEvent(name_, NamedEventMode::kOpen).valid()) << "nobody waits: nothing to set";
+}
+
+// Anybody may create a file in /dev/shm under the name the user's event
+// takes. A stranger's semaphore there, open to all and already set, must
+// neither end the user's wait nor keep the user's shell from ending it.
+TEST_F(NamedEventTest, AStrangersSemaphoreUnderOurNameNeitherEndsNorBlocksTheWait) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant a file owned by another user";
+  test_env::WriteFile(File(0), std::string("\x01") + std::string(31, '\0'));  // a set semaphore
+  ASSERT_EQ(::chown(File(0).c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(File(0).c_str(), 0666), 0);
+  {
+    NamedEvent waiter(name_, NamedEventMode::kCreateFresh);
+    ASSERT_TRUE(waiter.valid());
+    EXPECT_EQ(waiter.Wait(50), EventWaitResult::kTimeout) << "the stranger's count ended our wait";
+    EXPECT_TRUE(test_env::Exists(File(1)));
+    NamedEvent setter(name_, NamedEventMode::kOpen);
+    EXPECT_TRUE(setter.Set());
+    EXPECT_EQ(waiter.Wait(1000), EventWaitResult::kSignaled) << "our set did not reach our waiter";
+  }
+  EXPECT_FALSE(test_env::Exists(File(1)));
+  EXPECT_TRUE(test_env::Exists(File(0))) << "the stranger's file is not ours to remove";
 }
 
 TEST_F(NamedEventTest, UnusableNamesGiveAnInvalidEventThatNeverSucceeds) {
@@ -70,7 +102,9 @@ TEST_F(NamedEventTest, UnusableNamesGiveAnInvalidEventThatNeverSucceeds) {
     EXPECT_FALSE(event->Set());
     EXPECT_EQ(event->Wait(0), EventWaitResult::kFailed);
   }
-  EXPECT_EQ(NamedEvent::SemaphoreName("a/b\\c"), "/a.b.c");
+  const std::string uid = std::to_string(::geteuid());
+  EXPECT_EQ(NamedEvent::SemaphoreName("a/b\\c"), "/a.b.c-uid" + uid);
+  EXPECT_EQ(NamedEvent::SemaphoreName("a", 2), "/a-uid" + uid + "-2");
 }
 
 }  // namespace

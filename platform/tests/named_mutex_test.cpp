@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -124,6 +125,48 @@ TEST_F(NamedMutexTest, PlantedLinkOrUnusableNameFailsWithoutTouchingAnything) {
 
   EXPECT_EQ(NamedMutex("").state(), NamedMutexState::kFailed);
   EXPECT_EQ(NamedMutex(std::string(300, 'n')).state(), NamedMutexState::kFailed);
+}
+
+// As another user, with no runtime folder of its own, the locks must go to
+// a folder in /tmp that is that user's alone; whatever a stranger (or a
+// link) puts under that folder's name is refused and nothing is made
+// through it.
+TEST_F(NamedMutexTest, WithoutAPrivateRuntimeFolderLocksLiveInTheUsersOwnFolderInTmp) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as other users";
+  const uid_t user = 200000 + static_cast<uid_t>(::getpid() % 100000);
+  const std::string own = "/tmp/kitlock-" + std::to_string(user);
+  test_env::TempDir elsewhere;
+  ASSERT_EQ(::chown(elsewhere.path().c_str(), user, user), 0);
+  // The runtime folder is the user's, but others may look into it.
+  ASSERT_EQ(::chown(runtime_.path().c_str(), user, user), 0);
+  ASSERT_EQ(::chmod(runtime_.path().c_str(), 0755), 0);
+  auto lockAsUser = [&] {
+    return test_env::RunAsUser(user, [] {
+      NamedMutex mutex("Global\\launch.teacher");
+      return mutex.held() ? 0 : mutex.state() == NamedMutexState::kFailed ? 1 : 2;
+    });
+  };
+  EXPECT_EQ(lockAsUser(), 0);
+  struct stat info;
+  ASSERT_EQ(::lstat(own.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode) && info.st_uid == user && (info.st_mode & 0777) == 0700);
+  EXPECT_TRUE(test_env::Exists(own + "/.kitlock.Global.launch.teacher"));
+
+  ASSERT_EQ(std::system(("rm -rf " + own).c_str()), 0);
+  ASSERT_EQ(::symlink(elsewhere.path().c_str(), own.c_str()), 0);
+  EXPECT_EQ(lockAsUser(), 1) << "a link in the folder's place was followed";
+  ASSERT_EQ(::unlink(own.c_str()), 0);
+  ASSERT_EQ(::mkdir(own.c_str(), 0700), 0);
+  ASSERT_EQ(::chown(own.c_str(), user + 1, user + 1), 0);
+  EXPECT_EQ(lockAsUser(), 1) << "a stranger's folder was used";
+  EXPECT_NE(std::system(("find " + elsewhere.path() + " " + own + " -mindepth 1 | grep -q .").c_str()), 0)
+      << "something was made through the link or in the stranger's folder";
+
+  // Once the runtime folder is private, it is the one used.
+  ASSERT_EQ(::chmod(runtime_.path().c_str(), 0700), 0);
+  EXPECT_EQ(lockAsUser(), 0);
+  EXPECT_TRUE(test_env::Exists(runtime_ / ".kitlock.Global.launch.teacher"));
+  ASSERT_EQ(std::system(("rm -rf " + own).c_str()), 0);
 }
 
 }  // namespace

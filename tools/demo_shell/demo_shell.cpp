@@ -2,6 +2,8 @@
 // test packages, installed as tarkel.shell.exe. It does what the launcher
 // relies on a shell to do: hold the shell mutex while it runs, show a window
 // titled "tarkel.shell", and set the started event "luanch.<mode>" once up.
+// Mutex and event are the platform layer's, so they are per user: another
+// user's launcher or shell is never seen.
 //
 // The launcher starts it with exactly one argument, so its own switches come
 // from the environment:
@@ -9,6 +11,8 @@
 //   DEMO_SHELL_STAY_MS=N     stay up N ms (default 3000) before exiting
 //   DEMO_SHELL_MODE=normal | never-signal | crash | late:N (set after N ms)
 //   DEMO_SHELL_WINDOW=0      no window even when a display is there
+//   DEMO_SHELL_LEAVE=NAME    leave a file NAME in the working folder (as a
+//                            real shell leaves its state behind)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
@@ -64,6 +68,14 @@ void Record(int argc, char** argv) {
   }
 }
 
+void LeaveFile(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) return;
+  if (FILE* f = std::fopen(name.c_str(), "w")) {
+    std::fputs("left by the shell\n", f);
+    std::fclose(f);
+  }
+}
+
 std::string RunMode(int argc, char** argv) {
   const std::string prefix = "--CliMode=";
   for (int i = 1; i < argc; ++i) {
@@ -113,9 +125,13 @@ class ShellWindow {
   Window window_ = 0;
 };
 
+// The event is the launcher's: with no launcher of this user waiting there
+// is nothing to set.
 bool SetStartedEvent(const std::string& mode) {
   platform::NamedEvent event("luanch." + mode, platform::NamedEventMode::kOpen);
-  return event.valid() && event.Set();
+  if (event.valid() && event.Set()) return true;
+  std::fprintf(stderr, "demo shell: no launcher of this user waits for luanch.%s\n", mode.c_str());
+  return false;
 }
 
 }  // namespace
@@ -126,6 +142,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   Record(argc, argv);
+  LeaveFile(Env("DEMO_SHELL_LEAVE"));
   const std::string behaviour = Env("DEMO_SHELL_MODE", "normal");
   if (behaviour == "crash") std::abort();
 

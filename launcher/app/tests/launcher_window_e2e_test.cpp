@@ -10,9 +10,12 @@
 // Screenshots go to the build tree (E2E_OUTPUT_DIR).
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -351,5 +354,107 @@ TEST_P(LauncherUnderACompositor, TheShadowGoesWhenCompositingStopsAndReturnsWhen
 
 INSTANTIATE_TEST_SUITE_P(Worlds, LauncherUnderACompositor,
                          ::testing::Values(World::kCompositorOnly, World::kDesktop), WorldParamName);
+
+// Two users of one machine, each running the real launcher as themselves
+// (setpriv) without a runtime folder, so their locks live in /tmp. User B
+// plants what a machine-wide naming would let them: a lock file where the
+// launcher's lock used to be, and a semaphore under the name of A's started
+// event, open to all and already set. Neither may stop A's start or fake
+// A's shell signal, A's runs must leave nothing that keeps B out, and a
+// link B puts in place of A's lock folder is refused without a write
+// through it. One world is enough: the names do not depend on the desktop.
+class LauncherForTwoUsers : public LauncherWindow {};
+
+TEST_P(LauncherForTwoUsers, CanNeitherBlockNorFakeEachOthersStart) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the launcher as two users (setpriv)";
+  if (!e2e::ToolAvailable("setpriv")) GTEST_SKIP() << "setpriv is not installed";
+  const uid_t a = 300000 + static_cast<uid_t>(::getpid() % 50000) * 2;
+  const uid_t b = a + 1;
+  struct Planted {
+    std::vector<std::string> paths;
+    ~Planted() {
+      for (const std::string& path : paths) fs::remove_all(path);
+    }
+  } planted;
+  const std::string lockA = "/tmp/kitlock-" + std::to_string(a);
+  const std::string lockB = "/tmp/kitlock-" + std::to_string(b);
+  // The name the platform layer gives user A's event "luanch.teacher".
+  const std::string semaphoreA = "/dev/shm/sem.luanch.teacher-uid" + std::to_string(a);
+  const std::string oldLock = "/tmp/.kitlock.Global.launch.teacher";
+  planted.paths = {lockA, lockB, semaphoreA};
+  fs::permissions(suiteDir_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  auto home = [&](uid_t user) { return dir_ + "/home-" + std::to_string(user); };
+  for (uid_t user : {a, b}) {
+    fs::create_directories(home(user) + "/data");
+    ASSERT_EQ(::chown(home(user).c_str(), user, user), 0);
+    ASSERT_EQ(::chown((home(user) + "/data").c_str(), user, user), 0);
+  }
+  auto plantAsB = [&](const std::string& path, const std::string& content, mode_t mode) {
+    std::ofstream(path, std::ios::binary) << content;
+    ASSERT_EQ(::chown(path.c_str(), b, b), 0);
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+  };
+  plantAsB(semaphoreA, std::string("\x01") + std::string(31, '\0'), 0666);  // a set semaphore
+  if (!fs::exists(oldLock)) {
+    plantAsB(oldLock, "", 0600);
+    planted.paths.push_back(oldLock);
+  }
+  auto run = [&](Child& launcher, uid_t user, const char* shellMode, const std::string& log) {
+    const std::string id = std::to_string(user);
+    return launcher.Start({"setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", "env", "-u",
+                           "XDG_RUNTIME_DIR", "HOME=" + home(user), "XDG_DATA_HOME=" + home(user) + "/data",
+                           "DEMO_SHELL_RECORD=" + home(user) + "/shell.jsonl", "DEMO_SHELL_STAY_MS=0",
+                           std::string("DEMO_SHELL_MODE=") + shellMode, LAUNCHER_E2E_EXE},
+                          log);
+  };
+  StartGateway({});
+
+  {
+    // A's shell never signals: the stranger's count must not pass for it.
+    Child launcher;
+    ASSERT_TRUE(run(launcher, a, "never-signal", dir_ + "/a1.log"));
+    EXPECT_TRUE(e2e::WaitForText(dir_ + "/a1.log", kLaunchFailed, 1, 40s)) << e2e::ReadFile(dir_ + "/a1.log");
+  }
+  for (uid_t user : {a, b}) {
+    const std::string log = dir_ + "/run-" + std::to_string(user) + ".log";
+    Child launcher;
+    ASSERT_TRUE(run(launcher, user, "normal", log));
+    const std::optional<int> code = launcher.WaitExit(40s);
+    ASSERT_TRUE(code) << "user " << user << "'s launcher did not finish:\n" << e2e::ReadFile(log);
+    EXPECT_NE(e2e::ReadFile(log).find("done with exe"), std::string::npos) << e2e::ReadFile(log);
+    EXPECT_NE(e2e::ReadFile(home(user) + "/shell.jsonl").find(home(user) + "/data/tarkel.shell/bin/"),
+              std::string::npos);
+    struct stat info;
+    const std::string lock = user == a ? lockA : lockB;
+    ASSERT_EQ(::lstat(lock.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode) && info.st_uid == user && (info.st_mode & 0777) == 0700) << lock;
+  }
+  // Each wait removed its semaphore; only the stranger's stays.
+  for (const auto& entry : fs::directory_iterator("/dev/shm")) {
+    const std::string name = entry.path().string();
+    if (name.rfind("/dev/shm/sem.luanch.teacher-uid", 0) != 0 || name == semaphoreA) continue;
+    EXPECT_EQ(name.find(std::to_string(a)), std::string::npos) << name;
+    EXPECT_EQ(name.find(std::to_string(b)), std::string::npos) << name;
+  }
+
+  // B puts a link to a folder of theirs where A's lock folder goes.
+  fs::remove_all(lockA);
+  const std::string trap = home(b) + "/trap";
+  fs::create_directories(trap);
+  fs::permissions(trap, fs::perms::all);
+  ASSERT_EQ(::symlink(trap.c_str(), lockA.c_str()), 0);
+  ASSERT_EQ(::lchown(lockA.c_str(), b, b), 0);
+  Child launcher;
+  ASSERT_TRUE(run(launcher, a, "normal", dir_ + "/a3.log"));
+  const std::optional<int> code = launcher.WaitExit(20s);
+  ASSERT_TRUE(code);
+  EXPECT_EQ(*code, 0);
+  EXPECT_NE(e2e::ReadFile(dir_ + "/a3.log").find("can't create mutex"), std::string::npos)
+      << e2e::ReadFile(dir_ + "/a3.log");
+  EXPECT_TRUE(fs::is_empty(trap)) << "a lock was made through the link";
+}
+
+INSTANTIATE_TEST_SUITE_P(Worlds, LauncherForTwoUsers, ::testing::Values(World::kPlainX), WorldParamName);
 
 }  // namespace

@@ -36,6 +36,7 @@ std::optional<std::wstring> LocalAppDataFolder() {
 
 bool IsPlainName(const std::wstring& name) {
   if (name.empty() || name == L"." || name == L"..") return false;
+  if (WideToUtf8(name).rfind(launcher_tree::kDiscardPrefix, 0) == 0) return false;
   if (name.find_first_of(L"/\\") != std::wstring::npos || name.find(L'\0') != std::wstring::npos) return false;
   return WideToUtf8(name).size() <= kMaxNameBytes;
 }
@@ -70,6 +71,8 @@ std::optional<std::wstring> PackagePath(const std::wstring& version, const std::
 // "userdata" folder whole without a recursive copy, cannot bring back an
 // older item of the same name lying in <LocalAppData>, never touches what
 // other programs keep there, and loses nothing if the reset is interrupted.
+// Everything else is discarded (renamed aside, then deleted), so a reset cut
+// short by a kill never leaves a version folder half deleted under its name.
 void FixDirApp(const std::wstring& shellName) {
   std::optional<std::wstring> rootFolder = LocalAppDataFolder();
   if (!rootFolder || !IsPlainName(shellName)) return;
@@ -89,6 +92,19 @@ void FixDirApp(const std::wstring& shellName) {
     }
     return;
   }
-  if (!launcher_tree::DeleteEntries(fd, isShellItem)) DebugLog("FixDirApp left items in %ls", app.c_str());
+  launcher_tree::ClearDiscarded(fd);
+  if (!launcher_tree::DiscardEntries(fd, isShellItem)) DebugLog("FixDirApp left items in %ls", app.c_str());
   ::close(fd);
+}
+
+void ClearDiscardLeftovers(const std::wstring& shellName) {
+  std::optional<std::wstring> app = ClientDataFolder(shellName);
+  if (!app) return;
+  for (const std::wstring& folder : {*app, *app + L"/bin"}) {
+    int fd = launcher_tree::OpenFolderNoFollow(WideToAnsi(folder));
+    if (fd < 0) continue;
+    if (!launcher_tree::ClearDiscarded(fd))
+      DebugLog("can't clear what was being deleted in %ls", folder.c_str());
+    ::close(fd);
+  }
 }

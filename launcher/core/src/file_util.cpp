@@ -1,6 +1,7 @@
 #include "launcher/file_util.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,4 +132,44 @@ bool DeleteDirectoryTree(const std::wstring& path) {
   ::close(fd);
   while (diskPath.size() > 1 && diskPath.back() == '/') diskPath.pop_back();
   return ::rmdir(diskPath.c_str()) == 0;
+}
+
+namespace {
+
+// The folder above path's last component, opened, and that component's name.
+int openParentOf(const std::wstring& path, std::string& name) {
+  std::string diskPath = ToDiskPath(path);
+  if (diskPath.empty() || diskPath.size() > kMaxPathBytes || HasParentReference(diskPath)) return -1;
+  while (diskPath.size() > 1 && diskPath.back() == '/') diskPath.pop_back();
+  const std::size_t slash = diskPath.rfind('/');
+  if (slash == std::string::npos) return -1;
+  name = diskPath.substr(slash + 1);
+  if (name.empty() || name == ".") return -1;
+  return ::open(slash == 0 ? "/" : diskPath.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+}  // namespace
+
+bool DiscardDirectoryTree(const std::wstring& path) {
+  std::string name;
+  const int parent = openParentOf(path, name);
+  if (parent < 0) return errno == ENOENT && !name.empty();
+  const bool gone = launcher_tree::DiscardEntry(parent, name);
+  ::close(parent);
+  return gone;
+}
+
+bool CreateDirectoryTreeNoLink(const std::wstring& path) {
+  const int fd = launcher_tree::OpenFolderNoFollow(ToDiskPath(path));
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  if (errno != ENOENT && !DiscardDirectoryTree(path)) return false;
+  if (!CreateDirectoryTree(path)) return false;
+  // Made by us a moment ago; a link put there meanwhile is still refused.
+  const int made = launcher_tree::OpenFolderNoFollow(ToDiskPath(path));
+  if (made < 0) return false;
+  ::close(made);
+  return true;
 }

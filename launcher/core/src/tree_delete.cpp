@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <vector>
 
 namespace launcher_tree {
@@ -46,12 +48,45 @@ std::vector<std::string> listNames(int dirFd) {
   return names;
 }
 
-bool deleteFolderAt(int parentFd, const std::string& name, int depth) {
+bool deleteFolderAt(int parentFd, const std::string& name, DotNames dots, int depth) {
   if (depth >= kMaxDepth) return false;
   FdOwner folder(::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (folder.get() < 0) return errno == ENOENT;
-  DeleteEntries(folder.get(), [](const std::string&) { return false; }, depth + 1);
+  DeleteEntries(
+      folder.get(), [](const std::string&) { return false; }, dots, depth + 1);
   return ::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0;
+}
+
+// Deletes one entry of dirFd, whatever it is; a missing one counts as gone.
+bool deleteEntryAt(int dirFd, const std::string& name, DotNames dots, int depth) {
+  struct stat info;
+  if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+  if (S_ISDIR(info.st_mode)) return deleteFolderAt(dirFd, name, dots, depth);
+  return ::unlinkat(dirFd, name.c_str(), 0) == 0 || errno == ENOENT;
+}
+
+bool isDiscardName(const std::string& name) {
+  return name.rfind(kDiscardPrefix, 0) == 0;
+}
+
+// Renames name to a discard name nobody uses yet; the new name, or "" when
+// the rename failed (errno set; ENOENT when name was not there).
+std::string renameAside(int dirFd, const std::string& name) {
+  static std::atomic<unsigned> sequence{0};
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    const std::string aside = std::string(kDiscardPrefix) + std::to_string(::getpid()) + "-" +
+                              std::to_string(sequence.fetch_add(1));
+    if (::renameat2(dirFd, name.c_str(), dirFd, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+    // A leftover of an earlier process that had our pid: take the next.
+    if (errno == EEXIST) continue;
+    if (errno != EINVAL) return std::string();
+    // The file system cannot refuse to replace: look first.
+    struct stat info;
+    if (::fstatat(dirFd, aside.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) continue;
+    return ::renameat(dirFd, name.c_str(), dirFd, aside.c_str()) == 0 ? aside : std::string();
+  }
+  errno = EEXIST;
+  return std::string();
 }
 
 }  // namespace
@@ -63,23 +98,46 @@ int OpenFolderNoFollow(const std::string& path) {
   return ::open(trimmed.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
-bool DeleteEntries(int dirFd, const std::function<bool(const std::string&)>& keep, int depth) {
+bool DeleteEntries(int dirFd, const std::function<bool(const std::string&)>& keep, DotNames dots, int depth) {
   bool allGone = true;
   for (const std::string& name : listNames(dirFd)) {
-    if (name.empty() || name[0] == '.') {
-      // Dot names are left alone ("." and "..", and hidden items too).
-      if (name != "." && name != "..") allGone = false;
+    if (name.empty() || name == "." || name == "..") continue;
+    if (name[0] == '.' && dots == DotNames::kLeave) {
+      allGone = false;
       continue;
     }
     if (keep(name)) continue;
-    struct stat info;
-    if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno != ENOENT) allGone = false;
+    allGone = deleteEntryAt(dirFd, name, dots, depth) && allGone;
+  }
+  return allGone;
+}
+
+bool DiscardEntry(int dirFd, const std::string& name) {
+  const std::string aside = renameAside(dirFd, name);
+  if (aside.empty()) return errno == ENOENT;
+  // Everything under the discard name is ours to delete, hidden items too;
+  // whatever stays is cleared at a later start.
+  deleteEntryAt(dirFd, aside, DotNames::kDelete, 0);
+  return true;
+}
+
+bool DiscardEntries(int dirFd, const std::function<bool(const std::string&)>& keep) {
+  bool allGone = true;
+  for (const std::string& name : listNames(dirFd)) {
+    if (name.empty() || name == "." || name == ".." || keep(name)) continue;
+    if (name[0] == '.') {
+      allGone = false;
       continue;
     }
-    bool gone = S_ISDIR(info.st_mode) ? deleteFolderAt(dirFd, name, depth)
-                                      : ::unlinkat(dirFd, name.c_str(), 0) == 0 || errno == ENOENT;
-    allGone = allGone && gone;
+    allGone = DiscardEntry(dirFd, name) && allGone;
+  }
+  return allGone;
+}
+
+bool ClearDiscarded(int dirFd) {
+  bool allGone = true;
+  for (const std::string& name : listNames(dirFd)) {
+    if (isDiscardName(name)) allGone = deleteEntryAt(dirFd, name, DotNames::kDelete, 0) && allGone;
   }
   return allGone;
 }

@@ -69,6 +69,24 @@ TEST_F(DataFolderTest, FixDirAppKeepsTheShellItemsAndRemovesEverythingElse) {
   EXPECT_FALSE(Exists(app_ + "/cache.bin"));
 }
 
+// Hidden files inside a version (shipped in the package or left by the
+// shell) must not keep it from going, and what a killed delete left under
+// a ".deleting-" name goes too; the shell's own hidden items at the top
+// stay, as its other items do.
+TEST_F(DataFolderTest, FixDirAppRemovesVersionsHoldingDotFilesAndWhatAKilledDeleteLeft) {
+  Populate();
+  WriteFile(app_ + "/bin/1.0.0/.keep", "");
+  MakeDir(app_ + "/bin/1.0.0/.cache");
+  WriteFile(app_ + "/bin/1.0.0/.cache/state", "s");
+  MakeDir(app_ + "/.deleting-4242-0");
+  WriteFile(app_ + "/.deleting-4242-0/.hidden", "h");
+  WriteFile(app_ + "/.shell-settings", "mine");
+  test_env::CaptureStderr([] { FixDirApp(L"tarkel.shell"); });
+  EXPECT_EQ(test_env::ListNames(app_),
+            (std::vector<std::string>{".shell-settings", "Config.ini", "config.json", "userdata"}));
+  EXPECT_FALSE(IsPlainName(L".deleting-4242-0")) << "a version of that name would be deleted as a leftover";
+}
+
 TEST_F(DataFolderTest, FixDirAppNeverBringsBackOrTouchesItemsBesideTheFolder) {
   Populate();
   ::unlink((app_ + "/Config.ini").c_str());

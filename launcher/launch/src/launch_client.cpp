@@ -15,6 +15,7 @@ void LaunchClient(LauncherMessageSink& window, const std::wstring& versionFolder
   // The event exists before the shell does, so the shell can never set it
   // before anyone listens.
   platform::NamedEvent started(WideToAnsi(eventName), platform::NamedEventMode::kCreateFresh);
+  if (!started.valid()) DebugLog("can't create event %s", WideToUtf8(eventName).c_str());
   DebugLog("done with exe %s %s", WideToUtf8(executable).c_str(), WideToUtf8(argument).c_str());
 
   platform::ProcessStartResult start =

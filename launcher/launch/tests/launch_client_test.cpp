@@ -45,6 +45,7 @@ class LaunchClientTest : public ::testing::Test {
     version_ = root_ / "bin" / "1.0.0";
     fs::create_directories(version_);
     fs::create_directories(root_ / "run");
+    fs::permissions(root_ / "run", fs::perms::owner_all);
     runMode_ = "teacher" + id;
     setenv("XDG_RUNTIME_DIR", (root_ / "run").c_str(), 1);
     setenv("DEMO_SHELL_RECORD", (root_ / "record.json").c_str(), 1);

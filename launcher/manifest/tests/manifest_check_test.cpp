@@ -1,6 +1,8 @@
 #include "launcher/manifest/manifest_check.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -107,6 +109,38 @@ TEST_F(VersionFolder, FolderAndExecutableAreCheckedFirst) {
   LogCapture capture;
   EXPECT_EQ(CheckInstalledFiles(scratch_.wide() + L"/res/logo.png", kShell), CRNoDir);
   EXPECT_EQ(capture.Text(), "CRNoDir " + (scratch_ / "res/logo.png") + " is not exist\n");
+}
+
+// md5.json is outside data: an entry that climbs out of the folder (even
+// one listing the right digest of what lies there), reaches out through a
+// link, or names a FIFO or a device is a mismatch, and nothing outside the
+// folder is read or waited on. Each check runs in a child with an alarm so
+// that a check that blocks fails instead of hanging the test.
+TEST_F(VersionFolder, EntriesOutsideTheFolderOrOnFifosAndDevicesAreMismatchesNeverRead) {
+  ScratchDir outside;
+  WriteFile(outside / "secret.dll", "lies outside");
+  const std::string outsideName = outside.path().substr(outside.path().rfind('/') + 1);
+  const std::string secretDigest = Md5OfFile(outside / "secret.dll");
+  ASSERT_EQ(::symlink((outside / "secret.dll").c_str(), (scratch_ / "link.dll").c_str()), 0);
+  ASSERT_EQ(::mkfifo((scratch_ / "pipe.dll").c_str(), 0600), 0);
+  const std::string zeros = "e3b0c44298fc1c149afbf4c8996fb924";
+  for (const std::string& entry :
+       {"..\\\\" + outsideName + "\\\\secret.dll", std::string("link.dll"), std::string("pipe.dll"),
+        std::string("..\\\\..\\\\..\\\\..\\\\dev\\\\zero")}) {
+    SCOPED_TRACE(entry);
+    const std::string listed =
+        entry == "pipe.dll" || entry.find("zero") != std::string::npos ? zeros : secretDigest;
+    WriteManifest("[{\"file\":\"" + entry + "\",\"md5\":\"" + listed + "\"}]");
+    EXPECT_EQ(test_env::RunInChild([&] {
+                ::alarm(20);
+                LogCapture capture;
+                const int code = CheckInstalledFiles(scratch_.wide(), kShell);
+                // What was computed is logged after the "!=": nothing, as nothing was read.
+                const std::string log = capture.Text();
+                return log.size() >= 3 && log.compare(log.size() - 3, 3, "!=\n") == 0 ? code : 100 + code;
+              }),
+              CRMd5Dismatch);
+  }
 }
 
 }  // namespace

@@ -16,10 +16,21 @@ long long Nanoseconds(const struct timespec& time) {
 
 }  // namespace
 
+std::optional<UnpackedDigests::FileIdentity> UnpackedDigests::identityOf(const struct stat& st) {
+  if (!S_ISREG(st.st_mode)) return std::nullopt;
+  return FileIdentity{st.st_dev, st.st_ino, st.st_size, Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
+}
+
 std::optional<UnpackedDigests::FileIdentity> UnpackedDigests::identityOf(const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return FileIdentity{st.st_dev, st.st_ino, st.st_size, Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return identityOf(st);
+}
+
+std::optional<UnpackedDigests::FileIdentity> UnpackedDigests::identityOf(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return identityOf(st);
 }
 
 UnpackedDigests::UnpackedDigests() : hasher_(kWaitingFiles) {}
@@ -39,12 +50,12 @@ void UnpackedDigests::hash(const std::string& path) {
   digests_[*before] = std::move(digest);
 }
 
-std::string UnpackedDigests::DigestOf(const std::string& path) {
+std::string UnpackedDigests::DigestOf(int fd) {
   hasher_.Drain();
-  if (const std::optional<FileIdentity> now = identityOf(path)) {
+  if (const std::optional<FileIdentity> now = identityOf(fd)) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto known = digests_.find(*now);
     if (known != digests_.end()) return known->second;
   }
-  return Md5OfFile(path);
+  return Md5OfOpenFile(fd);
 }

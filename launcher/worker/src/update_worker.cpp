@@ -4,6 +4,8 @@
 //   query    ask the gateways (primary, fallback, ... six times) for the version
 //   check    a version folder that passes the manifest check is started at once
 //   prepare  make room when the disk is low; clear the old folder and package
+//            (renamed aside before they are deleted, so a kill never leaves
+//            a half-deleted folder where the check would pass it)
 //   download up to three passes over the URL list until a package has the MD5
 //            (and, in builds with a package key, a valid signature); both
 //            digests are taken while the package arrives
@@ -148,10 +150,14 @@ PhaseResult UpdateRun::prepare() {
     DebugLog("clear for low disk");
     FixDirApp(setup_.shellName);
   }
+  // The package is written into bin/Temp by name: a link there would send
+  // it elsewhere, so only a real folder will do.
   std::optional<std::wstring> packageFolder = PackageFolder(setup_.shellName);
-  if (packageFolder) CreateDirectoryTree(*packageFolder);
-  DeleteDirectoryTree(versionFolder_);
-  DeleteDirectoryTree(stagingFolder_);
+  if (packageFolder) CreateDirectoryTreeNoLink(*packageFolder);
+  // Discarded, not deleted in place: a kill during the delete must never
+  // leave a damaged folder that has lost its manifest and passes the check.
+  if (!DiscardDirectoryTree(versionFolder_)) DebugLog("can't remove %s", WideToUtf8(versionFolder_).c_str());
+  DiscardDirectoryTree(stagingFolder_);
   std::remove(WideToAnsi(packagePath_).c_str());
   DebugLog("download %s with %d urls", WideToUtf8(packagePath_).c_str(), static_cast<int>(reply_.urls.size()));
   return {};
@@ -228,7 +234,7 @@ PhaseResult UpdateRun::unpack() {
     unpacked = !error;
   }
   if (!unpacked) {
-    DeleteDirectoryTree(stagingFolder_);
+    DiscardDirectoryTree(stagingFolder_);
     DebugLog("** unzip error");
     return PhaseResult::Failed(FailUnzip);
   }
@@ -237,7 +243,7 @@ PhaseResult UpdateRun::unpack() {
 
 PhaseResult UpdateRun::recheck() {
   int code = CheckInstalledFiles(versionFolder_, setup_.shellName,
-                                 [this](const std::string& path) { return unpacked_->DigestOf(path); });
+                                 [this](int fd) { return unpacked_->DigestOf(fd); });
   if (code == CROk) return {PhaseResult::Launch};
   DebugLog("** filecheck error %s", WideToUtf8(versionFolder_).c_str());
   return PhaseResult::Failed(FailFileCheck, code);
@@ -265,6 +271,8 @@ std::string VersionQueryUrl(const std::string& base, std::int32_t unixTime, cons
 
 int UpdateThreadProc(WorkerSetup setup) {
   if (!setup.freeBytes) setup.freeBytes = platform::FreeDiskBytes;
+  // What a run killed while deleting left behind goes first.
+  ClearDiscardLeftovers(setup.shellName);
   UpdateRun(std::move(setup)).Execute();
   return 0;
 }

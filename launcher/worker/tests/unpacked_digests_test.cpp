@@ -4,8 +4,10 @@
 // on disk now, as md5sum sees it.
 #include "launcher/unpacked_digests.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -40,11 +42,13 @@ TEST(UnpackedDigests, AFileChangedAfterItWasHashedIsReadAgain) {
   Write(replaced + ".new", other);
   ASSERT_EQ(std::rename((replaced + ".new").c_str(), replaced.c_str()), 0);
 
-  for (const std::string& path : {kept, grown, replaced, unseen}) {
-    EXPECT_EQ(digests.DigestOf(path), Md5sum(path)) << path;
+  for (const std::string& path : {kept, grown, replaced, unseen, dir.path()}) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << path;
+    const std::string expected = path == dir.path() ? "" : Md5sum(path);
+    EXPECT_EQ(digests.DigestOf(fd), expected) << path << " (a folder has no digest)";
+    ::close(fd);
   }
-  EXPECT_EQ(digests.DigestOf(dir.path() + "/missing.dll"), "");
-  EXPECT_EQ(digests.DigestOf(dir.path()), "") << "a folder has no digest";
 }
 
 }  // namespace

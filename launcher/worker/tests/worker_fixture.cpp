@@ -16,14 +16,14 @@
 
 namespace worker_test {
 
-namespace {
-
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
 }
+
+namespace {
 
 int RunCommand(const std::vector<std::string>& argv) {
   pid_t pid = fork();
@@ -140,8 +140,11 @@ void WorkerTest::SetUp() {
   id_ = std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
   root_ = fs::temp_directory_path() / ("worker-test-" + id_);
   fs::remove_all(root_);
-  fs::create_directories(root_ / "data");
+  dataHome_ = root_ / "data";
+  fs::create_directories(dataHome_);
   fs::create_directories(root_ / "run");
+  // A runtime folder counts only when it is private, as a session makes it.
+  fs::permissions(root_ / "run", fs::perms::owner_all);
   setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (root_ / "run").c_str(), 1);
   setenv("DEMO_SHELL_RECORD", (root_ / "shell-record.json").c_str(), 1);
@@ -153,7 +156,17 @@ void WorkerTest::SetUp() {
   sink_ = std::make_shared<RecordingSink>();
 }
 
-void WorkerTest::TearDown() { fs::remove_all(root_); }
+void WorkerTest::TearDown() {
+  fs::remove_all(root_);
+  if (dataHome_ != root_ / "data") fs::remove_all(dataHome_);
+}
+
+void WorkerTest::UseTmpfsDataFolder() {
+  dataHome_ = fs::path("/dev/shm") / ("worker-test-" + id_);
+  fs::remove_all(dataHome_);
+  fs::create_directories(dataHome_);
+  setenv("XDG_DATA_HOME", dataHome_.c_str(), 1);
+}
 
 fs::path WorkerTest::BuildPackage(const std::map<std::string, std::string>& files, const std::string& damage) {
   fs::path folder = root_ / "package-src";

@@ -70,14 +70,21 @@ class WorkerTest : public ::testing::Test {
   // Runs one worker on this thread and returns the reports it posted.
   std::vector<Posted> RunWorker(std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes = {});
   std::wstring RunMode() const;
-  fs::path DataFolder() const { return root_ / "data" / "tarkel.shell"; }
+  fs::path DataFolder() const { return dataHome_ / "tarkel.shell"; }
+  // Moves the data folder to a tmpfs (/dev/shm), which lists a folder's
+  // newest entries first: the order a delete walks is then known.
+  void UseTmpfsDataFolder();
   fs::path VersionFolder(const std::string& version = "1.0.0") const { return DataFolder() / "bin" / version; }
   std::string ShellRecord();
 
   fs::path root_;
+  fs::path dataHome_;
   std::string id_;
   std::shared_ptr<RecordingSink> sink_;
 };
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const fs::path& path);
 
 void ExpectSingleReport(const std::vector<Posted>& reports, unsigned message, std::uintptr_t wParam,
                         std::intptr_t lParam = 0);

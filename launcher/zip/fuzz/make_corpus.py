@@ -1,7 +1,9 @@
 """Writes the seed inputs of zip_reader_fuzzer: small archives from Python's
-zipfile and the crafted writer (stored, deflated, folder, UT block, stub)."""
+zipfile and the crafted writer (stored, deflated, folder, UT block, stub,
+one local entry listed twice)."""
 import io
 import os
+import struct
 import sys
 import zipfile
 
@@ -30,3 +32,7 @@ save("crafted.zip", zipcraft.build([
     zipcraft.Entry("s.bin", b"stored", method=0, host=zipcraft.WINDOWS, external=0x21),
 ], comment=b"note", prefix=b"stub"))
 save("empty.zip", zipcraft.build([]))
+shared = zipcraft.Entry("a.bin", b"\0" * 4096)
+twice = zipcraft.local_header(shared) + shared.payload
+listing = zipcraft.central_record(shared, 0) * 2
+save("overlap.zip", twice + listing + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, len(listing), len(twice), 0))

@@ -25,6 +25,13 @@ int UnzipToFolder(const std::wstring& zipPath, const std::wstring& destination,
   std::string root = WideToAnsi(destination);
   // Only the last level is created: the caller owns the folders above it.
   ::mkdir(root.c_str(), 0777);
+  // A link in the destination's place would send the package elsewhere.
+  struct stat info;
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  if (::lstat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    DebugLog("unzip destination %s is not a folder", root.c_str());
+    return 0;
+  }
   reader.SetRootFolder(root);
   const int count = reader.EntryCount();
   int failed = 0;

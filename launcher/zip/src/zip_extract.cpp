@@ -2,9 +2,10 @@
 //
 // The path is walked one folder at a time with descriptors opened relative
 // to the previous one and O_NOFOLLOW, so neither a crafted name nor a link
-// already lying in the destination can lead a write outside it. A file whose
-// data fails (read, inflate, CRC, write) is removed rather than left behind
-// looking complete.
+// already lying in the destination (nor a link in the root's place) can
+// lead a write outside it, and nothing but a regular file is ever written. A
+// file whose data fails (read, inflate, CRC, write) is removed rather than
+// left behind looking complete.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,12 +13,14 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <vector>
 
 #include "launcher/debug_log.h"
 #include "launcher/zip/zip_reader.h"
 #include "zip_entry_path.h"
 #include "zip_entry_stream.h"
+#include "zip_records.h"
 
 namespace {
 
@@ -44,6 +47,25 @@ class UniqueFd {
   int fd_;
 };
 
+// The root itself must be a folder, not a link to one: a link planted in
+// its place would send every entry elsewhere.
+int OpenRootFolder(std::string root) {
+  while (root.size() > 1 && root.back() == '/') root.pop_back();  // a final "/" would follow a link
+  return ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Creates (or truncates) a regular file. Never blocks on what is in its
+// place: a FIFO would hold the open until somebody reads it, so the open is
+// non-blocking and anything but a regular file is refused.
+int CreateRegularFile(int parent, const std::string& name, mode_t mode) {
+  UniqueFd fd(::openat(parent, name.c_str(),
+                       O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode));
+  struct stat st;
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  return fd.release();
+}
+
 // Opens (creating when missing) the folder name inside parent.
 int OpenChildFolder(int parent, const std::string& name) {
   const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -57,7 +79,7 @@ int OpenChildFolder(int parent, const std::string& name) {
 
 // Descends from root through components[0, count); -1 on failure.
 int OpenFolderChain(const std::string& root, const std::vector<std::string>& components, std::size_t count) {
-  UniqueFd current(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd current(OpenRootFolder(root));
   for (std::size_t i = 0; i < count && current.get() >= 0; ++i) {
     current.reset(OpenChildFolder(current.get(), components[i]));
   }
@@ -75,13 +97,32 @@ bool WriteAll(int fd, const unsigned char* data, std::size_t length) {
   return true;
 }
 
-// Read-only entries lose their write bits; Unix-made executables keep
-// their execute bits so the shell can be started from the version folder.
-void ApplyMode(int fd, const ZipEntry& entry) {
+// The first bytes of an entry's data, enough to tell a program.
+struct ContentHead {
+  unsigned char bytes[4] = {};
+  std::size_t size = 0;
+
+  void Take(const unsigned char* data, std::size_t length) {
+    while (size < sizeof bytes && length-- > 0) bytes[size++] = *data++;
+  }
+  // An ELF image or a "#!" script: content whose only use is to be run.
+  bool IsProgram() const {
+    static constexpr unsigned char kElf[] = {0x7f, 'E', 'L', 'F'};
+    return (size >= 4 && std::memcmp(bytes, kElf, 4) == 0) || (size >= 2 && bytes[0] == '#' && bytes[1] == '!');
+  }
+};
+
+// Read-only entries lose their write bits. Unix-made entries keep their
+// execute bits exactly as recorded. An entry made without Unix attributes
+// (on Windows, say) has no execute bits to keep, so the shell inside a
+// package zipped there could never start; such an entry gets them only
+// when its content is a program, so no data file ever becomes executable.
+void ApplyMode(int fd, const ZipEntry& entry, const ContentHead& head) {
   struct stat st;
   if (::fstat(fd, &st) != 0) return;
   mode_t mode = st.st_mode & 07777;
-  if (entry.unixMode & 0111) mode |= (mode & 0444) >> 2;
+  const bool executable = entry.unixMode == 0 ? head.IsProgram() : (entry.unixMode & 0111) != 0;
+  if (executable) mode |= (mode & 0444) >> 2;
   if (entry.attributes & kZipAttrReadOnly) mode &= ~static_cast<mode_t>(0222);
   if (mode != (st.st_mode & 07777)) ::fchmod(fd, mode);
 }
@@ -105,6 +146,7 @@ ZipResult ZipReader::ExtractEntry(int index) {
   const char* refusal = SplitEntryPath(entry.name, path);
   if (!refusal && rootFolder_.size() + 1 + entry.name.size() >= PATH_MAX) refusal = "name too long";
   if (!refusal && entry.IsSymlink()) refusal = "symbolic link";
+  if (!refusal && records_[static_cast<std::size_t>(index)].overlaps) refusal = kOverlapRefusal;
   const bool folder = entry.IsFolder() || path.endsWithSeparator;
   if (!refusal && !folder && path.components.empty()) refusal = "no file name";
   if (refusal) {
@@ -129,9 +171,7 @@ ZipResult ZipReader::ExtractEntry(int index) {
     DebugLog("unzip cannot replace read-only %s", entry.name.c_str());
     return kZipNoFile;
   }
-  const mode_t createMode = (entry.unixMode & 0111) ? 0777 : 0666;
-  UniqueFd file(::openat(parent.get(), fileName.c_str(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, createMode));
+  UniqueFd file(CreateRegularFile(parent.get(), fileName, (entry.unixMode & 0111) ? 0777 : 0666));
   if (file.get() < 0) {
     DebugLog("unzip cannot create %s in %s", entry.name.c_str(), rootFolder_.c_str());
     return kZipNoFile;
@@ -139,9 +179,11 @@ ZipResult ZipReader::ExtractEntry(int index) {
 
   ZipResult result = openEntry(index);
   std::vector<unsigned char> block(kCopyBlock);
+  ContentHead head;
   while (result == kZipOk && !entryStream_->Finished()) {
     std::size_t got = 0;
     result = entryStream_->Read(block.data(), block.size(), got);
+    head.Take(block.data(), got);
     if (!WriteAll(file.get(), block.data(), got)) result = kZipWriteFailed;
   }
   closeEntry();
@@ -152,6 +194,6 @@ ZipResult ZipReader::ExtractEntry(int index) {
     return result;
   }
   ApplyTimes(file.get(), entry);
-  ApplyMode(file.get(), entry);
+  ApplyMode(file.get(), entry, head);
   return kZipOk;
 }

@@ -79,9 +79,12 @@ ZipResult ZipReader::openSource(std::unique_ptr<ZipSource> source) {
     records_.clear();
     return result;
   }
+  const std::uint64_t directoryStart = end.directoryOffset + end.bytesBefore;
+  MarkOverlappingEntries(*source, end.bytesBefore, directoryStart, directoryStart + end.directorySize,
+                         records_);
   source_ = std::move(source);
   bytesBefore_ = end.bytesBefore;
-  directoryStart_ = end.directoryOffset + end.bytesBefore;
+  directoryStart_ = directoryStart;
   commentSize_ = end.commentLength;
   rootFolder_ = CurrentFolder();
   cachedIndex_ = -1;
@@ -171,6 +174,10 @@ ZipResult ZipReader::FindEntry(const std::string& utf8Name, ZipNameCase nameCase
 ZipResult ZipReader::openEntry(int index) {
   closeEntry();
   const ZipCentralRecord& record = records_[static_cast<std::size_t>(index)];
+  if (record.overlaps) {
+    DebugLog("zip entry %s refused: %s", record.name.c_str(), kOverlapRefusal);
+    return kZipCorrupt;
+  }
   ZipLocalHeader local;
   ZipResult result = ReadLocalHeader(*source_, record, bytesBefore_, directoryStart_, local);
   if (result != kZipOk) return result;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <ctime>
+#include <iterator>
+#include <map>
 
 #include "zip_source.h"
 
@@ -211,6 +213,22 @@ ZipResult ReadLocalHeader(ZipSource& source, const ZipCentralRecord& record, std
   if (!LocalZip64Sizes(header.extra, compressed, uncompressed)) return kZipCorrupt;
   if (compressed != record.compressedSize || uncompressed != record.uncompressedSize) return kZipCorrupt;
   return kZipOk;
+}
+
+void MarkOverlappingEntries(ZipSource& source, std::uint64_t bytesBefore, std::uint64_t directoryStart,
+                            std::uint64_t directoryEnd, std::vector<ZipCentralRecord>& records) {
+  std::map<std::uint64_t, std::uint64_t> taken;  // start -> end of the spans let through
+  if (directoryEnd > directoryStart) taken[directoryStart] = directoryEnd;
+  for (ZipCentralRecord& record : records) {
+    ZipLocalHeader local;
+    if (ReadLocalHeader(source, record, bytesBefore, directoryStart, local) != kZipOk) continue;
+    const std::uint64_t start = record.localHeaderOffset + bytesBefore;
+    const std::uint64_t end = local.dataStart + record.compressedSize;
+    const auto after = taken.lower_bound(start);
+    record.overlaps = (after != taken.end() && after->first < end) ||
+                      (after != taken.begin() && std::prev(after)->second > start);
+    if (!record.overlaps) taken[start] = end;
+  }
 }
 
 std::uint32_t AttributesFromExternal(std::uint32_t external) {

@@ -32,7 +32,12 @@ struct ZipCentralRecord {
   std::uint32_t externalAttributes = 0;
   std::uint32_t localHeaderOffset = 0;  // as stored, before the prefix shift
   std::string name;
+  // Its bytes overlap those of an earlier entry or the central directory:
+  // never read (see MarkOverlappingEntries).
+  bool overlaps = false;
 };
+
+inline constexpr char kOverlapRefusal[] = "its data overlap another entry (possible zip bomb)";
 
 struct ZipLocalHeader {
   std::uint64_t dataStart = 0;  // absolute position in the source
@@ -45,6 +50,14 @@ ZipResult ReadEndRecord(ZipSource& source, ZipEndRecord& end);
 // Reads all central records; each must lie inside the central directory.
 ZipResult ReadCentralDirectory(ZipSource& source, const ZipEndRecord& end,
                                std::vector<ZipCentralRecord>& records);
+
+// Marks every record whose bytes, from its local header to the end of its
+// data, overlap the central directory or the bytes of a record before it.
+// One local entry listed many times over would otherwise unpack far more
+// than the archive holds; Info-ZIP refuses such entries the same way. A
+// record whose local header cannot be read is left to fail on its own.
+void MarkOverlappingEntries(ZipSource& source, std::uint64_t bytesBefore, std::uint64_t directoryStart,
+                            std::uint64_t directoryEnd, std::vector<ZipCentralRecord>& records);
 
 // Reads the local header of an entry and checks it against its central
 // record. dataLimit is where the entry's data must end at the latest.

@@ -14,7 +14,9 @@ ZipFileSource::~ZipFileSource() {
 }
 
 std::uint32_t ZipFileSource::Open(const std::string& path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking: opening a FIFO for reading would otherwise wait for a
+  // writer. Reads of a regular file are not affected.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) return kZipNoFile;
   struct stat st;
   // Only a regular file has a size and positions to read at; a pipe or a

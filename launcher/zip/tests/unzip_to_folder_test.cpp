@@ -76,6 +76,19 @@ TEST(UnzipToFolderOracle, ModesAndTimesFollowTheEntries) {
   EXPECT_EQ(ReadFile(win + "/win_readonly.txt"), "read only on Windows\n");
 }
 
+// A package zipped on Windows has no execute bits to keep; its programs
+// (told by their content) must still run, and nothing else may become
+// executable, nor a Unix-made entry lose the mode it was given.
+TEST(UnzipToFolderOracle, ProgramsInAWindowsArchiveBecomeExecutableAndNothingElse) {
+  ScratchDir scratch;
+  const std::string dest = scratch / "w";
+  ASSERT_EQ(UnzipToFolder(Wide(Fixture("windows_programs.zip")), Wide(dest)), 4);
+  EXPECT_EQ(ModeOf(dest + "/shell.exe") & 0111, 0111u);
+  EXPECT_EQ(ModeOf(dest + "/tools/run.sh") & 0111, 0111u);
+  EXPECT_EQ(ModeOf(dest + "/notes.txt") & 0111, 0u);
+  EXPECT_EQ(ModeOf(dest + "/unix_data.bin"), 0644u);
+}
+
 TEST(UnzipToFolderOracle, BackslashAndSlashNamesShareFoldersAndEmptyFoldersAppear) {
   ScratchDir scratch;
   const std::string dest = scratch / "v";

@@ -1,6 +1,8 @@
 #include "launcher/zip/zip_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -137,6 +139,14 @@ TEST(ZipReaderOpen, RejectsWhatIsNotAUsableArchive) {
   ZipReader reader;
   EXPECT_EQ(reader.OpenFile(Fixture("no-such.zip")), kZipNoFile);
   EXPECT_EQ(reader.OpenFile(std::string("/dev/null")), kZipCannotSeek);
+  // A FIFO in the package's place is refused, not waited on for a writer.
+  ScratchDir scratch;
+  ASSERT_EQ(mkfifo((scratch / "package.zip").c_str(), 0600), 0);
+  EXPECT_EQ(test_env::RunInChild([&] {
+              ::alarm(20);
+              return static_cast<int>(ZipReader().OpenFile(scratch / "package.zip") == kZipCannotSeek);
+            }),
+            1);
   EXPECT_EQ(reader.OpenFile(Fixture("truncated.zip")), kZipCorrupt);
   EXPECT_EQ(reader.OpenFile(Fixture("comment_long.zip")), kZipCorrupt);
   EXPECT_FALSE(reader.IsOpen());

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,43 @@ TEST(ZipSafetyLinks, LinksAlreadyInTheDestinationAreNotFollowed) {
   EXPECT_EQ(reader.ExtractEntry(exe.index), kZipNoFile);
   EXPECT_EQ(ListTree(scratch / "outside"), std::vector<std::string>{"target.txt"});
   EXPECT_EQ(ReadFile(scratch / "outside/target.txt"), "keep me");
+}
+
+TEST(ZipSafetyLinks, ALinkInTheDestinationsPlaceOrAFifoAtAnEntrysPathIsRefusedWithoutBlocking) {
+  ScratchDir scratch;
+  ASSERT_EQ(RunShell("mkdir " + scratch / "outside" + " " + scratch / "dest"), 0);
+  ASSERT_EQ(symlink((scratch / "outside").c_str(), (scratch / "link").c_str()), 0);
+  const std::string zip = Fixture("infozip.zip");
+  EXPECT_EQ(UnzipToFolder(std::wstring(zip.begin(), zip.end()), scratch.wide() + L"/link"), 0);
+  EXPECT_EQ(ListTree(scratch / "outside"), std::vector<std::string>{});
+
+  // Opening a FIFO for writing waits for a reader: in a child with an alarm,
+  // so that a regression fails instead of hanging.
+  ASSERT_EQ(mkfifo((scratch / "dest/readme.txt").c_str(), 0600), 0);
+  EXPECT_EQ(test_env::RunInChild([&] {
+              ::alarm(20);
+              std::vector<ZipResult> results = ExtractAll("infozip.zip", scratch / "dest");
+              return static_cast<int>(std::count(results.begin(), results.end(), kZipNoFile));
+            }),
+            1);
+  EXPECT_TRUE(Exists(scratch / "dest/bin/tarkel.shell.exe"));
+}
+
+// Twenty central records over one local entry of 8 MiB: only the first is
+// let through. Info-ZIP's unzip refuses the same archive.
+TEST(ZipSafetySizes, EntriesOverlappingAnotherEntryAreRefused) {
+  ScratchDir scratch;
+  const std::string bomb = Fixture("hostile_overlap.zip");
+  EXPECT_EQ(UnzipToFolder(std::wstring(bomb.begin(), bomb.end()), scratch.wide() + L"/dest"), 20);
+  EXPECT_EQ(ListTree(scratch / "dest"), std::vector<std::string>{"copy00.bin"});
+  ZipReader reader;
+  ASSERT_EQ(reader.OpenFile(bomb), kZipOk);
+  std::vector<unsigned char> data;
+  EXPECT_EQ(reader.ReadEntry(0, data), kZipOk);
+  EXPECT_EQ(data.size(), 8u << 20);
+  EXPECT_EQ(reader.ReadEntry(7, data), kZipCorrupt);
+  EXPECT_TRUE(data.empty());
+  EXPECT_NE(RunShell("unzip -qq -t '" + bomb + "' >/dev/null 2>&1"), 0);
 }
 
 TEST(ZipSafetySizes, InflationIsCutAtTheDeclaredSize) {

@@ -1,7 +1,12 @@
 #pragma once
-// A machine-wide named mutex. On Linux it is an exclusive flock on a lock
-// file named after the mutex, held for as long as the owner lives; the lock
-// goes away with the process, so a crashed holder never blocks a new start.
+// A named mutex, per user like a desktop session's namespace (the programs
+// of one user meet, another user's never do). On Linux it is an exclusive
+// flock on a lock file named after the mutex in a folder private to the
+// user: $XDG_RUNTIME_DIR when it is ours with mode 0700, else
+// /tmp/kitlock-<uid>, made 0700 and used only while it is a folder of ours
+// without group or other bits. The lock is held for as long as the owner
+// lives and goes away with the process, so a crashed holder never blocks a
+// new start.
 #include <string>
 
 namespace platform {
@@ -9,7 +14,7 @@ namespace platform {
 enum class NamedMutexState {
   kAcquired,       // this process now holds the name
   kAlreadyExists,  // another holder has it
-  kFailed,         // the lock file could not be made or locked
+  kFailed,         // no private lock folder, or the lock file could not be made or locked
 };
 
 class NamedMutex {
@@ -29,7 +34,8 @@ class NamedMutex {
   // false and the object holds nothing.
   void Release();
 
-  // Where the lock file of a name lives ($XDG_RUNTIME_DIR, else /tmp).
+  // Where the lock file of a name lives; empty when the user has no usable
+  // lock folder.
   static std::string LockFilePath(const std::string& name);
 
  private:

@@ -2,16 +2,20 @@
 // Small helpers shared by the platform and launcher tests: a scratch folder
 // that cleans up after itself, scoped environment changes, and running a
 // piece of a test in a child process (as an unprivileged user when needed).
+#include <dirent.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace test_env {
 
@@ -82,6 +86,20 @@ inline bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
+// The names in a folder (dot names included, "." and ".." not), sorted.
+inline std::vector<std::string> ListNames(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 inline void MakeDir(const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path; }
 
 // Runs body in a forked child and returns its exit status (body's return
@@ -94,6 +112,20 @@ inline int RunInChild(const std::function<int()>& body, bool asUnprivileged = fa
     if (asUnprivileged && ::geteuid() == 0) {
       if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(98);
     }
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+// Runs body in a forked child as user uid (group uid, no other groups; no
+// account is needed) and returns its exit status, 99 when it crashed and 98
+// when the user could not be taken. The caller must be root.
+inline int RunAsUser(uid_t uid, const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0) ::_exit(98);
     ::_exit(body());
   }
   int status = 0;

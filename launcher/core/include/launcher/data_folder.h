@@ -15,8 +15,9 @@
 std::optional<std::wstring> LocalAppDataFolder();
 
 // True for a name that may stand as one path component of its own: not
-// empty, not "." or "..", no slash or backslash, and short enough for a
-// file name (a version text from the gateway is such a name).
+// empty, not "." or "..", no slash or backslash, short enough for a file
+// name, and not beginning with ".deleting-", the names of items being
+// deleted (a version text from the gateway is such a name).
 bool IsPlainName(const std::wstring& name);
 
 std::optional<std::wstring> ClientDataFolder(const std::wstring& shellName = launcher_config::kShellName);
@@ -28,6 +29,12 @@ std::optional<std::wstring> PackagePath(const std::wstring& version,
 
 // Resets the client data folder: everything in it goes except the shell's
 // items "Config.ini", "config.json" and "userdata" (files or folders), which
-// stay where they are. Creates the folder when it is missing. Reports
-// nothing; whatever cannot be removed is skipped.
+// stay where they are, and dot-named items at its top. Each item is renamed
+// aside before it is deleted (see DiscardDirectoryTree), so a kill leaves it
+// whole or gone. Creates the folder when it is missing. Reports nothing;
+// whatever cannot be removed is skipped.
 void FixDirApp(const std::wstring& shellName);
+
+// Deletes what a run killed while deleting left under ".deleting-" names in
+// the client data folder and its bin folder.
+void ClearDiscardLeftovers(const std::wstring& shellName = launcher_config::kShellName);

@@ -25,3 +25,17 @@ bool CreateDirectoryTree(const std::wstring& path);
 // that does not exist counts as deleted, while a file or link in its place
 // is left alone and gives false.
 bool DeleteDirectoryTree(const std::wstring& path);
+
+// Deletes a folder so that no kill can leave it half deleted under its own
+// name: it is first renamed, in one step, to a name beginning with
+// ".deleting-" beside it, and only then emptied and removed, dot-named
+// entries included. A file or link in its place goes the same way, never
+// followed. True when nothing is left under the name (a missing folder
+// included); what the rename moved aside and could not be deleted is
+// cleared later (ClearDiscardLeftovers).
+bool DiscardDirectoryTree(const std::wstring& path);
+
+// CreateDirectoryTree for a folder that must be a real folder: a link (even
+// to a folder) or a file in the last level's place is discarded first. True
+// when a real folder is there afterwards.
+bool CreateDirectoryTreeNoLink(const std::wstring& path);

@@ -7,7 +7,7 @@
 // since: it is kept with the file's device, inode, size, modification and
 // change time, and any write, truncation, mode change or replacement moves
 // one of those. Otherwise, and for every file it never saw, the check gets
-// what Md5OfFile gives at that moment, as it would without this.
+// what Md5OfOpenFile gives at that moment, as it would without this.
 #include <sys/types.h>
 
 #include <map>
@@ -26,16 +26,17 @@ class UnpackedDigests {
   void FileWritten(const std::string& path);
   // Returns once every file heard of so far is hashed.
   void WaitUntilHashed() { hasher_.Drain(); }
-  // The digest of the file at path now, as Md5OfFile(path) gives it.
-  std::string DigestOf(const std::string& path);
+  // The digest of the open file now, as Md5OfOpenFile(fd) gives it.
+  std::string DigestOf(int fd);
 
  private:
   // device, inode, size, modification and change time in nanoseconds
   using FileIdentity = std::tuple<dev_t, ino_t, off_t, long long, long long>;
 
-  // Nothing for a path that is not a regular file (links followed, as
-  // opening it for hashing does).
+  // Nothing for what is not a regular file.
+  static std::optional<FileIdentity> identityOf(const struct stat& st);
   static std::optional<FileIdentity> identityOf(const std::string& path);
+  static std::optional<FileIdentity> identityOf(int fd);
   void hash(const std::string& path);
 
   std::mutex mutex_;

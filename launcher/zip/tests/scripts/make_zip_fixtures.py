@@ -12,8 +12,11 @@
   comment_ok.zip / comment_long.zip   end record just inside / past 64 KiB
   empty.zip, truncated.zip, corrupt_deflate.zip
   attrs.zip            crafted attribute and time cases
+  windows_programs.zip entries made without Unix attributes: an ELF image,
+                       a script, a text; and a Unix-made ELF marked 0644
   hostile_*.zip        crafted archives for the safety rules
 """
+import copy
 import os
 import random
 import shutil
@@ -119,6 +122,31 @@ def attribute_archive(out):
     write(os.path.join(out, "attrs.zip"), zipcraft.build(entries))
 
 
+def windows_programs_archive(out):
+    elf = b"\x7fELF\x02\x01\x01" + bytes(57)
+    entries = [
+        Entry("shell.exe", elf, host=zipcraft.WINDOWS, external=0x20),
+        Entry("tools/run.sh", b"#!/bin/sh\necho run\n", host=zipcraft.WINDOWS, external=0x20),
+        Entry("notes.txt", b"#not a script, no bang\n", host=zipcraft.WINDOWS, external=0x20),
+        Entry("unix_data.bin", elf, external=(0o100644 << 16)),
+    ]
+    write(os.path.join(out, "windows_programs.zip"), zipcraft.build(entries))
+
+
+def overlap_archive(out):
+    """One 8 MiB local entry of zeros listed twenty times in the central
+    directory: a few kilobytes that would unpack to 160 MiB."""
+    first = Entry("copy00.bin", bytes(8 * 1024 * 1024))
+    body = zipcraft.local_header(first) + first.payload
+    records = b""
+    for i in range(20):
+        listed = copy.copy(first)
+        listed.name = b"copy%02d.bin" % i
+        records += zipcraft.central_record(listed, 0)
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 20, 20, len(records), len(body), 0)
+    write(os.path.join(out, "hostile_overlap.zip"), body + records + end)
+
+
 def hostile_archives(out):
     def save(name, data):
         write(os.path.join(out, name), data)
@@ -177,7 +205,9 @@ def main():
     comment_archives(out)
     broken_archives(out)
     attribute_archive(out)
+    windows_programs_archive(out)
     hostile_archives(out)
+    overlap_archive(out)
 
 
 if __name__ == "__main__":

@@ -14,12 +14,14 @@ enum CheckResult {
   CRMd5Dismatch = 4,  // a listed file is missing, unreadable or differs
 };
 
-// The digest of the file at a path as Md5OfFile gives it, "" when it cannot
-// be read. Callers that already hashed some files hand in their own.
-using FileDigester = std::function<std::string(const std::string& path)>;
+// The digest of a listed file, opened for reading (without following links)
+// by the check, as Md5OfOpenFile gives it: "" when it cannot be read or is
+// not a regular file. Callers that already hashed some files hand in their
+// own.
+using FileDigester = std::function<std::string(int fd)>;
 
 // versionFolder has no trailing separator; shellName is the executable's
 // base name without ".exe". Stops at the first mismatch. Never fails as such:
 // every problem is one of the codes, logged once.
 int CheckInstalledFiles(const std::wstring& versionFolder, const std::wstring& shellName,
-                        const FileDigester& digestOf = Md5OfFile);
+                        const FileDigester& digestOf = Md5OfOpenFile);

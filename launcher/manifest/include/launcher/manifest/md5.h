@@ -34,5 +34,8 @@ class Md5 {
 
 // Lower-case hexadecimal digest of a file's bytes, read to its end in
 // 8192-byte pieces (so size limits of the file system do not matter), or ""
-// when the file cannot be opened or read.
+// when the file cannot be opened or read or is not a regular file (a FIFO
+// or a device is never waited on or read).
 std::string Md5OfFile(const std::string& path);
+// The same for a file already open for reading, from its current position.
+std::string Md5OfOpenFile(int fd);
