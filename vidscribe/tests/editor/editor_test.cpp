@@ -235,11 +235,12 @@ TEST(EditorSplice, AddFlvAfterSilenceAndKeyFramesIndexed) {
   const auto tags = Tags(file, &clean);
   ASSERT_TRUE(clean);
   // 500 ms of 21 ms frames after the last audio frame at 21 ms: 23 frames,
-  // ending at 504; the source then starts 500 ms later.
+  // the last at 504, so the silence ends at 525; the source then starts
+  // 500 ms later.
   uint32_t firstAdded = 0;
   for (const auto& tag : tags)
     if (tag.type == 9 && tag.time > 21 && firstAdded == 0) firstAdded = tag.time;
-  EXPECT_EQ(firstAdded, 21u + 483u + 500u);
+  EXPECT_EQ(firstAdded, 21u + 483u + 21u + 500u);
   EXPECT_EQ(tags.back().time, firstAdded + 360);
   const auto index = flvtest::IndexOf(file);
   ASSERT_EQ(index.size(), 3u);

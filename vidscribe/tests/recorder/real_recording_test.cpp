@@ -12,7 +12,7 @@
 
 #include "elementary_streams.h"
 #include "flv_file_view.h"
-#include "picture_order.h"
+#include "composition_clock.h"
 #include "vidscribe/vidscribe.h"
 
 namespace {
@@ -115,8 +115,10 @@ void recordWithLibrary(const std::string& name, const std::string& out, bool key
   writer.SetAudio(10, format.sampleRate, format.channels, format.profile);
   ASSERT_TRUE(writer.Open(out.c_str()));
   const int64_t delay = vidscribe_tool::LearnDisplayDelay((kMedia + "/" + name + ".h264").c_str(), 100);
+  const unsigned audioStart =
+      500 + static_cast<unsigned>(vidscribe_tool::CompositionClock(25, delay).FirstShownMs());
   std::thread videoThread([&] {
-    vidscribe_tool::PictureOrder order;
+    vidscribe::PictureOrder order;
     vidscribe_tool::CompositionClock clock(25, delay);
     std::vector<uint8_t> frame;
     while (video.Next(frame)) {
@@ -131,7 +133,7 @@ void recordWithLibrary(const std::string& name, const std::string& out, bool key
     std::vector<uint8_t> frame = firstAudio;
     for (unsigned i = 0;; ++i) {
       writer.WriteAudio(frame.data(), static_cast<int>(frame.size()),
-                        500 + i * 1024 * 1000 / static_cast<unsigned>(format.sampleRate));
+                        audioStart + i * 1024 * 1000 / static_cast<unsigned>(format.sampleRate));
       if (!audio.Next(frame, nullptr)) break;
     }
   });
@@ -226,7 +228,7 @@ TEST(RealEditing, AppendPadAndContinueAfterATwelveSecondRecording) {
     vidscribe_tool::AnnexBFrameReader video;
     ASSERT_TRUE(video.Open((kMedia + "/stereo44.h264").c_str()));
     std::vector<uint8_t> frame;
-    vidscribe_tool::PictureOrder order;
+    vidscribe::PictureOrder order;
     vidscribe_tool::CompositionClock clock(25, 2);
     for (unsigned i = 0; i < 50 && video.Next(frame); ++i) {
       uint64_t decodeMs = 0;
