@@ -59,7 +59,7 @@ struct MediaDescription {
   int32_t channels = 0;
   int32_t aacProfile = 2;
   uint32_t duration = 0;  // ms
-  uint32_t videoDuration = 0;
+  uint32_t videoDuration = 0;  // ms, of each MP4 track
   uint32_t audioDuration = 0;
   uint32_t videoFrames = 0;
   uint32_t audioFrames = 0;
