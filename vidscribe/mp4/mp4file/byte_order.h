@@ -7,6 +7,7 @@
 namespace mp4file {
 
 using vidscribe::GetU16;
+using vidscribe::GetU24;
 using vidscribe::GetU32;
 using vidscribe::GetU64;
 using vidscribe::PutU16;
