@@ -1,6 +1,8 @@
 // vidscribe append, pad and index: editing recordings in place or into a
 // copy. A file that carries a key-frame index is continued in key-frame
-// mode, so that Close rebuilds the index for the whole file.
+// mode, so that Close rebuilds the index for the whole file. An edit that
+// fails leaves the file as it was (the library cuts what it added and does
+// not rewrite onMetaData); the tool then exits non-zero.
 #include <cstdio>
 #include <memory>
 
@@ -25,14 +27,14 @@ const char kIndexUsage[] =
 // Opens an existing FLV file to continue it, with its streams declared.
 // Null (after the one-line reason) when that is not possible.
 std::unique_ptr<Vidscriber> openToContinue(const char* path, const char* command) {
-  StreamInfo info;
+  vidscribe::MediaDescription info;
   if (!ProbeFlv(path, info)) {
     Fail("%s: %s is not a readable FLV file", command, path);
     return nullptr;
   }
-  auto writer = std::make_unique<Vidscriber>(info.hasKeyframeIndex);
+  auto writer = std::make_unique<Vidscriber>(info.indexedKeyFrames > 0);
   if (!writer->Open(path, FLVIO::ModeAppend)) {
-    Fail("%s: cannot open %s for writing", command, path);
+    Fail("%s: cannot continue %s (not writable, or its onMetaData is damaged)", command, path);
     return nullptr;
   }
   DeclareStreams(*writer, info);
@@ -55,13 +57,17 @@ int RunAppend(int argc, char** argv) {
     return Fail("append: --offset must be a whole number of milliseconds within a day");
   const char* dst = args.Positional()[0].c_str();
   const char* src = args.Positional()[1].c_str();
-  StreamInfo source;
+  if (SameFile(dst, src)) return Fail("append: %s cannot be appended to itself", dst);
+  vidscribe::MediaDescription source;
   if (!ProbeFlv(src, source)) return Fail("append: %s is not a readable FLV file", src);
   std::unique_ptr<Vidscriber> writer = openToContinue(dst, "append");
   if (!writer) return 1;
-  const bool added = writer->AddFlv(src, offset);
-  writer->Close();
-  if (!added) return Fail("append: could not add %s", src);
+  // The gap a negative offset names is filled with silence, and the source
+  // follows it directly.
+  bool added = offset >= 0 || writer->AddSpace(static_cast<uint32_t>(-offset)) >= 0;
+  added = added && writer->AddFlv(src, offset >= 0 ? offset : 0);
+  const bool finished = writer->Close();
+  if (!added || !finished) return Fail("append: could not add %s to %s", src, dst);
   return 0;
 }
 
@@ -80,7 +86,8 @@ int RunPad(int argc, char** argv) {
   std::unique_ptr<Vidscriber> writer = openToContinue(path, "pad");
   if (!writer) return 1;
   const int added = writer->AddSpace(static_cast<uint32_t>(ms));
-  writer->Close();
+  const bool finished = writer->Close();
+  if (added < 0 || !finished) return Fail("pad: could not write %s; it is unchanged", path);
   if (added == 0 && ms > 0) return Fail("pad: %s has no audio to take the frame interval from", path);
   std::printf("%d\n", added);
   return 0;
@@ -96,7 +103,8 @@ int RunIndex(int argc, char** argv) {
     return Fail("index: need SRC.flv DST.flv (see --help)");
   const char* src = args.Positional()[0].c_str();
   const char* dst = args.Positional()[1].c_str();
-  const std::string partial = std::string(dst) + ".part";
+  if (OutputsOverlap("index", {src}, {dst})) return 1;
+  const std::string partial = PartialName(dst);
   if (!Vidscriber::AddKeyFrame(src, partial.c_str(), args.Has("--force"))) {
     std::remove(partial.c_str());
     return Fail("index: could not index %s (already indexed without --force, unreadable, or not writable)",

@@ -2,16 +2,12 @@
 
 #include <cstring>
 
-#include "bitstream/aac_config.h"
+using vidscribe::UnitType;
 
 namespace vidscribe_tool {
 
 namespace {
 constexpr size_t kChunk = 1 << 20;
-}
-
-int UnitType(const uint8_t* unit) {
-  return unit[0] & 0x1F;
 }
 
 bool AnnexBFrameReader::Open(const char* path) {
@@ -38,20 +34,9 @@ bool AnnexBFrameReader::fill() {
 // counted from its first zero) at or after from; buffer.size() when none.
 size_t AnnexBFrameReader::findStartCode(size_t from) const {
   const uint8_t* data = buffer.data();
-  const size_t size = buffer.size();
-  size_t at = from + 2;
-  while (at < size) {
-    const void* one = std::memchr(data + at, 1, size - at);
-    if (one == nullptr) return size;
-    at = static_cast<size_t>(static_cast<const uint8_t*>(one) - data);
-    if (at >= from + 2 && data[at - 1] == 0 && data[at - 2] == 0) {
-      size_t begin = at - 2;
-      if (begin > from && data[begin - 1] == 0) --begin;
-      return begin;
-    }
-    ++at;
-  }
-  return size;
+  size_t begin = static_cast<size_t>(vidscribe::FindStartCode(data + from, data + buffer.size()) - data);
+  if (begin < buffer.size() && begin > from && data[begin - 1] == 0) --begin;
+  return begin;
 }
 
 bool AnnexBFrameReader::nextUnit(size_t& begin, size_t& end) {
@@ -82,9 +67,11 @@ bool AnnexBFrameReader::Next(std::vector<uint8_t>& frame) {
     while (buffer[payload] == 0) ++payload;
     ++payload;
     const int type = UnitType(&buffer[payload]);
-    const bool slice = type == 1 || type == 5;
+    const bool slice = type == vidscribe::kUnitSlice || type == vidscribe::kUnitIdr;
+    // first_mb_in_slice 0 (its Exp-Golomb code is the single bit 1).
     const bool firstSlice = slice && payload + 1 < end && (buffer[payload + 1] & 0x80) != 0;
-    const bool opensUnit = type == 6 || type == 7 || type == 8 || type == 9 || (type >= 14 && type <= 18);
+    const bool opensUnit =
+        (type >= vidscribe::kUnitSei && type <= vidscribe::kUnitDelimiter) || (type >= 14 && type <= 18);
     const bool boundary = currentHasSlice && (firstSlice || opensUnit);
     consumed += static_cast<int64_t>(end - pos);
     if (boundary) {
@@ -113,18 +100,16 @@ bool AdtsFrameReader::Open(const char* path) {
 }
 
 bool AdtsFrameReader::Next(std::vector<uint8_t>& frame, AdtsFormat* format) {
-  uint8_t header[vidscribe::kAdtsHeaderSize];
+  constexpr size_t kHeader = 7;
+  uint8_t header[kHeader];
   const size_t got = std::fread(header, 1, sizeof header, file.get());
   if (got == 0) return false;
-  if (got != sizeof header || header[0] != 0xFF || (header[1] & 0xF0) != 0xF0) {
+  vidscribe::AdtsHeader parsed;
+  if (got != sizeof header || !vidscribe::ParseAdtsHeader(header, sizeof header, parsed)) {
     broken = true;
     return false;
   }
-  const size_t length = (size_t{header[3] & 3u} << 11) | (size_t{header[4]} << 3) | (header[5] >> 5);
-  if (length < sizeof header) {
-    broken = true;
-    return false;
-  }
+  const size_t length = static_cast<size_t>(parsed.frameLength);
   frame.assign(header, header + sizeof header);
   frame.resize(length);
   if (std::fread(frame.data() + sizeof header, 1, length - sizeof header, file.get()) !=
@@ -133,9 +118,9 @@ bool AdtsFrameReader::Next(std::vector<uint8_t>& frame, AdtsFormat* format) {
     return false;
   }
   if (format != nullptr) {
-    format->profile = (header[2] >> 6) + 1;
-    format->sampleRate = vidscribe::kAacSampleRates[(header[2] >> 2) & 0x0F];
-    format->channels = ((header[2] & 1) << 2) | (header[3] >> 6);
+    format->profile = parsed.profile;
+    format->sampleRate = parsed.sampleRate;
+    format->channels = parsed.channels;
   }
   return true;
 }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "vidscribe/vidscribe.h"
+
 namespace vidscribe_tool {
 
 struct FileCloser {
@@ -58,9 +60,6 @@ class AdtsFrameReader {
   FilePtr file;
   bool broken = false;
 };
-
-// Whole-file helpers for the extract command and the tests.
-int UnitType(const uint8_t* unit);
 
 }  // namespace vidscribe_tool
 

@@ -1,11 +1,9 @@
 // vidscribe info, seek and extract: reading recordings back.
 #include <cstdio>
-#include <map>
+#include <string>
 
-#include "amf/amf0_metadata.h"
 #include "elementary_streams.h"
 #include "mp4_commands.h"
-#include "recorder/vidscriber_state.h"
 #include "tool_support.h"
 
 namespace vidscribe_tool {
@@ -23,58 +21,6 @@ const char kExtractUsage[] =
     "usage: vidscribe extract FILE --h264 OUT.h264 [--aac OUT.aac]\n"
     "  Writes the video as Annex B (4-byte start codes, parameter sets before the\n"
     "  first frame) and the AAC audio as ADTS frames. FILE is FLV or MP4.\n";
-
-void printValue(const std::string& indent, Flash::AS_Value* value);
-
-void printMembers(const std::string& indent, Flash::AS_Value* container) {
-  for (const auto& child : container->children) {
-    auto* variable = static_cast<Flash::AS_Variable*>(child.get());
-    Flash::AS_Value* value = variable->Value();
-    if (value != nullptr && value->marker == Flash::kStrictArray) {
-      std::printf("%s%s: %zu entries\n", indent.c_str(), variable->name.c_str(), value->children.size());
-      continue;
-    }
-    std::printf("%s%s:", indent.c_str(), variable->name.c_str());
-    printValue(indent, value);
-  }
-}
-
-void printValue(const std::string& indent, Flash::AS_Value* value) {
-  if (value == nullptr) {
-    std::printf(" (none)\n");
-    return;
-  }
-  switch (value->marker) {
-    case Flash::kNumber:
-      std::printf(" %g\n", value->AsNumber());
-      break;
-    case Flash::kBoolean:
-      std::printf(" %s\n", value->AsBool() ? "true" : "false");
-      break;
-    case Flash::kString:
-    case Flash::kLongString:
-      std::printf(" %s\n", value->AsString().c_str());
-      break;
-    case Flash::kObject:
-    case Flash::kEcmaArray:
-      std::printf("\n");
-      printMembers(indent + "  ", value);
-      break;
-    default:
-      std::printf(" (AMF0 type %d)\n", value->marker);
-      break;
-  }
-}
-
-void printMetaData(FlvTag& tag) {
-  Flash::MetaDataBody meta;
-  if (!Flash::DecodeMetaData(tag.GetData(), tag.GetDataSize(), meta)) {
-    std::printf("script tag: undecodable\n");
-    return;
-  }
-  std::printf("%s:\n", meta.name.value.c_str());
-  printMembers("  ", &meta.entries);
-}
 
 struct TagCounts {
   int64_t audio = 0, video = 0, script = 0, other = 0, keyFrames = 0;
@@ -94,30 +40,32 @@ int RunInfo(int argc, char** argv) {
   if (IsMp4File(path)) return InfoMp4(path);
   Vidscriber reader(false);
   if (!reader.Open(path, FLVIO::ModeRead)) return Fail("info: %s is not a readable FLV file", path);
-  vidscribe::VidscriberState& s = vidscribe::VidscriberAccess::Of(reader);
   uint8_t header[9] = {};
   reader.io().Seek(0, 0);
   reader.io().Read(header, 9);
   std::printf("file: %s\nheader: version %d, audio %s, video %s\n", path, header[3],
               (header[4] & 4) ? "yes" : "no", (header[4] & 1) ? "yes" : "no");
-  const size_t indexed = s.KeyframeIndex.size();
-  reader.io().Seek(vidscribe::kFirstSlot, 0);
+  vidscribe::MediaDescription opened;
+  reader.Describe(opened);
+  std::string metaData;
+  const bool hasMetaData = reader.DescribeMetaData(metaData);
   TagCounts counts;
   FlvTag tag;
   while (reader.ReadTag(tag)) {
     int offset = 0;
     switch (tag.GetType()) {
-      case 8:
+      case vidscribe::kAudioTag:
         ++counts.audio;
         reader.ParseTag(tag, offset, 0);
         break;
-      case 9:
+      case vidscribe::kVideoTag:
         ++counts.video;
-        if (reader.ParseTag(tag, offset, 0) == 3) ++counts.keyFrames;
+        if (reader.ParseTag(tag, offset, 0) == vidscribe::kKindKeyVideo) ++counts.keyFrames;
         break;
-      case 18:
+      case vidscribe::kScriptTag:
         ++counts.script;
-        if (counts.script == 1) printMetaData(tag);
+        if (counts.script == 1)
+          std::fputs(hasMetaData ? metaData.c_str() : "script tag: undecodable\n", stdout);
         break;
       default:
         ++counts.other;
@@ -128,14 +76,14 @@ int RunInfo(int argc, char** argv) {
   std::printf("tags: %lld audio, %lld video, %lld script, %lld other\n", static_cast<long long>(counts.audio),
               static_cast<long long>(counts.video), static_cast<long long>(counts.script),
               static_cast<long long>(counts.other));
-  std::printf("duration: %u ms (last tag at %u ms)\n", s.duration, counts.lastTime);
-  if (s.videoCodec != -1)
-    std::printf("video: codec %d, %dx%d\n", s.videoCodec, s.params.width, s.params.height);
-  if (s.params.audioCodec != -1)
-    std::printf("audio: codec %d, %d Hz, %d channels\n", s.params.audioCodec, s.params.sampleRate,
-                s.params.channels);
-  std::printf("key frames: %lld (index in metadata: %zu entries)\n", static_cast<long long>(counts.keyFrames),
-              indexed);
+  vidscribe::MediaDescription d;
+  reader.Describe(d);
+  std::printf("duration: %u ms (last tag at %u ms)\n", d.duration, counts.lastTime);
+  if (d.videoCodec != -1) std::printf("video: codec %d, %dx%d\n", d.videoCodec, d.width, d.height);
+  if (d.audioCodec != -1)
+    std::printf("audio: codec %d, %d Hz, %d channels\n", d.audioCodec, d.sampleRate, d.channels);
+  std::printf("key frames: %lld (index in metadata: %u entries)\n", static_cast<long long>(counts.keyFrames),
+              opened.indexedKeyFrames);
   return 0;
 }
 
@@ -162,8 +110,12 @@ int RunSeek(int argc, char** argv) {
 namespace {
 
 bool frameHasSps(const uint8_t* data, int32_t length) {
-  for (int32_t i = 0; i + 3 < length; ++i)
-    if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && UnitType(data + i + 3) == 7) return true;
+  vidscribe::AnnexBUnits units(data, static_cast<size_t>(length));
+  const uint8_t* unit = nullptr;
+  size_t size = 0;
+  while (units.Next(&unit, &size)) {
+    if (size > 0 && vidscribe::UnitType(unit) == vidscribe::kUnitSps) return true;
+  }
   return false;
 }
 
@@ -178,16 +130,16 @@ int RunExtract(int argc, char** argv) {
   if (!args.Unknown().empty() || args.Positional().size() != 1 || args.Value("--h264").empty())
     return Fail("extract: need FILE --h264 OUT.h264 (see --help)");
   const char* path = args.Positional()[0].c_str();
+  if (OutputsOverlap("extract", {path}, {args.Value("--h264"), args.Value("--aac")})) return 1;
   if (IsMp4File(path)) return ExtractMp4(path, args.Value("--h264"), args.Value("--aac"));
   Vidscriber reader(false);
   if (!reader.Open(path, FLVIO::ModeRead)) return Fail("extract: %s is not a readable FLV file", path);
-  vidscribe::VidscriberState& s = vidscribe::VidscriberAccess::Of(reader);
   PendingOutput video(args.Value("--h264"));
-  if (!video.ok()) return Fail("extract: cannot create %s", video.path.c_str());
+  if (!video.ok()) return Fail("extract: cannot create %s", PartialName(video.path).c_str());
   std::unique_ptr<PendingOutput> audio;
   if (!args.Value("--aac").empty()) {
     audio = std::make_unique<PendingOutput>(args.Value("--aac"));
-    if (!audio->ok()) return Fail("extract: cannot create %s", audio->path.c_str());
+    if (!audio->ok()) return Fail("extract: cannot create %s", PartialName(audio->path).c_str());
   }
   FlvTag tag;
   bool firstFrame = true;
@@ -197,19 +149,25 @@ int RunExtract(int argc, char** argv) {
     const uint8_t type = tag.GetType();
     const uint8_t kind = reader.ParseTag(tag, offset, 1);
     int32_t length = 0;
-    uint8_t* payload = (kind == 1 || kind == 2 || kind == 3) ? tag.GetPayLoad(offset, length) : nullptr;
+    const bool media =
+        kind == vidscribe::kKindAudio || kind == vidscribe::kKindVideo || kind == vidscribe::kKindKeyVideo;
+    uint8_t* payload = media ? tag.GetPayLoad(offset, length) : nullptr;
     if (payload == nullptr) continue;
-    if (type == 9 && (kind == 2 || kind == 3) && s.videoCodec == 7) {
+    vidscribe::MediaDescription d;
+    reader.Describe(d);
+    if (type == vidscribe::kVideoTag && kind != vidscribe::kKindAudio &&
+        d.videoCodec == vidscribe::kCodecAvc) {
       if (firstFrame && !frameHasSps(payload, length)) {
-        std::vector<uint8_t> sets(s.params.sps.size() + s.params.pps.size() + 8);
-        const int setsLength = s.params.MakeSeqNal(sets.data(), static_cast<int>(sets.size()));
+        // Both sets carry 16-bit lengths in the configuration record.
+        std::vector<uint8_t> sets(2 * 0xFFFF + 8);
+        const int setsLength = reader.MakeSeqNal(sets.data(), static_cast<int>(sets.size()));
         video.Write(sets.data(), static_cast<size_t>(setsLength));
       }
       firstFrame = false;
       video.Write(payload, static_cast<size_t>(length));
       ++frames;
-    } else if (type == 8 && kind == 1 && audio && s.params.audioCodec == 10 && offset == 10 &&
-               tag.GetDataSize() > 2) {
+    } else if (type == vidscribe::kAudioTag && kind == vidscribe::kKindAudio && audio &&
+               d.audioCodec == vidscribe::kSoundAac && offset == 10 && tag.GetDataSize() > 2) {
       // Mute frames added by padding carry no raw data and have no ADTS form.
       audio->Write(payload, static_cast<size_t>(length));
       ++audioFrames;

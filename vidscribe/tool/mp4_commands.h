@@ -14,8 +14,6 @@ bool IsMp4File(const char* path);
 bool EndsWithMp4(const std::string& path);
 int InfoMp4(const char* path);
 int ExtractMp4(const char* path, const std::string& h264, const std::string& aac);
-// A finished recording holds at least one video sample.
-bool Mp4HoldsVideo(const char* path);
 
 }  // namespace vidscribe_tool
 

@@ -3,21 +3,23 @@
 // clock lets the thread whose next frame is earlier go first, so the file is
 // interleaved in time order. Caller timestamps start at a non-zero base
 // because the writer treats timestamp 0 as "no time".
+//
+// Video is stamped with decode times and composition offsets; with B-frames
+// the first picture is shown some frames after its decode time, and the
+// audio starts then, as it did beside that picture in the source.
 #include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 
-#include "bitstream/sps_parser.h"
+#include "composition_clock.h"
 #include "elementary_streams.h"
 #include "mp4_commands.h"
-#include "picture_order.h"
-#include "recorder/vidscriber_state.h"
 #include "tool_support.h"
 
 namespace vidscribe_tool {
@@ -98,17 +100,20 @@ struct Progress {
   }
 };
 
+// A write the writer refused (a full disk) ends both feeds: the recording
+// is lost anyway, and the rest of the input need not be read for it.
 void feedVideo(IAvWriter& writer, AnnexBFrameReader& video, std::vector<uint8_t> frame,
-               CompositionClock clock, TurnTaker& turns, Progress& progress) {
-  PictureOrder order;
-  for (;;) {
+               CompositionClock clock, TurnTaker& turns, Progress& progress, std::atomic<bool>& failed) {
+  vidscribe::PictureOrder order;
+  while (!failed.load()) {
     uint64_t decodeMs = 0;
     int composition = 0;
     clock.Next(order.Next(frame.data(), frame.size()), &decodeMs, &composition);
     const uint64_t time = kTimeBase + decodeMs;
     turns.Wait(kVideo, time);
-    writer.WriteVideo(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time), false,
-                      composition);
+    if (writer.WriteVideo(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time), false,
+                          composition) != 0)
+      failed.store(true);
     progress.Report(video.Consumed());
     if (!video.Next(frame)) break;
   }
@@ -116,26 +121,26 @@ void feedVideo(IAvWriter& writer, AnnexBFrameReader& video, std::vector<uint8_t>
 }
 
 void feedAudio(IAvWriter& writer, AdtsFrameReader& audio, std::vector<uint8_t> frame, int sampleRate,
-               TurnTaker& turns) {
-  for (uint64_t index = 0;; ++index) {
-    const uint64_t time = kTimeBase + index * 1024 * 1000 / static_cast<uint64_t>(sampleRate);
+               uint64_t startMs, TurnTaker& turns, std::atomic<bool>& failed) {
+  for (uint64_t index = 0; !failed.load(); ++index) {
+    const uint64_t time = kTimeBase + startMs + index * 1024 * 1000 / static_cast<uint64_t>(sampleRate);
     turns.Wait(kAudio, time);
-    writer.WriteAudio(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time));
+    if (writer.WriteAudio(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time)) != 0)
+      failed.store(true);
     if (!audio.Next(frame, nullptr)) break;
   }
   turns.Finish(kAudio);
 }
 
-// Picture size from the first SPS of the first frame, for the metadata.
-void pictureSize(const std::vector<uint8_t>& frame, int* width, int* height) {
-  for (size_t i = 0; i + 3 < frame.size(); ++i) {
-    if (frame[i] == 0 && frame[i + 1] == 0 && frame[i + 2] == 1 && UnitType(&frame[i + 3]) == 7) {
-      size_t end = i + 3;
-      while (end + 2 < frame.size() && !(frame[end] == 0 && frame[end + 1] == 0)) ++end;
-      vidscribe::ParseSpsSize(&frame[i + 3], end - i - 3, width, height);
-      return;
-    }
+// Streams and frames the writer took, read before Close resets it.
+uint32_t framesWritten(IAvWriter& writer, bool mp4) {
+  vidscribe::MediaDescription written;
+  if (mp4) {
+    static_cast<Mp4Writer&>(writer).Describe(written);
+  } else {
+    static_cast<Vidscriber&>(writer).Describe(written);
   }
+  return written.videoFrames;
 }
 
 int64_t fileSize(const char* path) {
@@ -161,6 +166,7 @@ int RunRecord(int argc, char** argv) {
       (!ParseInteger(args.Value("--fps"), false, &fps) || fps < 1 || fps > 1000))
     return Fail("record: --fps must be a whole number from 1 to 1000");
   const std::string out = args.Positional()[0];
+  if (OutputsOverlap("record", {h264, aac}, {out})) return 1;
 
   AnnexBFrameReader video;
   std::vector<uint8_t> firstFrame;
@@ -175,17 +181,17 @@ int RunRecord(int argc, char** argv) {
       return Fail("record: %s does not start with an ADTS frame", aac.c_str());
   }
 
-  int width = 0, height = 0;
-  pictureSize(firstFrame, &width, &height);
   const bool mp4 = EndsWithMp4(out);
   std::unique_ptr<IAvWriter> writer;
   if (mp4)
     writer = std::make_unique<Mp4Writer>();
   else
     writer = std::make_unique<Vidscriber>(args.Has("--keyframes"));
-  writer->SetVideo(7, width, height, static_cast<int>(fps));
-  if (!aac.empty()) writer->SetAudio(10, format.sampleRate, format.channels, format.profile);
-  const std::string partial = out + ".part";
+  // No picture size: the writers take it from the stream's SPS.
+  writer->SetVideo(vidscribe::kCodecAvc, 0, 0, static_cast<int>(fps));
+  if (!aac.empty())
+    writer->SetAudio(vidscribe::kSoundAac, format.sampleRate, format.channels, format.profile);
+  const std::string partial = PartialName(out);
   if (!writer->Open(partial.c_str())) return Fail("record: cannot create %s", partial.c_str());
 
   TurnTaker turns;
@@ -193,22 +199,21 @@ int RunRecord(int argc, char** argv) {
   progress.total = fileSize(h264.c_str());
   if (aac.empty()) turns.Finish(kAudio);
   const CompositionClock clock(static_cast<double>(fps), LearnDisplayDelay(h264.c_str(), 300));
+  std::atomic<bool> failed{false};
   std::thread videoThread(feedVideo, std::ref(*writer), std::ref(video), std::move(firstFrame), clock,
-                          std::ref(turns), std::ref(progress));
+                          std::ref(turns), std::ref(progress), std::ref(failed));
   std::thread audioThread;
   if (!aac.empty())
     audioThread = std::thread(feedAudio, std::ref(*writer), std::ref(audio), std::move(firstAudio),
-                              format.sampleRate, std::ref(turns));
+                              format.sampleRate, clock.FirstShownMs(), std::ref(turns), std::ref(failed));
   videoThread.join();
   if (audioThread.joinable()) audioThread.join();
-  int32_t frames = 0;
-  if (!mp4) frames = vidscribe::VidscriberAccess::Of(static_cast<Vidscriber&>(*writer)).videoFrames;
-  const bool finished = writer->Close();
+  const uint32_t frames = framesWritten(*writer, mp4);
+  const bool finished = writer->Close() && !failed.load();
   if (!finished) {
     std::remove(partial.c_str());
-    return Fail("record: cannot finish %s", partial.c_str());
+    return Fail("record: writing %s failed", partial.c_str());
   }
-  if (mp4 && Mp4HoldsVideo(partial.c_str())) frames = 1;
   if (frames == 0) {
     std::remove(partial.c_str());
     return Fail("record: %s holds no H.264 frame with parameter sets", h264.c_str());

@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-
-#include "recorder/vidscriber_state.h"
 
 namespace vidscribe_tool {
 
@@ -98,42 +97,111 @@ void QuietLibraryLog() {
   close(null);
 }
 
-bool FileExists(const char* path) {
-  struct stat info;
-  return ::stat(path, &info) == 0;
-}
-
-bool ProbeFlv(const char* path, StreamInfo& info) {
+bool ProbeFlv(const char* path, vidscribe::MediaDescription& info) {
   Vidscriber reader(false);
   if (!reader.Open(path, FLVIO::ModeRead)) return false;
-  vidscribe::VidscriberState& s = vidscribe::VidscriberAccess::Of(reader);
-  info.hasKeyframeIndex = !s.KeyframeIndex.empty();
-  info.framerate = s.framerate;
+  reader.Describe(info);
   FlvTag tag;
-  bool videoKnown = s.videoCodec == -1;
-  bool audioKnown = s.params.audioCodec == -1;
+  bool videoKnown = info.videoCodec == -1;
+  bool audioKnown = info.audioCodec == -1;
   // Sequence headers come first in any sane file; a bounded look keeps a
   // probe of a long file short.
   for (int i = 0; i < 400 && !(videoKnown && audioKnown) && reader.ReadTag(tag); ++i) {
     int offset = 0;
     const uint8_t kind = reader.ParseTag(tag, offset, 1);
-    if (tag.GetType() == 9) videoKnown = s.videoCodec != 7 || !s.params.sps.empty() || kind != 0;
-    if (tag.GetType() == 8) audioKnown = s.params.audioCodec != 10 || kind == 0 || s.params.sampleRate != 0;
+    vidscribe::MediaDescription seen;
+    reader.Describe(seen);
+    if (tag.GetType() == vidscribe::kVideoTag)
+      videoKnown =
+          seen.videoCodec != vidscribe::kCodecAvc || reader.hasSeqVideo() || kind != vidscribe::kKindConfig;
+    if (tag.GetType() == vidscribe::kAudioTag)
+      audioKnown =
+          seen.audioCodec != vidscribe::kSoundAac || kind == vidscribe::kKindConfig || seen.sampleRate != 0;
   }
-  info.videoCodec = s.videoCodec;
-  info.width = s.params.width;
-  info.height = s.params.height;
-  info.audioCodec = s.params.audioCodec;
-  info.sampleRate = s.params.sampleRate;
-  info.channels = s.params.channels;
-  info.profile = s.params.aacProfile;
+  const uint32_t indexed = info.indexedKeyFrames;
+  reader.Describe(info);
+  info.indexedKeyFrames = indexed;
   return true;
 }
 
-void DeclareStreams(Vidscriber& writer, const StreamInfo& info) {
+void DeclareStreams(Vidscriber& writer, const vidscribe::MediaDescription& info) {
   if (info.videoCodec > 0)
     writer.SetVideo(info.videoCodec, info.width, info.height, static_cast<int>(info.framerate + 0.5));
-  if (info.audioCodec > 0) writer.SetAudio(info.audioCodec, info.sampleRate, info.channels, info.profile);
+  if (info.audioCodec > 0) writer.SetAudio(info.audioCodec, info.sampleRate, info.channels, info.aacProfile);
+}
+
+std::string PartialName(const std::string& path) {
+  return path + ".part";
+}
+
+namespace {
+
+// The absolute spelling of a path whose folder exists, for names that do
+// not exist (yet).
+std::string absoluteName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  char resolved[PATH_MAX];
+  if (::realpath(folder.c_str(), resolved) == nullptr) return path;
+  return std::string(resolved) + "/" + (slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  const bool firstExists = ::stat(a.c_str(), &first) == 0;
+  const bool secondExists = ::stat(b.c_str(), &second) == 0;
+  if (firstExists && secondExists) return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+  if (firstExists || secondExists) return false;
+  return absoluteName(a) == absoluteName(b);
+}
+
+bool OutputsOverlap(const char* command, const std::vector<std::string>& inputs,
+                    const std::vector<std::string>& outputs) {
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    const std::string& out = outputs[i];
+    if (out.empty()) continue;
+    for (const std::string& in : inputs) {
+      if (in.empty()) continue;
+      if (SameFile(in, out)) {
+        Fail("%s: %s would overwrite the input %s", command, out.c_str(), in.c_str());
+        return true;
+      }
+      if (SameFile(in, PartialName(out))) {
+        Fail("%s: %s is written through %s, which is the input %s", command, out.c_str(),
+             PartialName(out).c_str(), in.c_str());
+        return true;
+      }
+    }
+    for (size_t j = i + 1; j < outputs.size(); ++j) {
+      const std::string& other = outputs[j];
+      if (!other.empty() &&
+          (SameFile(out, other) || SameFile(PartialName(out), other) || SameFile(out, PartialName(other)))) {
+        Fail("%s: %s is named for two outputs", command, out.c_str());
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+PendingOutput::PendingOutput(std::string name)
+    : path(std::move(name)), partial(PartialName(path)), file(std::fopen(partial.c_str(), "wb")) {}
+
+PendingOutput::~PendingOutput() {
+  if (!kept && file != nullptr) {
+    file.reset();
+    std::remove(partial.c_str());
+  }
+}
+
+bool PendingOutput::Keep() {
+  if (file == nullptr) return false;
+  failed = std::fclose(file.release()) != 0 || failed;
+  kept = !failed && std::rename(partial.c_str(), path.c_str()) == 0;
+  if (!kept) std::remove(partial.c_str());
+  return kept;
 }
 
 }  // namespace vidscribe_tool

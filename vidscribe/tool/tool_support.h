@@ -48,49 +48,38 @@ void QuietLibraryLog();
 
 // Stream parameters of an existing FLV file, from its metadata and its
 // sequence headers.
-struct StreamInfo {
-  int videoCodec = -1;
-  int width = 0;
-  int height = 0;
-  double framerate = 0.0;
-  int audioCodec = -1;
-  int sampleRate = 0;
-  int channels = 0;
-  int profile = 2;
-  bool hasKeyframeIndex = false;
-};
-bool ProbeFlv(const char* path, StreamInfo& info);
+bool ProbeFlv(const char* path, vidscribe::MediaDescription& info);
 // Declares the probed streams on a writer that continues the file, so that
 // its rewritten onMetaData keeps the codecs it had.
-void DeclareStreams(Vidscriber& writer, const StreamInfo& info);
+void DeclareStreams(Vidscriber& writer, const vidscribe::MediaDescription& info);
 
-bool FileExists(const char* path);
+// Outputs are written under NAME.part and renamed once complete.
+std::string PartialName(const std::string& path);
+// Whether two paths name one file: by device and inode when both exist,
+// else by their absolute spelling (so two outputs not made yet compare too).
+bool SameFile(const std::string& a, const std::string& b);
+// Fails (one line, status 1) when an output, or the .part name it is
+// written through, is one of the inputs or another output: writing it would
+// destroy the input or mix two outputs. Empty names are skipped.
+bool OutputsOverlap(const char* command, const std::vector<std::string>& inputs,
+                    const std::vector<std::string>& outputs);
 
-// Output files that are removed unless the command completes.
+// An output file written under NAME.part, which is removed unless the
+// command completes, and renamed to NAME when it does: a failure never
+// leaves a file under NAME, nor touches one already there.
 class PendingOutput {
  public:
-  explicit PendingOutput(std::string path)
-      : path(std::move(path)), file(std::fopen(this->path.c_str(), "wb")) {}
-  ~PendingOutput() {
-    if (!kept && file != nullptr) {
-      file.reset();
-      std::remove(path.c_str());
-    }
-  }
+  explicit PendingOutput(std::string path);
+  ~PendingOutput();
   bool ok() const { return file != nullptr && !failed; }
   void Write(const uint8_t* data, size_t length) {
     if (file != nullptr && length > 0 && std::fwrite(data, 1, length, file.get()) != length) failed = true;
   }
-  bool Keep() {
-    if (file == nullptr) return false;
-    failed = std::fclose(file.release()) != 0 || failed;
-    kept = !failed;
-    if (!kept) std::remove(path.c_str());
-    return kept;
-  }
+  bool Keep();
   const std::string path;
 
  private:
+  const std::string partial;
   FilePtr file;
   bool failed = false;
   bool kept = false;

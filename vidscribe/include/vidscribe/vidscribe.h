@@ -7,13 +7,147 @@
 #ifndef VIDSCRIBE_VIDSCRIBE_H
 #define VIDSCRIBE_VIDSCRIBE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #define VIDSCRIBE_API __attribute__((visibility("default")))
+
+namespace vidscribe {
+
+// FLV tag types.
+enum FlvTagType : uint8_t { kAudioTag = 8, kVideoTag = 9, kScriptTag = 18 };
+// Codec ids of SetVideo and sound formats of SetAudio, as FLV numbers them.
+constexpr int kCodecVp6 = 4;
+constexpr int kCodecAvc = 7;
+constexpr int kSoundAac = 10;
+// What Vidscriber::ParseTag reports a tag to be.
+enum TagKind : uint8_t {
+  kKindConfig = 0,
+  kKindAudio = 1,
+  kKindVideo = 2,
+  kKindKeyVideo = 3,
+  kKindOther = 255
+};
+// H.264 NAL unit types (the low five bits of a unit's first byte).
+enum H264UnitType : int {
+  kUnitSlice = 1,
+  kUnitIdr = 5,
+  kUnitSei = 6,
+  kUnitSps = 7,
+  kUnitPps = 8,
+  kUnitDelimiter = 9,
+};
+inline int UnitType(const uint8_t* unit) {
+  return unit[0] & 0x1F;
+}
+
+// What a recording or a file holds. Codecs as above: -1 when the stream is
+// absent, 0 when a file declares it but no frame has been seen yet. The
+// picture size is the shown one (the SPS cropping applied).
+struct MediaDescription {
+  int32_t videoCodec = -1;
+  int32_t width = 0;
+  int32_t height = 0;
+  double framerate = 0.0;
+  int32_t audioCodec = -1;
+  int32_t sampleRate = 0;
+  int32_t channels = 0;
+  int32_t aacProfile = 2;
+  uint32_t duration = 0;  // ms
+  uint32_t videoDuration = 0;  // ms, of each MP4 track
+  uint32_t audioDuration = 0;
+  uint32_t videoFrames = 0;
+  uint32_t audioFrames = 0;
+  uint32_t keyFrames = 0;
+  // FLV: entries of the key-frame index (loaded from onMetaData, or taken
+  // while recording).
+  uint32_t indexedKeyFrames = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Raw stream helpers, for hosts that read H.264 Annex B and ADTS streams
+// from files (the writers find everything they need in the frames alone).
+// ---------------------------------------------------------------------------
+
+// First byte of the next start code in [from, end): the 00 00 01, or the
+// leading zero of 00 00 00 01. end when there is none.
+VIDSCRIBE_API const uint8_t* FindStartCode(const uint8_t* from, const uint8_t* end);
+
+// The units of an Annex B buffer, start codes removed. A zero in front of a
+// three-byte start code belongs to that code, not to the unit before it.
+class AnnexBUnits {
+ public:
+  AnnexBUnits(const uint8_t* data, size_t length)
+      : code(FindStartCode(data, data + length)), end(data + length) {
+    if (code > data && code < end && code[-1] == 0) --code;
+  }
+  bool Next(const uint8_t** unit, size_t* length) {
+    while (code < end) {
+      const uint8_t* start = code;
+      while (start < end && *start == 0) ++start;
+      if (++start > end) break;  // past the 01 that ends the start code
+      const uint8_t* next = FindStartCode(start, end);
+      const uint8_t* stop = next;
+      if (next < end && next > start && next[-1] == 0) --stop;
+      code = stop;
+      *unit = start;
+      *length = static_cast<size_t>(stop - start);
+      return true;
+    }
+    code = end;
+    return false;
+  }
+
+ private:
+  const uint8_t* code;
+  const uint8_t* end;
+};
+
+// A 7-byte (9 with CRC) ADTS header. frameLength counts the header.
+struct AdtsHeader {
+  int frameLength = 0;
+  int headerLength = 0;
+  int sampleRate = 0;
+  int channels = 0;
+  int profile = 0;
+};
+// False unless data starts with an ADTS header whose fields are usable.
+VIDSCRIBE_API bool ParseAdtsHeader(const uint8_t* data, size_t length, AdtsHeader& out);
+
+// Display order of H.264 access units in decode order, for hosts that must
+// derive composition times (an Annex B file has no time stamps). Follows
+// picture order counting of type 0, the one used with B-frames; with the
+// other types display order is decode order.
+class VIDSCRIBE_API PictureOrder {
+ public:
+  struct Frame {
+    bool idr = false;
+    // Frames between this frame and the IDR frame before it, in display
+    // order; -1 when unknown.
+    int64_t displayIndex = -1;
+  };
+  Frame Next(const uint8_t* accessUnit, size_t length);
+
+ private:
+  void takeSps(const uint8_t* unit, size_t length);
+  bool sliceOrder(const uint8_t* unit, size_t length, bool idr, int64_t* poc);
+
+  bool haveSps = false;
+  uint32_t log2MaxFrameNum = 4;
+  uint32_t pocType = 0;
+  uint32_t log2MaxPocLsb = 4;
+  bool frameMbsOnly = true;
+  bool separateColourPlane = false;
+  int64_t prevPocMsb = 0;
+  int64_t prevPocLsb = 0;
+};
+
+}  // namespace vidscribe
 
 // A read-only byte source supplied by the host. The host owns it; the library
 // calls Release exactly once when it lets go of the stream and forgets the
@@ -59,7 +193,13 @@ class VIDSCRIBE_API FLVIO {
   int64_t Seek(int64_t offset, int32_t origin);
   int64_t Pos();
   int64_t Size();
+  // Cuts the file. Bytes still buffered from a write that failed are
+  // dropped rather than written behind the cut (which undoes a failed
+  // append).
   void Truncate(int64_t size);
+  // Hands buffered bytes to the file; false when a write since Open (or the
+  // last Truncate) failed: a full disk shows here at the latest.
+  bool Flush();
 
  private:
   // stdio needs a positioning call between a write and a following read (and
@@ -150,7 +290,10 @@ class Mp4FileReader;
 // frames (timestamps and composition times in ms) and AAC frames, raw or
 // with a 7-byte ADTS header. Each sample is written once the next one of its
 // track arrives, so its duration is the true gap to the sample that follows;
-// Close writes the last ones and finishes the file.
+// Close writes the last ones and finishes the file. The tracks keep the
+// caller's timing between them: an edit list starts each track where its
+// first shown frame lies on the caller's clock, so the first picture and the
+// first audio sample play together when the caller stamped them so.
 class VIDSCRIBE_API Mp4Writer : public IAvWriter {
  public:
   Mp4Writer();
@@ -162,6 +305,8 @@ class VIDSCRIBE_API Mp4Writer : public IAvWriter {
   // 0, or -1 when no file is open or a sample could not be written.
   int WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool keyframe, int compositionTime) override;
   int WriteAudio(uint8_t* data, int length, unsigned int timestamp) override;
+  // Streams and frames accepted since Open.
+  void Describe(vidscribe::MediaDescription& out);
   ~Mp4Writer() override;
   Mp4Writer(const Mp4Writer&) = delete;
   Mp4Writer& operator=(const Mp4Writer&) = delete;
@@ -180,6 +325,7 @@ class VIDSCRIBE_API Mp4Writer : public IAvWriter {
   uint32_t audioDurationUntil(unsigned int timestamp);
   void createVideoTrack(const uint8_t* sps, uint32_t spsLength);
   void createAudioTrack();
+  void setEdits();
 
   std::recursive_mutex lock;
   int32_t sampleRate;
@@ -199,6 +345,12 @@ class VIDSCRIBE_API Mp4Writer : public IAvWriter {
   uint32_t audioTimeScale;
   uint32_t firstAudioTime;
   uint64_t audioWritten;
+  // Where each track's first shown frame lies on the caller's clock (ms):
+  // the first video sample's time plus its composition time, the first
+  // audio frame's time. Close turns the difference into edit lists.
+  uint32_t firstVideoTime;
+  int32_t firstVideoOffset;  // in the 90 kHz track time scale
+  uint32_t videoFrames, audioFrames;
 };
 
 // What an Mp4Reader delivers to its host. The reader never deletes it.
@@ -241,6 +393,23 @@ class VIDSCRIBE_API Mp4Reader {
   bool HasAudio() const { return audioTrack != 0; }
   int32_t Width() const { return width; }
   int32_t Height() const { return height; }
+  void Describe(vidscribe::MediaDescription& out);
+
+  // Any sample by its 0-based index, whatever the clock, for tools that
+  // convert or check a file. Times are the file's own, in ms.
+  enum SampleForm {
+    SampleAsStored = 0,    // video with 4-byte unit lengths, audio raw
+    SampleForDecoder = 1,  // video with start codes, audio behind an ADTS header
+  };
+  struct Sample {
+    std::vector<uint8_t> data;
+    uint32_t time = 0;  // decode time
+    int32_t compositionTime = 0;
+    uint32_t duration = 0;
+    bool keyframe = false;
+  };
+  bool ReadVideoSample(uint32_t index, SampleForm form, Sample& out);
+  bool ReadAudioSample(uint32_t index, SampleForm form, Sample& out);
 
  private:
   class Ticker {
@@ -262,6 +431,7 @@ class VIDSCRIBE_API Mp4Reader {
   bool openVideo();
   bool openAudio();
   void deliver(const uint8_t* data, int length, uint32_t timestamp);
+  bool readAnySample(uint32_t track, uint32_t index, Sample& out);
 
   IReader* sink;
   std::unique_ptr<mp4file::Mp4FileReader> file;
@@ -277,6 +447,7 @@ class VIDSCRIBE_API Mp4Reader {
   uint32_t audioDuration;
   uint32_t audioSampleCount;
   int32_t sampleRate, channels;
+  int32_t aacProfile;
   std::vector<uint8_t> audioConfig;
   uint32_t totalDuration;
   uint32_t nextVideoSample, nextAudioSample;
@@ -286,7 +457,6 @@ class VIDSCRIBE_API Mp4Reader {
 
 namespace vidscribe {
 struct VidscriberState;
-struct VidscriberAccess;
 }  // namespace vidscribe
 
 // FLV recorder and editor. As a recorder it turns H.264 Annex B frames and
@@ -334,10 +504,27 @@ class VIDSCRIBE_API Vidscriber : public IAvWriter {
   int AddSpace(uint32_t milliseconds);
   static bool AddKeyFrame(const char* source, const char* destination, bool force);
 
- private:
-  friend struct vidscribe::VidscriberAccess;
+  // Parameter records from the stream parameters kept (see MakeSeqNal:
+  // 00 00 00 01 SPS 00 00 00 01 PPS, 0 when there is none or no room).
+  int MakeAVCc(char* out, int capacity);
+  static int MakeAVCc(const char* src, int srcLength, char* out, int capacity);
+  int ParseAVCc(const uint8_t* record, int length);
+  int MakeSeqNal(uint8_t* out, int capacity);
+  bool hasSeqVideo();
+  uint8_t AudioType();
+  int genAdtsHeader(uint8_t* out, int payloadLength);
 
-  uint32_t getTime(uint32_t timestamp);
+  // The streams as the writer knows them: from SetVideo/SetAudio and the
+  // frames while recording, from onMetaData and the tags ParseTag has seen
+  // while reading. Frame counts are those written since Open.
+  void Describe(vidscribe::MediaDescription& out);
+  // The onMetaData of the open file as indented "name: value" lines (strict
+  // arrays by their length); false when the file has none that decodes.
+  bool DescribeMetaData(std::string& text);
+
+ private:
+  uint32_t getTime(uint32_t timestamp, int64_t* exact = nullptr);
+  uint32_t afterLast(uint32_t t, uint32_t timestamp, bool video);
   void WriteAacSeqInfo(uint32_t time);
   void buildKeyFrame();
   bool CheckHeader();

@@ -41,7 +41,7 @@ class ByteReader {
   }
   uint32_t U24() {
     const uint8_t* p = Take(3);
-    return p ? (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2] : 0;
+    return p ? GetU24(p) : 0;
   }
   uint32_t U32() {
     const uint8_t* p = Take(4);

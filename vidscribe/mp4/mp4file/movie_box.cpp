@@ -23,6 +23,39 @@ uint64_t toMovieTime(uint64_t duration, uint32_t timeScale) {
   return (duration * kMovieTimeScale + timeScale - 1) / timeScale;
 }
 
+// The track's length in the presentation: its edit's delay and the media.
+// The media edit starts at the first shown picture and runs as long as the
+// samples last: with a steady composition delay the last picture is shown
+// that much after its decode time too, so nothing is cut at the end.
+uint64_t presentedDuration(const WriterTrack& t) {
+  return t.editDelay + toMovieTime(t.table.TotalDuration(), t.timeScale);
+}
+
+// An empty edit for the delay, then the media from its start at rate 1.
+void writeEdits(BoxWriter& w, const WriterTrack& t) {
+  if (t.editDelay == 0 && t.editMediaStart == 0) return;
+  const uint64_t start = t.editMediaStart;
+  const uint64_t shown = toMovieTime(t.table.TotalDuration(), t.timeScale);
+  const bool wide = std::max({t.editDelay, start, shown}) > 0x7FFFFFFFu;
+  const auto entry = [&w, wide](uint64_t duration, int64_t mediaTime) {
+    if (wide) {
+      w.U64(duration);
+      w.U64(static_cast<uint64_t>(mediaTime));
+    } else {
+      w.U32(static_cast<uint32_t>(duration));
+      w.U32(static_cast<uint32_t>(mediaTime));
+    }
+    w.U32(0x00010000);  // rate 1.0
+  };
+  size_t edts = w.Begin(FourCC("edts"));
+  size_t elst = w.BeginFull(FourCC("elst"), wide ? 1 : 0, 0);
+  w.U32(t.editDelay > 0 ? 2 : 1);
+  if (t.editDelay > 0) entry(t.editDelay, -1);
+  entry(shown, static_cast<int64_t>(start));
+  w.End(elst);
+  w.End(edts);
+}
+
 // Times and durations go into 32-bit fields while they fit; a box switches to
 // its 64-bit version only when they do not.
 void writeTimes(BoxWriter& w, bool wide) {
@@ -306,7 +339,8 @@ void writeSampleTable(MovieBoxPlan& p, const WriterTrack& t, bool wideOffsets) {
 void writeTrack(MovieBoxPlan& p, const WriterTrack& t, bool wideOffsets) {
   BoxWriter& w = p.w;
   size_t trak = w.Begin(FourCC("trak"));
-  writeTrackHeader(w, t, toMovieTime(t.table.TotalDuration(), t.timeScale));
+  writeTrackHeader(w, t, presentedDuration(t));
+  writeEdits(w, t);
   size_t mdia = w.Begin(FourCC("mdia"));
   writeMediaHeader(w, t);
   writeHandler(w, t);
@@ -356,7 +390,7 @@ bool WriteMovieBox(OutputFile& file, const std::vector<std::unique_ptr<WriterTra
   uint64_t largestOffset = 0;
   TrackId nextTrack = 1;
   for (const auto& t : tracks) {
-    movieDuration = std::max(movieDuration, toMovieTime(t->table.TotalDuration(), t->timeScale));
+    movieDuration = std::max(movieDuration, presentedDuration(*t));
     largestOffset = std::max(largestOffset, t->table.LargestChunkOffset());
     nextTrack = std::max(nextTrack, t->id + 1);
   }

@@ -133,6 +133,14 @@ bool Mp4FileWriter::SetTrackESConfiguration(TrackId id, const uint8_t* data, siz
   return true;
 }
 
+bool Mp4FileWriter::SetTrackEdit(TrackId id, uint64_t delay, uint64_t mediaStart) {
+  WriterTrack* t = id >= 1 && id <= tracks_.size() ? tracks_[id - 1].get() : nullptr;
+  if (t == nullptr) return false;
+  t->editDelay = delay;
+  t->editMediaStart = mediaStart;
+  return true;
+}
+
 bool Mp4FileWriter::WriteSample(TrackId id, const uint8_t* data, uint32_t size, uint32_t duration,
                                 int32_t renderingOffset, bool sync) {
   if (closed_ || failed_) return false;

@@ -46,6 +46,12 @@ class Mp4FileWriter {
   TrackId AddAudioTrack(uint32_t timeScale, uint8_t objectType);
   bool SetTrackESConfiguration(TrackId track, const uint8_t* data, size_t size);
 
+  // Where the track starts in the presentation: delay (movie time scale,
+  // ms) of nothing first, then the media from mediaStart (track time scale)
+  // on. Written as an edit list; without one the track starts at 0 with its
+  // first sample.
+  bool SetTrackEdit(TrackId track, uint64_t delay, uint64_t mediaStart);
+
   // duration and renderingOffset are in the track's time scale.
   bool WriteSample(TrackId track, const uint8_t* data, uint32_t size, uint32_t duration,
                    int32_t renderingOffset, bool sync);

@@ -17,6 +17,9 @@ struct WriterTrack {
   TrackId id = kInvalidTrackId;
   TrackKind kind = TrackKind::Video;
   uint32_t timeScale = 0;
+  // The edit list (see Mp4FileWriter::SetTrackEdit); none when both are 0.
+  uint64_t editDelay = 0;
+  uint64_t editMediaStart = 0;
 
   // H.264
   uint16_t width = 0;

@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "bitstream/aac_config.h"
+#include "bitstream/annexb.h"
 #include "bitstream/sps_parser.h"
 #include "log/log_channel.h"
 #include "mp4_log_bridge.h"
@@ -28,19 +29,6 @@ std::vector<uint8_t> withStartCode(const std::vector<uint8_t>& unit) {
   std::copy(kStartCode, kStartCode + 4, out.begin());
   std::copy(unit.begin(), unit.end(), out.begin() + 4);
   return out;
-}
-
-// Rewrites the 4-byte length fields of a sample into start codes in place,
-// stopping at a length that would run past the end.
-void lengthsToStartCodes(uint8_t* data, uint32_t size) {
-  uint32_t at = 0;
-  while (size - at >= 4) {
-    uint32_t unit = (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
-                    (uint32_t{data[at + 2]} << 8) | data[at + 3];
-    if (unit > size - at - 4) return;
-    std::copy(kStartCode, kStartCode + 4, data + at);
-    at += 4 + unit;
-  }
 }
 
 uint32_t toMilliseconds(uint64_t duration, uint32_t timeScale) {
@@ -83,6 +71,7 @@ Mp4Reader::Mp4Reader(IReader* host)
       audioSampleCount(0),
       sampleRate(0),
       channels(0),
+      aacProfile(2),
       totalDuration(0),
       nextVideoSample(0),
       nextAudioSample(0),
@@ -147,6 +136,7 @@ bool Mp4Reader::openAudio() {
   if (file->ESConfiguration(track, audioConfig) && audioConfig.size() >= 2) {
     int rate = 0, ch = 0;
     vidscribe::ReadAudioSpecificConfig(audioConfig.data(), &rate, &ch, &profile);
+    aacProfile = profile;
     // A reserved or explicit frequency index reads as 0; the time scale is
     // then the better rate (and never divides by zero below).
     if (rate > 0) sampleRate = rate;
@@ -175,6 +165,7 @@ bool Mp4Reader::Open(const char* path) {
   audioConfig.clear();
   videoDuration = audioDuration = videoSampleCount = audioSampleCount = 0;
   width = height = fps = sampleRate = channels = 0;
+  aacProfile = 2;
   nextVideoSample = nextAudioSample = 0;
   lastSampleSync = false;
   seekBase = 0;
@@ -223,7 +214,7 @@ bool Mp4Reader::readVideoSample(int32_t lookAhead) {
       continue;
     }
     if (size == 0) continue;
-    lengthsToStartCodes(videoBuffer.data(), size);
+    vidscribe::LengthPrefixesToStartCodes(videoBuffer.data(), size);
     deliver(videoBuffer.data(), static_cast<int>(size),
             sampleTime(videoDuration, nextVideoSample, videoSampleCount));
   }
@@ -286,4 +277,70 @@ void Mp4Reader::Seek(int32_t position, int) {
   } else {
     setSeekTime(position);
   }
+}
+
+void Mp4Reader::Describe(vidscribe::MediaDescription& out) {
+  out = vidscribe::MediaDescription();
+  out.duration = totalDuration;
+  if (videoTrack != 0) {
+    out.videoCodec = vidscribe::kCodecAvc;
+    out.width = width;
+    out.height = height;
+    out.framerate = file->VideoFrameRate(videoTrack);
+    out.videoDuration = videoDuration;
+    out.videoFrames = videoSampleCount;
+    for (uint32_t id = 1; id <= videoSampleCount; ++id) out.keyFrames += file->IsSyncSample(videoTrack, id);
+  }
+  if (audioTrack != 0) {
+    out.audioCodec = vidscribe::kSoundAac;
+    out.sampleRate = sampleRate;
+    out.channels = channels;
+    out.aacProfile = aacProfile;
+    out.audioDuration = audioDuration;
+    out.audioFrames = audioSampleCount;
+  }
+}
+
+bool Mp4Reader::readAnySample(uint32_t track, uint32_t index, Sample& out) {
+  if (!file || track == 0 || index >= file->SampleCount(track)) return false;
+  const uint32_t largest = file->MaxSampleSize(track);
+  out.data.resize(largest);
+  uint32_t size = 0;
+  bool sync = false;
+  mp4file::SampleTiming timing;
+  if (!file->ReadSample(track, index + 1, out.data.data(), largest, size, sync, &timing)) {
+    LogPrint("Mp4Reader", "read sample %u of track %u failed", index + 1, track);
+    return false;
+  }
+  out.data.resize(size);
+  const uint32_t scale = file->TimeScale(track);
+  const auto ms = [scale](int64_t ticks) {
+    return scale == 0 ? 0 : static_cast<int64_t>(std::llround(static_cast<double>(ticks) * 1000 / scale));
+  };
+  out.time =
+      static_cast<uint32_t>(std::min<int64_t>(ms(static_cast<int64_t>(timing.decodeTime)), UINT32_MAX));
+  out.compositionTime = static_cast<int32_t>(ms(timing.renderingOffset));
+  out.duration = static_cast<uint32_t>(ms(timing.duration));
+  out.keyframe = sync;
+  return true;
+}
+
+bool Mp4Reader::ReadVideoSample(uint32_t index, SampleForm form, Sample& out) {
+  if (!readAnySample(videoTrack, index, out)) return false;
+  if (form == SampleForDecoder) vidscribe::LengthPrefixesToStartCodes(out.data.data(), out.data.size());
+  return true;
+}
+
+bool Mp4Reader::ReadAudioSample(uint32_t index, SampleForm form, Sample& out) {
+  if (!readAnySample(audioTrack, index, out)) return false;
+  if (form != SampleForDecoder) return true;
+  // The ADTS frame length field has 13 bits.
+  if (out.data.size() + vidscribe::kAdtsHeaderSize > 0x1FFF) {
+    LogPrint("Mp4Reader", "audio sample %u is too long for an ADTS frame", index + 1);
+    return false;
+  }
+  uint8_t header[vidscribe::kAdtsHeaderSize];
+  vidscribe::WriteAdtsHeader(header, static_cast<int>(out.data.size()), sampleRate, channels, aacProfile);
+  out.data.insert(out.data.begin(), header, header + sizeof header);
+  return true;
 }

@@ -8,6 +8,12 @@
 // samples written so far (a lost frame, a drifting source), in which case
 // the frame's duration closes the gap. So audio and video stay within a
 // frame of the caller's timestamps however long the recording runs.
+//
+// Each track starts at its own time 0, so where the tracks begin relative to
+// each other is kept in edit lists written at Close: a track whose first
+// shown frame comes later on the caller's clock waits that long, and the
+// video track skips the composition delay of its first picture (B-frames),
+// so that picture is shown at the track's start rather than two frames late.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -45,7 +51,11 @@ Mp4Writer::Mp4Writer()
       lastVideoDuration(0),
       audioTimeScale(0),
       firstAudioTime(0),
-      audioWritten(0) {
+      audioWritten(0),
+      firstVideoTime(0),
+      firstVideoOffset(0),
+      videoFrames(0),
+      audioFrames(0) {
   vidscribe::RouteMp4FileLog();
 }
 
@@ -93,7 +103,9 @@ bool Mp4Writer::Close() {
   if (lastVideo == 0 && fps > 0) lastVideo = kVideoTimeScale / static_cast<uint32_t>(fps);
   writeHeldVideo(lastVideo);
   writeHeldAudio(kAacFrameSamples);
+  setEdits();
   audioTrack = videoTrack = 0;
+  videoFrames = audioFrames = 0;
   lastVideoTime = lastAudioTime = 0;
   lastVideoDuration = 0;
   bool finished = file->Close();
@@ -147,14 +159,14 @@ int Mp4Writer::WriteVideo(uint8_t* data, int length, unsigned int timestamp, boo
   bool idr = false;
   vidscribe::ForEachLengthPrefixedUnit(workBuffer.data(), converted, [&](const uint8_t* unit, size_t size) {
     if (size == 0) return;
-    switch (unit[0] & 0x1F) {
-      case 7:
+    switch (vidscribe::UnitType(unit)) {
+      case vidscribe::kUnitSps:
         sps = unit, spsLength = size;
         break;
-      case 8:
+      case vidscribe::kUnitPps:
         pps = unit, ppsLength = size;
         break;
-      case 5:
+      case vidscribe::kUnitIdr:
         idr = true;
         break;
       default:
@@ -180,6 +192,10 @@ int Mp4Writer::WriteVideo(uint8_t* data, int length, unsigned int timestamp, boo
     heldVideo.offset = static_cast<int32_t>(std::clamp<int64_t>(offset, INT32_MIN, INT32_MAX));
     heldVideo.sync = idr;
     heldVideo.held = true;
+    if (videoFrames++ == 0) {
+      firstVideoTime = timestamp;
+      firstVideoOffset = heldVideo.offset;
+    }
     workBufferSize = static_cast<int32_t>(workBuffer.size());
   }
   lastVideoTime = timestamp;
@@ -226,7 +242,45 @@ int Mp4Writer::WriteAudio(uint8_t* data, int length, unsigned int timestamp) {
     if (length > 0) std::memcpy(heldAudio.data.data(), data, static_cast<size_t>(length));
     heldAudio.length = static_cast<uint32_t>(length);
     heldAudio.held = true;
+    ++audioFrames;
   }
   lastAudioTime = timestamp;
   return result;
+}
+
+void Mp4Writer::setEdits() {
+  const bool video = videoTrack != 0 && videoFrames > 0;
+  const bool audio = audioTrack != 0 && audioFrames > 0;
+  if (!video && !audio) return;
+  // Caller times as signed differences from one of them, so a clock that
+  // wraps between the two first frames still orders them.
+  const uint32_t reference = video ? firstVideoTime : firstAudioTime;
+  const int64_t mediaStart = std::max<int32_t>(firstVideoOffset, 0);
+  const int64_t videoShown = static_cast<int32_t>(firstVideoTime - reference) +
+                             (mediaStart + kVideoTimeScale / 2000) / (kVideoTimeScale / 1000);
+  const int64_t audioShown = static_cast<int32_t>(firstAudioTime - reference);
+  const int64_t origin = video && audio ? std::min(videoShown, audioShown) : video ? videoShown : audioShown;
+  if (video)
+    file->SetTrackEdit(videoTrack, static_cast<uint64_t>(videoShown - origin),
+                       static_cast<uint64_t>(mediaStart));
+  if (audio) file->SetTrackEdit(audioTrack, static_cast<uint64_t>(audioShown - origin), 0);
+}
+
+void Mp4Writer::Describe(vidscribe::MediaDescription& out) {
+  std::lock_guard<std::recursive_mutex> hold(lock);
+  out = vidscribe::MediaDescription();
+  if (videoTrack != 0) {
+    out.videoCodec = vidscribe::kCodecAvc;
+    out.width = width;
+    out.height = height;
+    out.framerate = fps;
+    out.videoFrames = videoFrames;
+  }
+  if (audioTrack != 0) {
+    out.audioCodec = vidscribe::kSoundAac;
+    out.sampleRate = sampleRate;
+    out.channels = channels;
+    out.aacProfile = aacProfile;
+    out.audioFrames = audioFrames;
+  }
 }

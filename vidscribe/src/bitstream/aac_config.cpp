@@ -27,11 +27,33 @@ int ReadAudioSpecificConfig(const uint8_t* in, int* sampleRate, int* channels, i
   return 2;
 }
 
-bool ReadAdtsHeader(const uint8_t* in, int* sampleRate, int* channels, int* profile) {
-  if (in[0] != 0xFF || in[1] != 0xF1) return false;
+namespace {
+
+void readAdtsFields(const uint8_t* in, int* sampleRate, int* channels, int* profile) {
   *profile = (in[2] >> 6) + 1;
   *sampleRate = kAacSampleRates[(in[2] >> 2) & 0x0F];
   *channels = ((in[2] & 1) << 2) | (in[3] >> 6);
+}
+
+}  // namespace
+
+bool ReadAdtsHeader(const uint8_t* in, int* sampleRate, int* channels, int* profile) {
+  if (in[0] != 0xFF || in[1] != 0xF1) return false;
+  readAdtsFields(in, sampleRate, channels, profile);
+  return true;
+}
+
+bool ParseAdtsHeader(const uint8_t* data, size_t length, AdtsHeader& out) {
+  // Sync word 0xFFF, then the MPEG version bit, layer 00 and the CRC flag.
+  if (data == nullptr || length < static_cast<size_t>(kAdtsHeaderSize) || data[0] != 0xFF ||
+      (data[1] & 0xF6) != 0xF0)
+    return false;
+  AdtsHeader header;
+  header.headerLength = (data[1] & 1) ? kAdtsHeaderSize : kAdtsHeaderSize + 2;
+  header.frameLength = ((data[3] & 3) << 11) | (data[4] << 3) | (data[5] >> 5);
+  readAdtsFields(data, &header.sampleRate, &header.channels, &header.profile);
+  if (header.frameLength < header.headerLength || header.sampleRate == 0) return false;
+  out = header;
   return true;
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "vidscribe/vidscribe.h"
+
 namespace vidscribe {
 
 // The MPEG-4 audio sampling frequency table; entries 13-15 are reserved (0).
@@ -23,6 +25,7 @@ constexpr int kAdtsHeaderSize = 7;
 // Recognises only the MPEG-4 header without CRC (second byte exactly F1);
 // anything else is left to the caller as plain frame data.
 bool ReadAdtsHeader(const uint8_t* in, int* sampleRate, int* channels, int* profile);
+// ParseAdtsHeader (public) takes every ADTS header, with or without CRC.
 // Writes the 7-byte header for a frame carrying payloadLength bytes.
 void WriteAdtsHeader(uint8_t* out, int payloadLength, int sampleRate, int channels, int profile);
 

@@ -2,18 +2,18 @@
 
 #include <cstring>
 
+#include "base/big_endian.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
 namespace vidscribe {
-namespace {
 
-// First byte of the next 00 00 01 at or after from, or end. Inside a unit two
-// zero bytes in a row are rare (emulation prevention sees to that), so the
-// scan looks for zero pairs 16 positions at a time and only then checks for
-// the 01.
-const uint8_t* findStartCode(const uint8_t* from, const uint8_t* end) {
+// Inside a unit two zero bytes in a row are rare (emulation prevention sees
+// to that), so the scan looks for zero pairs 16 positions at a time and only
+// then checks for the 01.
+const uint8_t* FindStartCode(const uint8_t* from, const uint8_t* end) {
   const uint8_t* p = from;
 #ifdef __SSE2__
   const __m128i zero = _mm_setzero_si128();
@@ -37,8 +37,6 @@ const uint8_t* findStartCode(const uint8_t* from, const uint8_t* end) {
   return end;
 }
 
-}  // namespace
-
 size_t AnnexBMaxOutput(size_t inputLength) {
   return inputLength + inputLength / 3 + 4;
 }
@@ -47,37 +45,31 @@ bool AnnexBToLengthPrefixed(const uint8_t* input, size_t inputLength, uint8_t* o
                             size_t* outLength) {
   *outLength = 0;
   if (input == nullptr || inputLength == 0) return true;
-  const uint8_t* end = input + inputLength;
-  const uint8_t* code = findStartCode(input, end);
-  if (code == end) return true;
-  // A zero in front makes it a four-byte start code.
-  if (code > input && code[-1] == 0) --code;
-
+  AnnexBUnits units(input, inputLength);
+  const uint8_t* unit = nullptr;
+  size_t unitLength = 0;
   size_t written = 0;
-  while (code < end) {
-    const uint8_t* unit = code;
-    while (unit < end && *unit == 0) ++unit;
-    ++unit;  // the 01 that ends the start code
-    if (unit > end) break;
-    const uint8_t* next = findStartCode(unit, end);
-    const uint8_t* unitEnd = next;
-    // The zero of a following four-byte start code belongs to that code.
-    if (next < end && next > unit && next[-1] == 0) --unitEnd;
-    const size_t unitLength = static_cast<size_t>(unitEnd - unit);
+  while (units.Next(&unit, &unitLength)) {
     if (capacity - written < 4 || capacity - written - 4 < unitLength) {
       *outLength = 0;
       return false;
     }
-    out[written++] = static_cast<uint8_t>(unitLength >> 24);
-    out[written++] = static_cast<uint8_t>(unitLength >> 16);
-    out[written++] = static_cast<uint8_t>(unitLength >> 8);
-    out[written++] = static_cast<uint8_t>(unitLength);
-    std::memcpy(out + written, unit, unitLength);
-    written += unitLength;
-    code = unitEnd;
+    PutU32(out + written, static_cast<uint32_t>(unitLength));
+    std::memcpy(out + written + 4, unit, unitLength);
+    written += 4 + unitLength;
   }
   *outLength = written;
   return true;
+}
+
+void LengthPrefixesToStartCodes(uint8_t* data, size_t length) {
+  size_t at = 0;
+  while (length - at >= 4) {
+    const size_t unit = GetU32(data + at);
+    if (unit > length - at - 4) return;
+    PutU32(data + at, 1);  // 00 00 00 01
+    at += 4 + unit;
+  }
 }
 
 }  // namespace vidscribe

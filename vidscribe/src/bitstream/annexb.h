@@ -1,10 +1,14 @@
 // Start-code delimited H.264 (as encoders emit it) to the 4-byte
-// length-prefixed units that FLV and MP4 carry.
+// length-prefixed units that FLV and MP4 carry, and back. The start-code
+// scanner itself (FindStartCode, AnnexBUnits) is public.
 #ifndef VIDSCRIBE_BITSTREAM_ANNEXB_H
 #define VIDSCRIBE_BITSTREAM_ANNEXB_H
 
 #include <cstddef>
 #include <cstdint>
+
+#include "base/big_endian.h"
+#include "vidscribe/vidscribe.h"
 
 namespace vidscribe {
 
@@ -25,14 +29,18 @@ template <typename Visit>
 void ForEachLengthPrefixedUnit(const uint8_t* data, size_t length, Visit&& visit) {
   size_t at = 0;
   while (length - at >= 4) {
-    const size_t unit = (size_t{data[at]} << 24) | (size_t{data[at + 1]} << 16) |
-                        (size_t{data[at + 2]} << 8) | size_t{data[at + 3]};
+    const size_t unit = GetU32(data + at);
     at += 4;
     if (unit > length - at) return;
     visit(data + at, unit);
     at += unit;
   }
 }
+
+// Rewrites each length field in place as the start code 00 00 00 01; a
+// length that runs past the end stops the walk, so a damaged buffer converts
+// only its sound units.
+void LengthPrefixesToStartCodes(uint8_t* data, size_t length);
 
 }  // namespace vidscribe
 

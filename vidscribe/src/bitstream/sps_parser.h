@@ -1,4 +1,5 @@
-// Picture size from an H.264 sequence parameter set.
+// H.264 sequence parameter sets: the picture size and the fields that slice
+// headers need to be read.
 #ifndef VIDSCRIBE_BITSTREAM_SPS_PARSER_H
 #define VIDSCRIBE_BITSTREAM_SPS_PARSER_H
 
@@ -14,14 +15,24 @@ class BitReader;
 // The payload with emulation-prevention bytes (the 03 of 00 00 03) removed,
 // which is what the bit syntax is defined over; at most limit bytes.
 std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, size_t length, size_t limit = SIZE_MAX);
-// Profiles whose SPS carries chroma format, bit depths and scaling matrices.
-bool SpsHasChromaFields(uint32_t profile);
-// Reads past one scaling list of size entries.
-bool SkipScalingList(BitReader& bits, int size);
 
-// sps is one whole NAL unit starting with its header byte (type 7). Reports
-// the coded size in whole macroblocks: cropping and field coding are not
-// applied, so a 1080-line stream reports 1088. Never reads past length.
+struct SpsInfo {
+  uint32_t profile = 0;
+  bool separateColourPlane = false;
+  uint32_t log2MaxFrameNum = 4;
+  uint32_t pocType = 0;
+  uint32_t log2MaxPocLsb = 4;
+  bool frameMbsOnly = true;
+  // The shown picture: whole macroblocks (two rows of them per map unit for
+  // field coding), less the cropping rectangle.
+  int width = 0;
+  int height = 0;
+};
+
+// sps is one whole NAL unit starting with its header byte (type 7). Never
+// reads past length. An SPS cut right after its size fields still gives the
+// uncropped size.
+bool ParseSps(const uint8_t* sps, size_t length, SpsInfo& out);
 bool ParseSpsSize(const uint8_t* sps, size_t length, int* width, int* height);
 
 }  // namespace vidscribe

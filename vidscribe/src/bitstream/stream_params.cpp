@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/big_endian.h"
 #include "bitstream/aac_config.h"
 #include "bitstream/sps_parser.h"
 #include "log/log_channel.h"
@@ -10,10 +11,6 @@ namespace vidscribe {
 namespace {
 
 constexpr const char* kTag = "Flv";
-
-int readU16(const uint8_t* p) {
-  return (p[0] << 8) | p[1];
-}
 
 // Layout shared by both record builders: version 1, profile, compatibility,
 // level, 4-byte unit lengths (FF), one SPS (E1), SPS, one PPS, PPS.
@@ -25,13 +22,13 @@ int writeRecord(const uint8_t* sps, int spsLength, const uint8_t* pps, int ppsLe
   *p++ = sps[3];
   *p++ = 0xFF;
   *p++ = 0xE1;
-  *p++ = static_cast<uint8_t>(spsLength >> 8);
-  *p++ = static_cast<uint8_t>(spsLength);
+  PutU16(p, static_cast<uint16_t>(spsLength));
+  p += 2;
   std::memcpy(p, sps, static_cast<size_t>(spsLength));
   p += spsLength;
   *p++ = 0x01;
-  *p++ = static_cast<uint8_t>(ppsLength >> 8);
-  *p++ = static_cast<uint8_t>(ppsLength);
+  PutU16(p, static_cast<uint16_t>(ppsLength));
+  p += 2;
   std::memcpy(p, pps, static_cast<size_t>(ppsLength));
   return spsLength + ppsLength + 11;
 }
@@ -62,10 +59,10 @@ int StreamParams::MakeAVCc(const char* src, int srcLength, char* out, int capaci
   const uint8_t* in = reinterpret_cast<const uint8_t*>(src);
   // Both length fields are checked against srcLength so that a bad length
   // cannot make the copy read past the source.
-  const int spsLength = readU16(in);
+  const int spsLength = GetU16(in);
   if (spsLength < 4 || srcLength - 2 < spsLength + 2) return -1;
   const uint8_t* sps = in + 2;
-  const int ppsLength = readU16(sps + spsLength);
+  const int ppsLength = GetU16(sps + spsLength);
   const uint8_t* pps = sps + spsLength + 2;
   if (srcLength - 4 - spsLength < ppsLength) return -1;
   const int needed = spsLength + ppsLength + 11;
@@ -79,7 +76,7 @@ int StreamParams::MakeAVCc(const char* src, int srcLength, char* out, int capaci
 int StreamParams::ParseAVCc(const uint8_t* record, int length) {
   if (record == nullptr || length < 8) return 0;
   int at = 8;
-  const int spsLength = readU16(record + 6);
+  const int spsLength = GetU16(record + 6);
   if (spsLength > 0 && spsLength <= length - 8) {
     sps.assign(record + 8, record + 8 + spsLength);
     int w = 0, h = 0;
@@ -94,7 +91,7 @@ int StreamParams::ParseAVCc(const uint8_t* record, int length) {
   }
   // PPS count byte (one PPS assumed), then its 16-bit length.
   if (length - at < 3) return at;
-  const int ppsLength = readU16(record + at + 1);
+  const int ppsLength = GetU16(record + at + 1);
   at += 3;
   if (ppsLength > 0 && ppsLength <= length - at) {
     pps.assign(record + at, record + at + ppsLength);

@@ -1,6 +1,7 @@
 // Opening existing files and streams, and walking their tags.
 #include <cstdio>
 
+#include "base/big_endian.h"
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
 
@@ -9,6 +10,20 @@ using vidscribe::kFlvTag;
 using vidscribe::LogPrint;
 
 namespace vidscribe {
+
+bool MetaDataFits(FLVIO& io, uint32_t dataSize) {
+  const int64_t size = io.Size();
+  const int64_t trailer = kFirstSlot + kSlotHeaderSize + int64_t{dataSize};
+  uint8_t bytes[4 + kTagHeaderSize];
+  if (size < trailer + 4 || io.Seek(trailer, 0) != trailer || io.Read(bytes, 4) != 4 ||
+      GetU32(bytes) != dataSize + kTagHeaderSize)
+    return false;
+  if (size == trailer + 4) return true;
+  if (io.Read(bytes + 4, kTagHeaderSize) != kTagHeaderSize) return false;
+  const uint8_t type = bytes[4];
+  const int64_t nextEnd = trailer + 4 + kTagHeaderSize + int64_t{GetU24(bytes + 5)} + 4;
+  return (type == kAudioTag || type == kVideoTag || type == kScriptTag) && nextEnd <= size;
+}
 
 bool OpenForReading(FLVIO& io, const char* path) {
   if (io.Open(path, FLVIO::ModeRead)) return true;
@@ -22,6 +37,19 @@ bool OpenForReading(FLVIO& io, const char* path) {
 
 }  // namespace vidscribe
 
+namespace {
+
+// A file whose first tag is not script data gets a new one inserted; one
+// whose first tag is script data must carry a size that fits.
+bool metaDataRewritable(FLVIO& io) {
+  FlvTag tag;
+  io.Seek(kFirstSlot, 0);
+  return !tag.ReadHdr(io, 0) || tag.GetType() != vidscribe::kScriptTag ||
+         vidscribe::MetaDataFits(io, tag.GetDataSize());
+}
+
+}  // namespace
+
 bool Vidscriber::CheckHeader() {
   FLVIO& io = state->io;
   uint8_t header[9];
@@ -29,8 +57,7 @@ bool Vidscriber::CheckHeader() {
     LogPrint(kFlvTag, "head too small");
     return false;
   }
-  const uint32_t headerSize =
-      (uint32_t{header[5]} << 24) | (uint32_t{header[6]} << 16) | (uint32_t{header[7]} << 8) | header[8];
+  const uint32_t headerSize = vidscribe::GetU32(header + 5);
   if (header[0] != 'F' || header[1] != 'L' || header[2] != 'V' || headerSize != 9) {
     LogPrint(kFlvTag, "flv header prase error");
     return false;
@@ -49,7 +76,7 @@ int Vidscriber::Check(bool checkHeader) {
   }
   FlvTag tag;
   state->io.Seek(kFirstSlot, 0);
-  if (ReadTag(tag) && tag.GetType() == 18) {
+  if (ReadTag(tag) && tag.GetType() == vidscribe::kScriptTag) {
     int offset = 0;
     ParseTag(tag, offset, 1);
   }
@@ -63,7 +90,9 @@ bool Vidscriber::Open(const char* path, FLVIO::Mode mode) {
   const bool opened =
       mode == FLVIO::ModeRead ? vidscribe::OpenForReading(state->io, path) : state->io.Open(path, mode);
   if (!opened) return false;
+  vidscribe::NoteOpenFile(*state, path);
   state->attachedStream = false;
+  state->writeFailed = false;
   state->mode = mode;
   state->timeBase = 0;
   state->duration = 0;
@@ -84,6 +113,12 @@ bool Vidscriber::Open(const char* path, FLVIO::Mode mode) {
         state->io.Seek(0, 0);
         state->duration = 0;
         startRecording();
+      } else if (!metaDataRewritable(state->io)) {
+        // Appending would end in a rewrite of onMetaData that cannot be
+        // done safely; refuse now, before the file has changed.
+        LogPrint(kFlvTag, "Open %s refused: its onMetaData size does not fit the file", path);
+        state->io.Close();
+        result = false;
       } else {
         if (state->keyframeMode && state->KeyframeIndex.empty()) buildKeyFrame();
         state->resumeOffset = state->duration;
@@ -128,9 +163,7 @@ bool Vidscriber::LastTag(FlvTag& tag) {
   }
   uint8_t size[4];
   if (io.Read(size, 4) != 4) return false;
-  const int64_t last =
-      (int64_t{size[0]} << 24) | (int64_t{size[1]} << 16) | (int64_t{size[2]} << 8) | int64_t{size[3]};
-  const int64_t slot = p - last - 4;
+  const int64_t slot = p - int64_t{vidscribe::GetU32(size)} - 4;
   if (slot < kFirstSlot || io.Seek(slot, 0) != slot) return false;
   return tag.ReadHdr(io, 0);
 }

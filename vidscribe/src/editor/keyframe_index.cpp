@@ -13,11 +13,16 @@
 #include <vector>
 
 #include "amf/amf0_metadata.h"
+#include "base/big_endian.h"
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
 
+using vidscribe::GetU24;
+using vidscribe::GetU32;
 using vidscribe::kFirstSlot;
 using vidscribe::kFlvTag;
+using vidscribe::kSlotHeaderSize;
+using vidscribe::kTagHeaderSize;
 using vidscribe::LogPrint;
 
 namespace {
@@ -27,7 +32,7 @@ namespace {
 // them (an index entry on the end marker would send a player past the end).
 bool isIndexedFrame(const uint8_t* body, uint32_t dataSize) {
   if ((body[0] & 0x10) == 0) return false;
-  return (body[0] & 0x0F) != 7 || (dataSize > 1 && body[1] == 1);
+  return (body[0] & 0x0F) != vidscribe::kCodecAvc || (dataSize > 1 && body[1] == 1);
 }
 
 }  // namespace
@@ -43,10 +48,10 @@ void Vidscriber::buildKeyFrame() {
     if (dataSize > 0) {
       uint8_t first[2] = {0, 1};
       if (io.Read(first, dataSize > 1 ? 2 : 1) < 1) break;
-      if (tag.GetType() == 9 && isIndexedFrame(first, dataSize))
+      if (tag.GetType() == vidscribe::kVideoTag && isIndexedFrame(first, dataSize))
         state->KeyframeIndex[tag.GetTimeStamp()] = slot + 4;
     }
-    slot += 15 + static_cast<int64_t>(dataSize);
+    slot += kSlotHeaderSize + static_cast<int64_t>(dataSize);
   }
   LogPrint(kFlvTag, "build %d keyframes", static_cast<int>(state->KeyframeIndex.size()));
   io.Seek(was, 0);
@@ -81,16 +86,11 @@ class MappedSource {
   MappedSource& operator=(const MappedSource&) = delete;
 
   bool ok() const { return fd >= 0 && size >= 0; }
-  uint32_t be(int64_t at, int bytes) const {
-    uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = (value << 8) | data[at + i];
-    return value;
-  }
   // End of the tag body at slot (its trailer's offset), or -1 when the
   // header or the body is cut short.
   int64_t tagEnd(int64_t slot) const {
-    if (slot + 15 > size) return -1;
-    const int64_t end = slot + 15 + static_cast<int64_t>(be(slot + 5, 3));
+    if (slot + kSlotHeaderSize > size) return -1;
+    const int64_t end = slot + kSlotHeaderSize + static_cast<int64_t>(GetU24(data + slot + 5));
     return end <= size ? end : -1;
   }
 
@@ -104,10 +104,10 @@ class MappedSource {
 int64_t readSourceMetaData(const MappedSource& source, Flash::MetaDataBody& meta) {
   meta.name.value = "onMetaData";
   const int64_t end = source.tagEnd(kFirstSlot);
-  if (end < 0 || source.data[kFirstSlot + 4] != 18) return kFirstSlot;
+  if (end < 0 || source.data[kFirstSlot + 4] != vidscribe::kScriptTag) return kFirstSlot;
   Flash::MetaDataBody decoded;
-  if (Flash::DecodeMetaData(source.data + kFirstSlot + 15, static_cast<size_t>(end - kFirstSlot - 15),
-                            decoded)) {
+  if (Flash::DecodeMetaData(source.data + kFirstSlot + kSlotHeaderSize,
+                            static_cast<size_t>(end - kFirstSlot - kSlotHeaderSize), decoded)) {
     meta.name.value = decoded.name.value;
     meta.entries.children = std::move(decoded.entries.children);
     LogPrint("Flash", "(String) %s : %s\n", meta.name.name.c_str(), meta.name.value.c_str());
@@ -128,9 +128,10 @@ bool hasKeyframeIndex(Flash::AS_Value& entries) {
 std::map<uint32_t, int64_t> scanKeyFrames(const MappedSource& source, int64_t firstSlot) {
   std::map<uint32_t, int64_t> index;
   for (int64_t slot = firstSlot, end; (end = source.tagEnd(slot)) >= 0; slot = end) {
-    const uint32_t dataSize = source.be(slot + 5, 3);
-    if (source.data[slot + 4] == 9 && dataSize > 0 && isIndexedFrame(source.data + slot + 15, dataSize)) {
-      const uint32_t time = (uint32_t{source.data[slot + 11]} << 24) | source.be(slot + 8, 3);
+    const uint32_t dataSize = GetU24(source.data + slot + 5);
+    if (source.data[slot + 4] == vidscribe::kVideoTag && dataSize > 0 &&
+        isIndexedFrame(source.data + slot + kSlotHeaderSize, dataSize)) {
+      const uint32_t time = (uint32_t{source.data[slot + 11]} << 24) | GetU24(source.data + slot + 8);
       index[time] = slot + 4;
     }
   }
@@ -155,13 +156,13 @@ bool copyTags(const MappedSource& source, int64_t firstSlot, int fd) {
   int64_t runStart = firstSlot + 4;
   int64_t runEnd = runStart;
   for (int64_t slot = firstSlot, end; (end = source.tagEnd(slot)) >= 0; slot = end) {
-    const uint32_t tagSize = source.be(slot + 5, 3) + 11;
-    if (end + 4 <= source.size && source.be(end, 4) == tagSize) {
+    const uint32_t tagSize = GetU24(source.data + slot + 5) + kTagHeaderSize;
+    if (end + 4 <= source.size && GetU32(source.data + end) == tagSize) {
       runEnd = end + 4;
       continue;
     }
-    const uint8_t trailer[4] = {static_cast<uint8_t>(tagSize >> 24), static_cast<uint8_t>(tagSize >> 16),
-                                static_cast<uint8_t>(tagSize >> 8), static_cast<uint8_t>(tagSize)};
+    uint8_t trailer[4];
+    vidscribe::PutU32(trailer, tagSize);
     if (!writeAll(fd, source.data + runStart, end - runStart) || !writeAll(fd, trailer, 4)) return false;
     runStart = runEnd = end + 4;
   }
@@ -238,7 +239,7 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
     return false;
   }
   const uint8_t* header = in.data;
-  if (header[0] != 'F' || header[1] != 'L' || header[2] != 'V' || in.be(5, 4) != 9) {
+  if (header[0] != 'F' || header[1] != 'L' || header[2] != 'V' || GetU32(header + 5) != 9) {
     LogPrint(kFlvTag, "flv header prase error");
     return false;
   }
@@ -264,28 +265,16 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
   if (!index.empty()) fillIndex(meta, index, firstSlot);
   const std::vector<uint8_t> body = Flash::EncodeMetaData(meta);
   const uint32_t dataSize = static_cast<uint32_t>(body.size());
+  // The source's 9 header bytes, PreviousTagSize0, then the script tag at
+  // time 0 with its trailer.
   std::vector<uint8_t> start(header, header + 9);
-  // PreviousTagSize0, then the script tag at time 0 with its trailer.
-  const uint8_t script[15] = {0,
-                              0,
-                              0,
-                              0,
-                              18,
-                              static_cast<uint8_t>(dataSize >> 16),
-                              static_cast<uint8_t>(dataSize >> 8),
-                              static_cast<uint8_t>(dataSize),
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0};
-  start.insert(start.end(), script, script + 15);
+  start.resize(vidscribe::kFileHeaderSize + kTagHeaderSize, 0);
+  start[vidscribe::kFileHeaderSize] = vidscribe::kScriptTag;
+  vidscribe::PutU24(&start[vidscribe::kFileHeaderSize + 1], dataSize);
   start.insert(start.end(), body.begin(), body.end());
-  const uint32_t tagSize = dataSize + 11;
-  start.insert(start.end(), {static_cast<uint8_t>(tagSize >> 24), static_cast<uint8_t>(tagSize >> 16),
-                             static_cast<uint8_t>(tagSize >> 8), static_cast<uint8_t>(tagSize)});
+  uint8_t trailer[4];
+  vidscribe::PutU32(trailer, dataSize + kTagHeaderSize);
+  start.insert(start.end(), trailer, trailer + 4);
   // Write errors are checked here: a copy cut short by a full disk must not
   // be reported as a finished file.
   const bool written = writeAll(out.fd, start.data(), static_cast<int64_t>(start.size())) &&

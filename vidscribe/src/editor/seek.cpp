@@ -4,6 +4,7 @@
 // forward while tags are earlier and back while they are later, from
 // wherever the file stands. Slots are tracked explicitly rather than from
 // the channel position, so a failed read at either end cannot lose track.
+#include "base/big_endian.h"
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
 
@@ -49,19 +50,18 @@ struct SlotCursor {
   // closed by a back-pointer that matches its size.
   bool isWholeTag() {
     const uint8_t type = tag.GetType();
-    if (type != 8 && type != 9 && type != 18) return false;
+    if (type != vidscribe::kAudioTag && type != vidscribe::kVideoTag && type != vidscribe::kScriptTag)
+      return false;
     const uint32_t dataSize = tag.GetDataSize();
-    const int64_t trailer = slot + 15 + static_cast<int64_t>(dataSize);
+    const int64_t trailer = slot + vidscribe::kSlotHeaderSize + static_cast<int64_t>(dataSize);
     uint8_t size[4];
     if (io.Seek(trailer, 0) != trailer || io.Read(size, 4) != 4) return false;
-    const uint32_t stored =
-        (uint32_t{size[0]} << 24) | (uint32_t{size[1]} << 16) | (uint32_t{size[2]} << 8) | size[3];
-    return stored == dataSize + 11;
+    return vidscribe::GetU32(size) == dataSize + vidscribe::kTagHeaderSize;
   }
   bool isVideoKeyFrame() {
-    if (tag.GetType() != 9 || tag.GetDataSize() == 0) return false;
+    if (tag.GetType() != vidscribe::kVideoTag || tag.GetDataSize() == 0) return false;
     uint8_t first = 0;
-    io.Seek(slot + 15, 0);
+    io.Seek(slot + vidscribe::kSlotHeaderSize, 0);
     return io.Read(&first, 1) == 1 && (first & 0x10) != 0;
   }
 };

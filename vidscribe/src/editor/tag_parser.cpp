@@ -2,26 +2,29 @@
 // reveals, and optionally turns its payload into what a decoder takes
 // (ADTS frames, start-code units) in place in the tag's buffer.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "amf/amf0_metadata.h"
+#include "base/big_endian.h"
 #include "bitstream/aac_config.h"
+#include "bitstream/annexb.h"
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
 
 using vidscribe::kFlvTag;
+using vidscribe::kKindAudio;
+using vidscribe::kKindConfig;
+using vidscribe::kKindKeyVideo;
+using vidscribe::kKindOther;
+using vidscribe::kKindVideo;
 using vidscribe::LogHexDump;
 using vidscribe::LogPrint;
 
 namespace {
 
-constexpr int kBody = 15;  // first body byte in the tag buffer
-constexpr uint8_t kKindConfig = 0;
-constexpr uint8_t kKindAudio = 1;
-constexpr uint8_t kKindVideo = 2;
-constexpr uint8_t kKindKeyVideo = 3;
-constexpr uint8_t kKindOther = 255;
+constexpr int kBody = vidscribe::kSlotHeaderSize;  // first body byte in the tag buffer
 
 // Body bytes really present in the buffer: a tag whose body was not read
 // (or only partly) is classified from what is there and never read past.
@@ -30,33 +33,20 @@ int32_t bodyHeld(const FlvTag& tag) {
   return tag.bodyRead < dataSize ? tag.bodyRead : dataSize;
 }
 
-// Length prefixes become start codes; a length running past the body stops
-// the walk so a damaged tag converts only its sound units.
-void lengthsToStartCodes(uint8_t* units, int32_t length) {
-  int32_t at = 0;
-  while (length - at >= 4) {
-    const uint32_t unit = (uint32_t{units[at]} << 24) | (uint32_t{units[at + 1]} << 16) |
-                          (uint32_t{units[at + 2]} << 8) | units[at + 3];
-    if (unit > static_cast<uint32_t>(length - at - 4)) return;
-    units[at] = 0;
-    units[at + 1] = 0;
-    units[at + 2] = 0;
-    units[at + 3] = 1;
-    at += 4 + static_cast<int32_t>(unit);
-  }
-}
-
 double numberOf(Flash::AS_Value& array, const char* name, bool* found) {
   Flash::AS_Variable* member = array.FindMember(name);
   *found = member != nullptr && member->Value() != nullptr && member->Value()->marker == Flash::kNumber;
   return *found ? member->AsNumber() : 0.0;
 }
 
-// Converts a number from a file to an integer type without the undefined
-// behaviour of an out-of-range cast.
+// Converts a number from a file to the nearest value of an integer type,
+// without the undefined behaviour of an out-of-range cast. Nearest, not
+// truncated: seconds such as 8.04 are not exact in binary, and 8.04 * 1000
+// truncated is 8039, a millisecond before the frame it names.
 template <typename T>
 T clampTo(double value) {
   if (!(value > 0.0)) return 0;
+  value = std::round(value);
   if (value >= static_cast<double>(std::numeric_limits<T>::max())) return std::numeric_limits<T>::max();
   return static_cast<T>(value);
 }
@@ -91,10 +81,10 @@ uint8_t Vidscriber::ParseTag(FlvTag& tag, int& payloadOffset, uint8_t convert, u
   uint8_t* body = tag.buffer + kBody;
   vidscribe::StreamParams& p = state->params;
   switch (tag.GetType()) {
-    case 8: {
+    case vidscribe::kAudioTag: {
       if (held < 1) return kKindOther;
       p.audioCodec = body[0] >> 4;
-      if (p.audioCodec == 10 && held >= 2 && body[1] == 0) {
+      if (p.audioCodec == vidscribe::kSoundAac && held >= 2 && body[1] == 0) {
         LogHexDump(kFlvTag, body, static_cast<unsigned>(held), "ignore audio sequence header");
         if (held >= 4) {
           vidscribe::ReadAudioSpecificConfig(body + 2, &p.sampleRate, &p.channels, &p.aacProfile);
@@ -109,7 +99,7 @@ uint8_t Vidscriber::ParseTag(FlvTag& tag, int& payloadOffset, uint8_t convert, u
         p.sampleRate = kRates[(body[0] >> 2) & 3];
         p.channels = (body[0] & 1) ? 2 : 1;
       }
-      if (p.audioCodec != 10) {
+      if (p.audioCodec != vidscribe::kSoundAac) {
         payloadOffset = 16;
         return kKindAudio;
       }
@@ -120,11 +110,11 @@ uint8_t Vidscriber::ParseTag(FlvTag& tag, int& payloadOffset, uint8_t convert, u
       }
       return kKindAudio;
     }
-    case 9: {
+    case vidscribe::kVideoTag: {
       if (held < 1) return kKindOther;
       state->videoCodec = body[0] & 0x0F;
       const uint8_t kind = (body[0] & 0x10) ? kKindKeyVideo : kKindVideo;
-      if (state->videoCodec != 7) {
+      if (state->videoCodec != vidscribe::kCodecAvc) {
         payloadOffset = 17;
         return kind;
       }
@@ -135,13 +125,13 @@ uint8_t Vidscriber::ParseTag(FlvTag& tag, int& payloadOffset, uint8_t convert, u
         return kKindConfig;
       }
       if (held >= 5) {
-        const uint32_t cts = (uint32_t{body[2]} << 16) | (uint32_t{body[3]} << 8) | body[4];
+        const uint32_t cts = vidscribe::GetU24(body + 2);
         if (time != nullptr && cts != 0) *time += cts;
-        if (convert) lengthsToStartCodes(body + 5, held - 5);
+        if (convert) vidscribe::LengthPrefixesToStartCodes(body + 5, static_cast<size_t>(held - 5));
       }
       return kind;
     }
-    case 18:
+    case vidscribe::kScriptTag:
       if (!convert) return kKindOther;
       payloadOffset = 15;
       loadMetaData(tag);

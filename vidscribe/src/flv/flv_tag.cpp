@@ -2,29 +2,21 @@
 #include <cstring>
 #include <new>
 
+#include "base/big_endian.h"
 #include "log/log_channel.h"
 #include "vidscribe/vidscribe.h"
 
+using vidscribe::GetU24;
+using vidscribe::GetU32;
 using vidscribe::LogHexDump;
 using vidscribe::LogPrint;
+using vidscribe::PutU24;
+using vidscribe::PutU32;
 
 namespace {
 
 constexpr const char* kTag = "Flv";
 constexpr int32_t kHeader = 15;  // PreviousTagSize (4) + tag header (11)
-
-uint32_t readBE(const uint8_t* p, int bytes) {
-  uint32_t value = 0;
-  for (int i = 0; i < bytes; ++i) value = (value << 8) | p[i];
-  return value;
-}
-
-void writeBE(uint8_t* p, int bytes, uint32_t value) {
-  for (int i = bytes - 1; i >= 0; --i) {
-    p[i] = static_cast<uint8_t>(value);
-    value >>= 8;
-  }
-}
 
 uint8_t* allocate(int32_t body, int32_t slack) {
   const size_t size = static_cast<size_t>(body) + static_cast<size_t>(slack) + kHeader;
@@ -50,10 +42,10 @@ FlvTag::~FlvTag() {
 }
 
 void FlvTag::SetPrevTagSize(uint32_t size) {
-  writeBE(buffer, 4, size);
+  PutU32(buffer, size);
 }
 uint32_t FlvTag::GetPrevTagSize() const {
-  return readBE(buffer, 4);
+  return GetU32(buffer);
 }
 void FlvTag::SetType(uint8_t type) {
   buffer[4] = type;
@@ -62,26 +54,26 @@ uint8_t FlvTag::GetType() const {
   return buffer[4];
 }
 void FlvTag::SetDataSize(uint32_t size) {
-  writeBE(buffer + 5, 3, size);
+  PutU24(buffer + 5, size);
 }
 uint32_t FlvTag::GetDataSize() const {
-  return readBE(buffer + 5, 3);
+  return GetU24(buffer + 5);
 }
 void FlvTag::SetStreamID(uint32_t id) {
-  writeBE(buffer + 12, 3, id);
+  PutU24(buffer + 12, id);
 }
 uint32_t FlvTag::GetStreamID() const {
-  return readBE(buffer + 12, 3);
+  return GetU24(buffer + 12);
 }
 
 void FlvTag::SetTimeStamp(uint32_t ms) {
   // Low 24 bits first, the extension byte carries bits 24-31.
-  writeBE(buffer + 8, 3, ms & 0xFFFFFF);
+  PutU24(buffer + 8, ms & 0xFFFFFF);
   buffer[11] = static_cast<uint8_t>(ms >> 24);
 }
 
 uint32_t FlvTag::GetTimeStamp() const {
-  return (uint32_t{buffer[11]} << 24) | readBE(buffer + 8, 3);
+  return (uint32_t{buffer[11]} << 24) | GetU24(buffer + 8);
 }
 
 uint8_t* FlvTag::GetData() {
@@ -94,7 +86,8 @@ int32_t FlvTag::Size() const {
 
 bool FlvTag::isKeyFrame() const {
   // The first body byte only exists when the buffer has room for it.
-  return GetType() == 9 && capacity > 0 && GetDataSize() > 0 && (buffer[kHeader] & 0x10) != 0;
+  return GetType() == vidscribe::kVideoTag && capacity > 0 && GetDataSize() > 0 &&
+         (buffer[kHeader] & 0x10) != 0;
 }
 
 bool FlvTag::AllocData(int32_t n) {
@@ -192,7 +185,7 @@ bool FlvTag::Write2(FLVIO& io) {
   const int32_t tagSize = dataSize + 11;
   if (io.Write(buffer + 4, tagSize) != tagSize) return false;
   uint8_t trailer[4];
-  writeBE(trailer, 4, static_cast<uint32_t>(tagSize));
+  PutU32(trailer, static_cast<uint32_t>(tagSize));
   return io.Write(trailer, 4) == 4;
 }
 

@@ -1,4 +1,5 @@
 // FLVIO: one byte channel over either a stdio FILE or a host's IReadStream.
+#include <stdio_ext.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -132,9 +133,21 @@ int64_t FLVIO::Size() {
 
 void FLVIO::Truncate(int64_t size) {
   if (file == nullptr || size < 0) return;
-  // Buffered bytes past the new end would otherwise land after the cut.
-  std::fflush(file);
+  // Buffered bytes past the new end would otherwise land after the cut. When
+  // they cannot be written (the disk is full) they are dropped: written
+  // later, once the cut has freed room, they would land behind it.
+  if (std::fflush(file) != 0) {
+    __fpurge(file);
+    std::clearerr(file);
+  }
+  lastOp = LastOp::None;
   if (::ftruncate(fileno(file), static_cast<off_t>(size)) != 0) {
     LogPrint(kTag, "Truncate to %lld failed", static_cast<long long>(size));
   }
+}
+
+bool FLVIO::Flush() {
+  if (file == nullptr) return true;
+  const bool flushed = std::fflush(file) == 0;
+  return flushed && std::ferror(file) == 0;
 }

@@ -2,21 +2,24 @@
 // mapping to its last tag: the sequence headers, the key-frame position and
 // the frame's tag then stay together in the file, and the pending flags and
 // counters that both threads touch are never raced on.
+#include <algorithm>
 #include <cstring>
 
 #include "bitstream/aac_config.h"
 #include "bitstream/annexb.h"
+#include "bitstream/sps_parser.h"
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
 
+using vidscribe::kAudioTag;
+using vidscribe::kCodecAvc;
+using vidscribe::kCodecVp6;
 using vidscribe::kFlvTag;
+using vidscribe::kSoundAac;
+using vidscribe::kVideoTag;
 using vidscribe::LogPrint;
 
 namespace {
-
-constexpr int kCodecVp6 = 4;
-constexpr int kCodecAvc = 7;
-constexpr int kSoundAac = 10;
 
 // Parameter sets and the key-frame flag found in one converted frame.
 struct FrameUnits {
@@ -31,15 +34,15 @@ FrameUnits scanUnits(const uint8_t* data, size_t length) {
   FrameUnits found;
   vidscribe::ForEachLengthPrefixedUnit(data, length, [&found](const uint8_t* unit, size_t size) {
     if (size == 0) return;
-    switch (unit[0] & 0x1F) {
-      case 5:
+    switch (vidscribe::UnitType(unit)) {
+      case vidscribe::kUnitIdr:
         found.idr = true;
         break;
-      case 7:
+      case vidscribe::kUnitSps:
         found.sps = unit;
         found.spsLength = size;
         break;
-      case 8:
+      case vidscribe::kUnitPps:
         found.pps = unit;
         found.ppsLength = size;
         break;
@@ -68,14 +71,28 @@ void Vidscriber::WriteAacSeqInfo(uint32_t time) {
   uint8_t header[4] = {state->params.AudioType(), 0x00, 0, 0};
   vidscribe::BuildAudioSpecificConfig(header + 2, state->params.sampleRate, state->params.channels,
                                       state->params.aacProfile);
-  WriteTag(8, time, header, sizeof header, nullptr, 0);
+  WriteTag(kAudioTag, time, header, sizeof header, nullptr, 0);
 }
+
+namespace {
+
+// A caller that declared no picture size gets the one its SPS describes.
+void takePictureSize(vidscribe::VidscriberState& s) {
+  int width = 0, height = 0;
+  if (s.sizeDeclared || !vidscribe::ParseSpsSize(s.params.sps.data(), s.params.sps.size(), &width, &height))
+    return;
+  s.params.width = width;
+  s.params.height = height;
+}
+
+}  // namespace
 
 int Vidscriber::WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool keyframe,
                            int compositionTime) {
   vidscribe::MutexGuard guard(state->lock);
   if (!state->io.isOpen() || data == nullptr || length < 0) return 0;
-  const uint32_t t = getTime(timestamp);
+  int64_t exact = 0;
+  const uint32_t t = afterLast(getTime(timestamp, &exact), timestamp, true);
   const uint8_t* frame = data;
   size_t frameLength = static_cast<size_t>(length);
 
@@ -109,8 +126,9 @@ int Vidscriber::WriteVideo(uint8_t* data, int length, unsigned int timestamp, bo
         return 0;
       }
       static const uint8_t kSeqHeader[5] = {0x17, 0x00, 0x00, 0x00, 0x00};
-      WriteTag(9, t, kSeqHeader, sizeof kSeqHeader, reinterpret_cast<const uint8_t*>(record.data()),
+      WriteTag(kVideoTag, t, kSeqHeader, sizeof kSeqHeader, reinterpret_cast<const uint8_t*>(record.data()),
                recordLength);
+      takePictureSize(*state);
     }
     frame = state->workBuffer.data();
     frameLength = converted;
@@ -128,24 +146,24 @@ int Vidscriber::WriteVideo(uint8_t* data, int length, unsigned int timestamp, bo
   if (state->videoCodec == kCodecVp6) {
     headerLength = 2;
   } else if (state->videoCodec == kCodecAvc) {
-    const uint32_t cts = compositionTime > 0 ? static_cast<uint32_t>(compositionTime) : 0;
+    // A frame written later than its time (see afterLast) waits that much
+    // less to be shown, so it still appears when the caller said.
+    const int64_t shown = std::max<int64_t>(int64_t{compositionTime} - (int64_t{t} - exact), 0);
     header[1] = 1;
-    header[2] = static_cast<uint8_t>(cts >> 16);
-    header[3] = static_cast<uint8_t>(cts >> 8);
-    header[4] = static_cast<uint8_t>(cts);
+    vidscribe::PutU24(header + 2, static_cast<uint32_t>(shown > 0x7FFFFF ? 0x7FFFFF : shown));
     headerLength = 5;
   }
   if (keyframe) state->KeyframeIndex[t] = state->io.Pos();
-  WriteTag(9, t, header, headerLength, frame, static_cast<int>(frameLength));
+  if (WriteTag(kVideoTag, t, header, headerLength, frame, static_cast<int>(frameLength)) != 0) return -1;
   state->videoBytes += static_cast<int64_t>(frameLength);
   state->videoFrames += 1;
-  return 0;
+  return state->writeFailed ? -1 : 0;
 }
 
 int Vidscriber::WriteAudio(uint8_t* data, int length, unsigned int timestamp) {
   vidscribe::MutexGuard guard(state->lock);
   if (!state->io.isOpen() || data == nullptr || length < 0) return 0;
-  const uint32_t t = getTime(timestamp);
+  const uint32_t t = afterLast(getTime(timestamp), timestamp, false);
   vidscribe::StreamParams& p = state->params;
   if (p.audioCodec == kSoundAac && length > vidscribe::kAdtsHeaderSize) {
     int rate = 0, channels = 0, profile = 0;
@@ -164,6 +182,7 @@ int Vidscriber::WriteAudio(uint8_t* data, int length, unsigned int timestamp) {
   }
   uint8_t header[2] = {p.AudioType(), 1};
   if (state->aacConfigPending) WriteAacSeqInfo(t);
-  WriteTag(8, t, header, p.audioCodec == kSoundAac ? 2 : 1, data, length);
-  return 0;
+  if (WriteTag(kAudioTag, t, header, p.audioCodec == kSoundAac ? 2 : 1, data, length) != 0) return -1;
+  state->audioFrames += 1;
+  return state->writeFailed ? -1 : 0;
 }

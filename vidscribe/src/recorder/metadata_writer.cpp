@@ -5,6 +5,14 @@
 // when it is larger. Key-frame positions were taken before the move and are
 // shifted by D = T - S as the index is written, so they point at the tags'
 // new places.
+//
+// The old tag's size comes from the file, so it is checked before anything
+// moves: its back-pointer must repeat it and a tag (or the end of the file)
+// must follow. A size that does not fit is refused and the file left alone;
+// trusting it would move the wrong bytes and cut the recording short. When
+// the file must grow, the room is claimed first, so a full disk refuses the
+// rewrite before a single byte of media has moved.
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -26,13 +34,18 @@ namespace {
 // and a write per 4 KiB); a 1 MiB block brings it near copy speed.
 constexpr int32_t kMoveBlock = 1 << 20;
 
+constexpr int64_t kDamaged = -1;
+
 // The existing onMetaData at slot 9; returns its size S with back-pointer,
-// 0 when the first tag is not script data.
+// 0 when the first tag is not script data, kDamaged when its size does not
+// fit the file.
 int64_t readOldMetaData(FLVIO& io, Flash::MetaDataBody& body) {
   FlvTag tag;
   io.Seek(vidscribe::kFirstSlot, 0);
-  if (!tag.ReadHdr(io, 0) || tag.GetType() != 18) return 0;
-  const int64_t size = static_cast<int64_t>(tag.GetDataSize()) + 15;
+  if (!tag.ReadHdr(io, 0) || tag.GetType() != vidscribe::kScriptTag) return 0;
+  const int64_t size = static_cast<int64_t>(tag.GetDataSize()) + vidscribe::kSlotHeaderSize;
+  if (!vidscribe::MetaDataFits(io, tag.GetDataSize())) return kDamaged;
+  io.Seek(vidscribe::kFirstSlot + vidscribe::kSlotHeaderSize, 0);
   if (tag.ReadBody(io, 0)) {
     Flash::MetaDataBody decoded;
     if (Flash::DecodeMetaData(tag.GetData(), tag.GetDataSize(), decoded)) {
@@ -88,7 +101,7 @@ void setKeyframeEntries(const VidscriberState& s, AS_ECMA_Array& array, int64_t 
 }
 
 // Copies [from, end) to from - distance, front to back, then cuts the file.
-void moveDown(FLVIO& io, int64_t from, int64_t distance) {
+bool moveDown(FLVIO& io, int64_t from, int64_t distance) {
   std::vector<uint8_t> block(kMoveBlock);
   int64_t readAt = from;
   for (;;) {
@@ -96,32 +109,52 @@ void moveDown(FLVIO& io, int64_t from, int64_t distance) {
     const int32_t got = io.Read(block.data(), kMoveBlock);
     if (got <= 0) break;
     io.Seek(readAt - distance, 0);
-    io.Write(block.data(), got);
+    if (io.Write(block.data(), got) != got) return false;
     readAt += got;
   }
   io.Truncate(readAt - distance);
+  return io.Flush();
+}
+
+// Claims distance more bytes at the end of the file; on failure the file is
+// cut back to its old length.
+bool grow(FLVIO& io, int64_t distance) {
+  const int64_t end = io.Seek(0, 2);
+  std::vector<uint8_t> zeros(static_cast<size_t>(std::min<int64_t>(distance, kMoveBlock)));
+  bool written = end >= 0;
+  for (int64_t left = distance; written && left > 0;) {
+    const int32_t count = static_cast<int32_t>(std::min<int64_t>(left, kMoveBlock));
+    written = io.Write(zeros.data(), count) == count;
+    left -= count;
+  }
+  if (written && io.Flush()) return true;
+  if (end >= 0) io.Truncate(end);
+  return false;
 }
 
 // Copies [from, end) to from + distance, back to front so nothing is
 // overwritten before it was read.
-void moveUp(FLVIO& io, int64_t from, int64_t distance) {
+bool moveUp(FLVIO& io, int64_t from, int64_t distance) {
   std::vector<uint8_t> block(kMoveBlock);
   int64_t end = io.Size();
+  if (!grow(io, distance)) return false;
   while (end > from) {
     const int64_t start = end - from > kMoveBlock ? end - kMoveBlock : from;
     const int32_t count = static_cast<int32_t>(end - start);
     io.Seek(start, 0);
-    if (io.Read(block.data(), count) != count) break;
+    if (io.Read(block.data(), count) != count) return false;
     io.Seek(start + distance, 0);
-    io.Write(block.data(), count);
+    if (io.Write(block.data(), count) != count) return false;
     end = start;
   }
+  return true;
 }
 
-void writeHeaderAndMetaData(Vidscriber& writer, const std::vector<uint8_t>& body) {
+bool writeHeaderAndMetaData(Vidscriber& writer, const std::vector<uint8_t>& body) {
   writer.WriteHeader();
   writer.io().Seek(vidscribe::kFileHeaderSize, 0);
-  writer.WriteTag(18, 0, nullptr, 0, body.data(), static_cast<int>(body.size()));
+  return writer.WriteTag(vidscribe::kScriptTag, 0, nullptr, 0, body.data(), static_cast<int>(body.size())) ==
+         0;
 }
 
 }  // namespace
@@ -132,6 +165,12 @@ int Vidscriber::WriteMetaData() {
   if (!io.isOpen()) return 0;
   Flash::MetaDataBody body;
   const int64_t oldSize = readOldMetaData(io, body);
+  if (oldSize == kDamaged) {
+    vidscribe::LogPrint(vidscribe::kFlvTag,
+                        "WriteMetaData refused: the onMetaData size does not fit the file");
+    io.Seek(0, 2);
+    return -1;
+  }
   setStreamEntries(*state, body.entries);
   if (state->keyframeMode) setKeyframeEntries(*state, body.entries, oldSize);
   body.name.value = "onMetaData";
@@ -140,15 +179,17 @@ int Vidscriber::WriteMetaData() {
     vidscribe::LogPrint(vidscribe::kFlvTag, "WriteMetaData unable to encode metadata");
     return 0;
   }
-  const int64_t newSize = static_cast<int64_t>(encoded.size()) + 15;
+  const int64_t newSize = static_cast<int64_t>(encoded.size()) + vidscribe::kSlotHeaderSize;
   const int64_t mediaStart = vidscribe::kFileHeaderSize + oldSize;
+  bool placed = false;
   if (newSize < oldSize) {
-    writeHeaderAndMetaData(*this, encoded);
-    moveDown(io, mediaStart, oldSize - newSize);
-  } else {
-    if (newSize > oldSize) moveUp(io, mediaStart, newSize - oldSize);
-    writeHeaderAndMetaData(*this, encoded);
+    placed = writeHeaderAndMetaData(*this, encoded) && moveDown(io, mediaStart, oldSize - newSize);
+  } else if (newSize == oldSize || moveUp(io, mediaStart, newSize - oldSize)) {
+    placed = writeHeaderAndMetaData(*this, encoded);
   }
   io.Seek(0, 2);
-  return 0;
+  if (placed) return 0;
+  state->writeFailed = true;
+  vidscribe::LogPrint(vidscribe::kFlvTag, "WriteMetaData could not write the file");
+  return -1;
 }

@@ -1,9 +1,12 @@
 // Vidscriber lifecycle: construction, stream declaration, opening a new
 // recording, the time mapping, raw tag writes and finishing.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "base/big_endian.h"
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
 
@@ -25,11 +28,23 @@ void VidscriberState::Reset() {
   duration = 0;
   videoBytes = 0;
   videoFrames = 0;
+  audioFrames = 0;
+  sizeDeclared = false;
   KeyframeIndex.clear();
   aacConfigPending = true;
   firstVideoFrame = true;
   timeBase = 0;
   resumeOffset = 0;
+  writeFailed = false;
+  videoWritten = audioWritten = false;
+  lastVideoTime = lastAudioTime = 0;
+}
+
+void NoteOpenFile(VidscriberState& s, const char* path) {
+  struct stat info;
+  const bool known = path != nullptr && ::stat(path, &info) == 0;
+  s.fileDevice = known ? static_cast<uint64_t>(info.st_dev) : 0;
+  s.fileInode = known ? static_cast<uint64_t>(info.st_ino) : 0;
 }
 
 }  // namespace vidscribe
@@ -65,6 +80,7 @@ int Vidscriber::SetVideo(int codec, int width, int height, int fps) {
   state->videoCodec = codec;
   state->params.width = width;
   state->params.height = height;
+  state->sizeDeclared = width > 0 && height > 0;
   state->framerate = fps;
   return 0;
 }
@@ -100,6 +116,7 @@ bool createBuffered(vidscribe::VidscriberState& s, const char* path) {
   std::setvbuf(file, buffer.get(), _IOFBF, kRecordingBuffer);
   s.io.Attach(file);
   s.ioBuffer = std::move(buffer);
+  vidscribe::NoteOpenFile(s, path);
   return true;
 }
 
@@ -108,6 +125,7 @@ bool createBuffered(vidscribe::VidscriberState& s, const char* path) {
 bool Vidscriber::Open(const char* path) {
   if (!createBuffered(*state, path)) return false;
   state->attachedStream = false;
+  state->writeFailed = false;
   state->timeBase = 0;
   state->duration = 0;
   state->resumeOffset = 0;
@@ -130,13 +148,42 @@ bool Vidscriber::startRecording() {
   return true;
 }
 
-uint32_t Vidscriber::getTime(uint32_t timestamp) {
+// Both streams share one base, fixed by the first stamped frame of either.
+// A frame stamped before that base (the other stream's encoder was first to
+// deliver, but this frame lies earlier on the caller's clock) is written at
+// 0 rather than wrapping round to 49 days; *exact keeps its true place, so
+// a video frame written later than that can keep its display time in its
+// composition time. The difference is taken as signed, so a caller clock
+// that wraps still counts forward. The duration is the latest time written
+// so far: with two encoder threads the frame written last is not always the
+// latest, and a duration that stepped back would cut the other stream off.
+uint32_t Vidscriber::getTime(uint32_t timestamp, int64_t* exact) {
   vidscribe::MutexGuard guard(state->lock);
+  if (exact != nullptr) *exact = 0;
   if (timestamp == 0) return 0;
   if (state->timeBase == 0) state->timeBase = timestamp - state->resumeOffset;
-  const uint32_t mapped = timestamp - state->timeBase;
-  state->duration = mapped;
+  const int32_t since = static_cast<int32_t>(timestamp - state->timeBase);
+  if (exact != nullptr) *exact = since;
+  const uint32_t mapped = since < 0 ? 0 : static_cast<uint32_t>(since);
+  if (mapped > state->duration) state->duration = mapped;
   return mapped;
+}
+
+// Each stream's tags go strictly forward in time, as players and muxers
+// demand: a frame that maps onto or before the stream's last one (frames
+// from before the base, all written at 0) moves just past it. Timestamp 0
+// means "no time" and passes unchanged.
+uint32_t Vidscriber::afterLast(uint32_t t, uint32_t timestamp, bool video) {
+  vidscribe::VidscriberState& s = *state;
+  uint32_t& last = video ? s.lastVideoTime : s.lastAudioTime;
+  bool& any = video ? s.videoWritten : s.audioWritten;
+  if (timestamp != 0 && any && t <= last) t = last + 1;
+  if (timestamp != 0) {
+    last = t;
+    any = true;
+  }
+  if (t > s.duration) s.duration = t;
+  return t;
 }
 
 void Vidscriber::WriteHeader() {
@@ -145,36 +192,33 @@ void Vidscriber::WriteHeader() {
   if (state->videoCodec != -1) header[4] |= 0x01;
   if (state->params.audioCodec != -1) header[4] |= 0x04;
   state->io.Seek(0, 0);
-  state->io.Write(header, sizeof header);
+  if (state->io.Write(header, sizeof header) != static_cast<int32_t>(sizeof header) && !state->attachedStream)
+    state->writeFailed = true;
 }
 
 int Vidscriber::WriteTag(uint8_t type, uint32_t timestamp, const uint8_t* header, int headerLength,
                          const uint8_t* payload, int payloadLength) {
   vidscribe::MutexGuard guard(state->lock);
   if (!state->io.isOpen()) return -1;
+  if (state->attachedStream) return 0;  // a host's stream never receives bytes
   if (header == nullptr || headerLength < 0) headerLength = 0;
   if (payload == nullptr || payloadLength < 0) payloadLength = 0;
   const uint32_t dataSize = static_cast<uint32_t>(headerLength) + static_cast<uint32_t>(payloadLength);
-  const uint8_t tagHeader[11] = {type,
-                                 static_cast<uint8_t>(dataSize >> 16),
-                                 static_cast<uint8_t>(dataSize >> 8),
-                                 static_cast<uint8_t>(dataSize),
-                                 static_cast<uint8_t>(timestamp >> 16),
-                                 static_cast<uint8_t>(timestamp >> 8),
-                                 static_cast<uint8_t>(timestamp),
-                                 static_cast<uint8_t>(timestamp >> 24),
-                                 0,
-                                 0,
-                                 0};
-  const uint32_t tagSize = dataSize + 11;
-  const uint8_t trailer[4] = {static_cast<uint8_t>(tagSize >> 24), static_cast<uint8_t>(tagSize >> 16),
-                              static_cast<uint8_t>(tagSize >> 8), static_cast<uint8_t>(tagSize)};
+  uint8_t tagHeader[vidscribe::kTagHeaderSize] = {type};
+  vidscribe::PutU24(tagHeader + 1, dataSize);
+  vidscribe::PutU24(tagHeader + 4, timestamp & 0xFFFFFF);
+  tagHeader[7] = static_cast<uint8_t>(timestamp >> 24);
+  uint8_t trailer[4];
+  vidscribe::PutU32(trailer, dataSize + vidscribe::kTagHeaderSize);
   FLVIO& io = state->io;
-  io.Write(tagHeader, sizeof tagHeader);
-  if (headerLength > 0) io.Write(header, headerLength);
-  if (payloadLength > 0) io.Write(payload, payloadLength);
-  io.Write(trailer, sizeof trailer);
-  return 0;
+  bool written = io.Write(tagHeader, sizeof tagHeader) == static_cast<int32_t>(sizeof tagHeader);
+  if (headerLength > 0) written = io.Write(header, headerLength) == headerLength && written;
+  if (payloadLength > 0) written = io.Write(payload, payloadLength) == payloadLength && written;
+  written = io.Write(trailer, sizeof trailer) == static_cast<int32_t>(sizeof trailer) && written;
+  if (written) return 0;
+  if (!state->writeFailed) LogPrint(kFlvTag, "WriteTag failed at %lld", static_cast<long long>(io.Pos()));
+  state->writeFailed = true;
+  return -1;
 }
 
 bool Vidscriber::Close() {
@@ -183,16 +227,67 @@ bool Vidscriber::Close() {
     Reset();
     return false;
   }
+  bool finished = true;
   if (state->mode != FLVIO::ModeRead && !state->attachedStream) {
+    // A file that lost a write is not finished: rewriting its metadata would
+    // describe media that is not there (and may fail half-way again).
+    finished = !state->writeFailed && state->io.Flush();
     const int64_t size = state->io.Size();
-    if (size > 9) {
+    if (finished && size > 9) {
       LogPrint(kFlvTag, "Stop with duration %d, size %lld", static_cast<int>(state->duration),
                static_cast<long long>(size));
-      WriteMetaData();
+      finished = WriteMetaData() == 0 && state->io.Flush();
     }
+    if (!finished) LogPrint(kFlvTag, "Stop could not finish the file");
   }
   state->io.Close();
   state->attachedStream = false;
   Reset();
-  return true;
+  return finished;
+}
+
+void Vidscriber::Describe(vidscribe::MediaDescription& out) {
+  vidscribe::MutexGuard guard(state->lock);
+  const VidscriberState& s = *state;
+  out = vidscribe::MediaDescription();
+  out.videoCodec = s.videoCodec;
+  out.width = s.params.width;
+  out.height = s.params.height;
+  out.framerate = s.framerate;
+  out.audioCodec = s.params.audioCodec;
+  out.sampleRate = s.params.sampleRate;
+  out.channels = s.params.channels;
+  out.aacProfile = s.params.aacProfile;
+  out.duration = s.duration;
+  out.videoFrames = static_cast<uint32_t>(s.videoFrames);
+  out.audioFrames = static_cast<uint32_t>(s.audioFrames);
+  out.indexedKeyFrames = static_cast<uint32_t>(s.KeyframeIndex.size());
+}
+
+int Vidscriber::MakeAVCc(char* out, int capacity) {
+  return state->params.MakeAVCc(out, capacity);
+}
+
+int Vidscriber::MakeAVCc(const char* src, int srcLength, char* out, int capacity) {
+  return vidscribe::StreamParams::MakeAVCc(src, srcLength, out, capacity);
+}
+
+int Vidscriber::ParseAVCc(const uint8_t* record, int length) {
+  return state->params.ParseAVCc(record, length);
+}
+
+int Vidscriber::MakeSeqNal(uint8_t* out, int capacity) {
+  return state->params.MakeSeqNal(out, capacity);
+}
+
+bool Vidscriber::hasSeqVideo() {
+  return state->params.hasSeqVideo();
+}
+
+uint8_t Vidscriber::AudioType() {
+  return state->params.AudioType();
+}
+
+int Vidscriber::genAdtsHeader(uint8_t* out, int payloadLength) {
+  return state->params.genAdtsHeader(out, payloadLength);
 }

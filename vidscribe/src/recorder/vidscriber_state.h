@@ -17,6 +17,8 @@ namespace vidscribe {
 constexpr const char* kFlvTag = "Flv";
 constexpr int64_t kFirstSlot = 9;    // PreviousTagSize0 right after the file header
 constexpr int kFileHeaderSize = 13;  // header (9) and PreviousTagSize0 (4)
+constexpr int kTagHeaderSize = 11;
+constexpr int kSlotHeaderSize = 15;  // PreviousTagSize (4) and the tag header
 
 struct VidscriberState {
   explicit VidscriberState(bool keyframeMode) : keyframeMode(keyframeMode) {}
@@ -32,6 +34,9 @@ struct VidscriberState {
   uint32_t duration = 0;
   int64_t videoBytes = 0;
   int32_t videoFrames = 0;
+  int32_t audioFrames = 0;
+  // The picture size came from SetVideo; otherwise it follows the SPS.
+  bool sizeDeclared = false;
   // Time (ms) -> file offset of the key frame's TagType byte.
   std::map<uint64_t, int64_t> KeyframeIndex;
   const bool keyframeMode;
@@ -49,6 +54,18 @@ struct VidscriberState {
   bool firstVideoFrame = true;
   uint32_t timeBase = 0;
   uint32_t resumeOffset = 0;
+  // The last time written for each stream since Open (see afterLast).
+  bool videoWritten = false;
+  bool audioWritten = false;
+  uint32_t lastVideoTime = 0;
+  uint32_t lastAudioTime = 0;
+  // A tag write failed (a full disk, say): the file no longer holds what the
+  // writer thinks, so Close must neither finish it nor call it a success.
+  bool writeFailed = false;
+  // Device and inode of the open file, so that it is never appended to
+  // itself.
+  uint64_t fileDevice = 0;
+  uint64_t fileInode = 0;
 };
 
 // Opens path for reading. The channel opens read-and-write; a file the
@@ -56,9 +73,13 @@ struct VidscriberState {
 // opened read-only, since reading never writes.
 bool OpenForReading(FLVIO& io, const char* path);
 
-struct VidscriberAccess {
-  static VidscriberState& Of(Vidscriber& writer) { return *writer.state; }
-};
+// Remembers which file the channel now holds (see fileDevice).
+void NoteOpenFile(VidscriberState& s, const char* path);
+
+// Whether a script tag at slot 9 with this DataSize fits the file: its
+// back-pointer repeats the size, and the file ends there or a tag follows.
+// Damage to that size is what an in-place rewrite must never trust.
+bool MetaDataFits(FLVIO& io, uint32_t dataSize);
 
 }  // namespace vidscribe
 

@@ -2,6 +2,7 @@
 // conversions, seeking, and the splicing operations, on files whose layout
 // the tests build or record themselves.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "../recorder/flv_file_view.h"
 #include "../stderr_capture.h"
@@ -235,11 +236,12 @@ TEST(EditorSplice, AddFlvAfterSilenceAndKeyFramesIndexed) {
   const auto tags = Tags(file, &clean);
   ASSERT_TRUE(clean);
   // 500 ms of 21 ms frames after the last audio frame at 21 ms: 23 frames,
-  // ending at 504; the source then starts 500 ms later.
+  // the last at 504, so the silence ends at 525; the source then starts
+  // 500 ms later.
   uint32_t firstAdded = 0;
   for (const auto& tag : tags)
     if (tag.type == 9 && tag.time > 21 && firstAdded == 0) firstAdded = tag.time;
-  EXPECT_EQ(firstAdded, 21u + 483u + 500u);
+  EXPECT_EQ(firstAdded, 21u + 483u + 21u + 500u);
   EXPECT_EQ(tags.back().time, firstAdded + 360);
   const auto index = flvtest::IndexOf(file);
   ASSERT_EQ(index.size(), 3u);
@@ -250,6 +252,44 @@ TEST(EditorSplice, AddFlvAfterSilenceAndKeyFramesIndexed) {
   StderrCapture log;
   EXPECT_FALSE(w.AddFlv((dir / "missing.flv").c_str(), 0));
   EXPECT_NE(log.text().find("AddFlv unable to open flv"), std::string::npos);
+}
+
+// A file cannot be appended to itself, under any of its names: the copy
+// would read the tags it writes until the disk is full.
+TEST(EditorSplice, AddFlvRefusesTheFileItAppendsTo) {
+  flvtest::ScratchDir dir;
+  const std::string path = recordVideo(dir, "self.flv", false, every(40, 10), 5);
+  ASSERT_EQ(::link(path.c_str(), (dir / "alias.flv").c_str()), 0);
+  const auto before = ReadFile(path);
+  Vidscriber w(false);
+  ASSERT_TRUE(w.Open(path.c_str(), FLVIO::ModeAppend));
+  EXPECT_FALSE(w.AddFlv(path.c_str(), 0));
+  EXPECT_FALSE(w.AddFlv((dir / "alias.flv").c_str(), 0));
+  EXPECT_EQ(w.io().Size(), static_cast<int64_t>(before.size()));
+}
+
+// Seconds in onMetaData are not exact in binary: 8.04 * 1000 is
+// 8039.999..., which must read back as the 8040 ms the file was written
+// with, for its duration and for its key-frame index alike.
+TEST(EditorOpen, MetaDataMillisecondsReadBackRounded) {
+  flvtest::ScratchDir dir;
+  // Frames every 40 ms up to 8040 ms, a key frame every third (8040 is one).
+  const std::string path = recordVideo(dir, "eight.flv", true, every(40, 202), 3);
+  {
+    Vidscriber reader(false);
+    ASSERT_TRUE(reader.Open(path.c_str(), FLVIO::ModeRead));
+    vidscribe::MediaDescription d;
+    reader.Describe(d);
+    EXPECT_EQ(d.duration, 8040u);
+    EXPECT_EQ(reader.SeekTag(8040, 1), 8040);
+  }
+  Vidscriber w(true);
+  ASSERT_TRUE(w.Open(path.c_str(), FLVIO::ModeAppend));
+  w.SetVideo(7, 320, 240, 25);
+  auto frame = AnnexB({flvtest::kSps, flvtest::kPps, flvtest::kIdr});
+  w.WriteVideo(frame.data(), static_cast<int>(frame.size()), 5000, false, 0);
+  w.Close();
+  EXPECT_EQ(Tags(ReadFile(path)).back().time, 8040u);
 }
 
 TEST(EditorKeyFrameIndex, CopyWithIndexKeepsMediaAndRefusesItself) {

@@ -1,18 +1,23 @@
 // Recordings of ffmpeg-made streams, through the library from two threads
 // and through the vidscribe tool, judged by ffprobe and ffmpeg: codecs,
-// size and duration, error-free decoding, extraction back to the original
-// units and frames, and key-frame indexes that land on key frames.
-#include "annexb_units.h"
+// size and duration, streams that start together, error-free decoding,
+// extraction back to the original units and frames, and key-frame indexes
+// that land on key frames. Then the tool as users meet it: edits, and the
+// mistakes and full disks that must never cost them a file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <thread>
 
+#include "annexb_units.h"
+#include "composition_clock.h"
 #include "elementary_streams.h"
 #include "flv_file_view.h"
-#include "picture_order.h"
 #include "vidscribe/vidscribe.h"
 
 namespace {
@@ -61,6 +66,24 @@ double probeDuration(const std::string& path) {
       run("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "'", false).out.c_str());
 }
 
+constexpr double kOneFrame = 0.040;  // 25 fps
+
+double startTime(const std::string& path, const char* stream) {
+  return std::atof(run("ffprobe -v error -select_streams " + std::string(stream) +
+                           " -show_entries stream=start_time -of csv=p=0 '" + path + "'",
+                       false)
+                       .out.c_str());
+}
+
+double firstStart(const std::string& path) {
+  return std::min(startTime(path, "v"), startTime(path, "a"));
+}
+
+// The first picture and the first audio sample are presented together.
+void expectStartTogether(const std::string& path) {
+  EXPECT_NEAR(startTime(path, "v"), startTime(path, "a"), kOneFrame) << path;
+}
+
 // ffmpeg decodes every frame and says nothing at the error level.
 void expectDecodes(const std::string& path) {
   const Outcome decode = run("ffmpeg -nostdin -v error -i '" + path + "' -f null -");
@@ -102,6 +125,8 @@ void expectIndexOnKeyFrames(const std::string& path) {
 }
 
 // Two encoder threads, each on its own clock, not waiting for each other.
+// The first picture is shown a display delay after its decode time; the
+// audio starts then, as it did in the source.
 void recordWithLibrary(const std::string& name, const std::string& out, bool keyframes) {
   vidscribe_tool::AnnexBFrameReader video;
   vidscribe_tool::AdtsFrameReader audio;
@@ -115,8 +140,10 @@ void recordWithLibrary(const std::string& name, const std::string& out, bool key
   writer.SetAudio(10, format.sampleRate, format.channels, format.profile);
   ASSERT_TRUE(writer.Open(out.c_str()));
   const int64_t delay = vidscribe_tool::LearnDisplayDelay((kMedia + "/" + name + ".h264").c_str(), 100);
+  const unsigned audioStart =
+      500 + static_cast<unsigned>(vidscribe_tool::CompositionClock(25, delay).FirstShownMs());
   std::thread videoThread([&] {
-    vidscribe_tool::PictureOrder order;
+    vidscribe::PictureOrder order;
     vidscribe_tool::CompositionClock clock(25, delay);
     std::vector<uint8_t> frame;
     while (video.Next(frame)) {
@@ -131,7 +158,7 @@ void recordWithLibrary(const std::string& name, const std::string& out, bool key
     std::vector<uint8_t> frame = firstAudio;
     for (unsigned i = 0;; ++i) {
       writer.WriteAudio(frame.data(), static_cast<int>(frame.size()),
-                        500 + i * 1024 * 1000 / static_cast<unsigned>(format.sampleRate));
+                        audioStart + i * 1024 * 1000 / static_cast<unsigned>(format.sampleRate));
       if (!audio.Next(frame, nullptr)) break;
     }
   });
@@ -175,9 +202,11 @@ TEST_P(RealRecording, PlaysExtractsAndIndexes) {
   EXPECT_EQ(probe(out, "stream=codec_name,sample_rate,channels", "a"),
             "codec_name=aac\nsample_rate=" + std::to_string(c.sampleRate) +
                 "\nchannels=" + std::to_string(c.channels) + "\n");
-  // The reference's duration counts its B-frame display delay (80 ms); ours
-  // ends at the last frame written.
-  EXPECT_NEAR(probeDuration(out), probeDuration(base + ".flv"), 0.2);
+  // Which encoder thread delivers first may move the whole timeline by the
+  // display delay; what is recorded spans as long as the reference.
+  EXPECT_NEAR(probeDuration(out) - firstStart(out), probeDuration(base + ".flv") - firstStart(base + ".flv"),
+              kOneFrame);
+  expectStartTogether(out);
   expectDecodes(out);
   const std::string frames =
       "ffprobe -v error -select_streams v -count_frames -show_entries "
@@ -204,6 +233,47 @@ INSTANTIATE_TEST_SUITE_P(Streams, RealRecording,
                                            Case{"mono48", 48000, 1, true, true}),
                          [](const ::testing::TestParamInfo<Case>& info) { return caseName(info.param); });
 
+// The picture size a container states for its video track, from the
+// track header of an MP4 file (the audio track's says 0x0).
+std::pair<uint32_t, uint32_t> trackHeaderSize(const std::vector<uint8_t>& file) {
+  std::pair<uint32_t, uint32_t> size{0, 0};
+  const std::string bytes(file.begin(), file.end());
+  for (size_t at = bytes.find("tkhd"); at != std::string::npos; at = bytes.find("tkhd", at + 4)) {
+    // Version 1 has 64-bit times and duration; then reserved, layer,
+    // group, volume, reserved and the matrix come before the size.
+    const size_t fields = at + 8 + (file[at + 4] == 1 ? 32 : 20) + 52;
+    if (fields + 8 > file.size()) break;
+    const uint32_t width = flvtest::BE(&file[fields], 4) >> 16;
+    if (width > size.first) size = {width, flvtest::BE(&file[fields + 4], 4) >> 16};
+  }
+  return size;
+}
+
+// With and without B-frames, into FLV and MP4: the streams start together
+// and every frame plays. The 640x360 stream is coded as 368 lines; the
+// containers state the shown size.
+TEST(RealSync, ToolRecordingsStartTogetherAndStateTheShownSize) {
+  flvtest::ScratchDir dir;
+  const std::string frames =
+      "ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames -of csv=p=0 ";
+  for (const std::string name : {"stereo44", "nobf"}) {
+    const std::string base = kMedia + "/" + name;
+    for (const std::string extension : {".flv", ".mp4"}) {
+      SCOPED_TRACE(name + extension);
+      const std::string out = dir / (name + extension);
+      const Outcome record =
+          run("'" + kTool + "' record --h264 '" + base + ".h264' --aac '" + base + ".aac' '" + out + "'");
+      ASSERT_EQ(record.status, 0) << record.out;
+      expectStartTogether(out);
+      expectDecodes(out);
+      EXPECT_EQ(run(frames + "'" + out + "'", false).out, run(frames + "'" + base + ".flv'", false).out);
+    }
+  }
+  EXPECT_DOUBLE_EQ(flvtest::MetaNumber(ReadFile(dir / "nobf.flv"), "width"), 640);
+  EXPECT_DOUBLE_EQ(flvtest::MetaNumber(ReadFile(dir / "nobf.flv"), "height"), 360);
+  EXPECT_EQ(trackHeaderSize(ReadFile(dir / "nobf.mp4")), std::make_pair(640u, 360u));
+}
+
 TEST(RealEditing, AppendPadAndContinueAfterATwelveSecondRecording) {
   flvtest::ScratchDir dir;
   const std::string base = kMedia + "/twelve";
@@ -226,7 +296,7 @@ TEST(RealEditing, AppendPadAndContinueAfterATwelveSecondRecording) {
     vidscribe_tool::AnnexBFrameReader video;
     ASSERT_TRUE(video.Open((kMedia + "/stereo44.h264").c_str()));
     std::vector<uint8_t> frame;
-    vidscribe_tool::PictureOrder order;
+    vidscribe::PictureOrder order;
     vidscribe_tool::CompositionClock clock(25, 2);
     for (unsigned i = 0; i < 50 && video.Next(frame); ++i) {
       uint64_t decodeMs = 0;
@@ -265,6 +335,52 @@ TEST(RealEditing, AppendPadAndContinueAfterATwelveSecondRecording) {
   EXPECT_EQ(pad.out, "989\n");
   expectDecodes(joined);
   expectIndexOnKeyFrames(joined);
+}
+
+// Time of the last (or first after skip tags) shown frame of a stream: video
+// pictures and audio frames with data, not sequence headers or mute frames.
+uint32_t mediaTime(const std::vector<flvtest::Tag>& tags, uint8_t type, size_t skip, bool last) {
+  uint32_t found = 0;
+  for (size_t i = skip; i < tags.size(); ++i) {
+    const auto& tag = tags[i];
+    if (tag.type != type || tag.body.size() < 3 || tag.body[1] != 1) continue;
+    found = tag.time;
+    if (!last) break;
+  }
+  return found;
+}
+
+// Appending a file with B-frames to another: each stream goes on strictly
+// after its own last frame, so ffmpeg sees no time stamp step back; a
+// negative offset is a gap of that length filled with silence.
+TEST(RealEditing, AppendedStreamsContinueAfterTheirLastFrames) {
+  flvtest::ScratchDir dir;
+  const std::string base = kMedia + "/twelve";
+  const std::string rec = dir / "rec.flv";
+  ASSERT_EQ(
+      run("'" + kTool + "' record --h264 '" + base + ".h264' --aac '" + base + ".aac' '" + rec + "'").status,
+      0);
+  const auto old = Tags(ReadFile(rec));
+  const uint32_t lastVideo = mediaTime(old, 9, 0, true), lastAudio = mediaTime(old, 8, 0, true);
+  for (const std::string offset : {"", " --offset -500"}) {
+    SCOPED_TRACE(offset);
+    const std::string joined = dir / "joined.flv";
+    ASSERT_EQ(run("cp '" + rec + "' '" + joined + "'").status, 0);
+    const Outcome append =
+        run("'" + kTool + "' append '" + joined + "' '" + kMedia + "/stereo44.flv'" + offset);
+    ASSERT_EQ(append.status, 0) << append.out;
+    expectDecodes(joined);
+    const auto tags = Tags(ReadFile(joined));
+    const uint32_t firstVideo = mediaTime(tags, 9, old.size(), false);
+    EXPECT_GT(firstVideo, lastVideo);
+    EXPECT_GT(mediaTime(tags, 8, old.size(), false), lastAudio);
+    if (offset.empty()) {
+      EXPECT_LE(firstVideo, lastVideo + 4 * 40);
+    } else {
+      EXPECT_GE(firstVideo, lastVideo + 500);
+      EXPECT_LE(firstVideo, lastVideo + 500 + 4 * 40);
+    }
+  }
 }
 
 TEST(RealEditing, IndexOfAnFfmpegFileKeepsEveryMediaTag) {
@@ -317,6 +433,122 @@ TEST(RealTool, HelpAndOneLineFailures) {
   const Outcome seek = run("'" + kTool + "' seek '" + kMedia + "/twelve.flv' 5000 --key");
   EXPECT_EQ(seek.status, 0);
   EXPECT_EQ(seek.out, "4000\n");
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+// A copy of a recording with one fault in its onMetaData DataSize.
+void damageMetaDataSize(const std::string& from, const std::string& to, bool allOnes) {
+  auto bytes = ReadFile(from);
+  ASSERT_EQ(bytes[13], 18);
+  if (allOnes) {
+    bytes[14] = bytes[15] = bytes[16] = 0xFF;
+  } else {
+    bytes[16] ^= 0x04;
+  }
+  flvtest::WriteFile(to, bytes);
+}
+
+struct Mistake {
+  std::string args;
+  std::vector<std::string> inputs;  // must come out unchanged
+  std::vector<std::string> absent;  // must not exist afterwards
+};
+
+// Output names that are inputs (also through the .part name the tool
+// writes), an output named twice, a file appended to itself, and edits of
+// files whose onMetaData size is damaged: each is refused with one line and
+// touches nothing.
+TEST(RealTool, MistakesNeverCostAFile) {
+  flvtest::ScratchDir dir;
+  const std::string media = kMedia + "/stereo44";
+  ASSERT_EQ(run("'" + kTool + "' record --h264 '" + media + ".h264' --aac '" + media + ".aac' '" +
+                (dir / "ours.flv") + "' && '" + kTool + "' record --h264 '" + media + ".h264' '" +
+                (dir / "G.mp4") + "' && cp '" + media + ".flv' '" + (dir / "F.flv") + "' && cp '" + media +
+                ".flv' '" + (dir / "X.part") + "' && cp '" + media + ".h264' '" + (dir / "H.part") +
+                "' && cp '" + media + ".h264' '" + (dir / "in.h264") + "'")
+                .status,
+            0);
+  damageMetaDataSize(dir / "ours.flv", dir / "flipped.flv", false);
+  damageMetaDataSize(dir / "ours.flv", dir / "ones.flv", true);
+  const std::string F = dir / "F.flv", G = dir / "G.mp4", S = dir / "S";
+  const std::vector<Mistake> mistakes = {
+      {"extract '" + F + "' --h264 '" + F + "'", {F}, {}},
+      {"extract '" + F + "' --h264 '" + (dir / "x.h264") + "' --aac '" + F + "'", {F}, {dir / "x.h264"}},
+      {"extract '" + G + "' --h264 '" + G + "'", {G}, {}},
+      {"extract '" + F + "' --h264 '" + S + "' --aac '" + S + "'", {F}, {S, S + ".part"}},
+      {"index '" + (dir / "X.part") + "' '" + (dir / "X") + "'", {dir / "X.part"}, {dir / "X"}},
+      {"record --h264 '" + (dir / "H.part") + "' '" + (dir / "H") + "'", {dir / "H.part"}, {dir / "H"}},
+      {"record --h264 '" + (dir / "in.h264") + "' '" + (dir / "in.h264") + "'", {dir / "in.h264"}, {}},
+      {"append '" + F + "' '" + F + "'", {F}, {}},
+      {"pad '" + (dir / "flipped.flv") + "' 1000", {dir / "flipped.flv"}, {}},
+      {"append '" + (dir / "flipped.flv") + "' '" + F + "'", {dir / "flipped.flv"}, {}},
+      {"pad '" + (dir / "ones.flv") + "' 1000", {dir / "ones.flv"}, {}},
+      {"append '" + (dir / "ones.flv") + "' '" + F + "'", {dir / "ones.flv"}, {}},
+  };
+  for (const Mistake& mistake : mistakes) {
+    SCOPED_TRACE(mistake.args);
+    std::vector<std::vector<uint8_t>> before;
+    for (const std::string& input : mistake.inputs) before.push_back(ReadFile(input));
+    const Outcome outcome = run("timeout 60 '" + kTool + "' " + mistake.args);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\n'), 1) << outcome.out;
+    for (size_t i = 0; i < mistake.inputs.size(); ++i)
+      EXPECT_TRUE(ReadFile(mistake.inputs[i]) == before[i]) << mistake.inputs[i] << " changed";
+    for (const std::string& path : mistake.absent) EXPECT_FALSE(exists(path)) << path;
+  }
+}
+
+// A small tmpfs of its own, unmounted however the test ends.
+class TinyDisk {
+ public:
+  TinyDisk(const std::string& path, const char* size) : path(path) {
+    mounted =
+        ::geteuid() == 0 &&
+        run("mkdir -p '" + path + "' && mount -t tmpfs -o size=" + size + " tmpfs '" + path + "'").status ==
+            0;
+  }
+  ~TinyDisk() {
+    if (mounted) run("umount '" + path + "'");
+  }
+  const std::string path;
+  bool mounted = false;
+};
+
+// A full disk: the recording fails and leaves nothing that looks finished;
+// edits fail and leave the file as it was.
+TEST(RealTool, FullDiskFailsAndLeavesFilesAsTheyWere) {
+  flvtest::ScratchDir dir;
+  TinyDisk disk(dir / "tiny", "256k");
+  if (!disk.mounted) GTEST_SKIP() << "needs root to mount a small tmpfs";
+  const std::string base = kMedia + "/twelve";
+  for (const std::string name : {"r.flv", "r.mp4"}) {
+    const std::string out = disk.path + "/" + name;
+    const Outcome record =
+        run("'" + kTool + "' record --h264 '" + base + ".h264' --aac '" + base + ".aac' '" + out + "'");
+    EXPECT_EQ(record.status, 1) << name;
+    EXPECT_EQ(std::count(record.out.begin(), record.out.end(), '\n'), 1) << record.out;
+    EXPECT_FALSE(exists(out)) << name;
+    EXPECT_FALSE(exists(out + ".part")) << name;
+  }
+  const std::string edited = disk.path + "/p.flv";
+  const std::string media = kMedia + "/stereo44";
+  ASSERT_EQ(
+      run("'" + kTool + "' record --h264 '" + media + ".h264' --aac '" + media + ".aac' '" + edited + "'")
+          .status,
+      0);
+  run("head -c 1M /dev/zero > '" + disk.path + "/fill'");
+  const auto before = ReadFile(edited);
+  for (const std::string& args :
+       {"pad '" + edited + "' 5000", "append '" + edited + "' '" + base + ".flv'"}) {
+    const Outcome edit = run("'" + kTool + "' " + args);
+    EXPECT_EQ(edit.status, 1) << args;
+    EXPECT_EQ(std::count(edit.out.begin(), edit.out.end(), '\n'), 1) << edit.out;
+    EXPECT_TRUE(ReadFile(edited) == before) << args;
+  }
 }
 
 }  // namespace

@@ -161,6 +161,30 @@ TEST(RecordingTime, CallerClockMapsToFileTimeFromFirstNonZeroStamp) {
   EXPECT_EQ(after[after.size() - 2].time, 80u);
 }
 
+// The audio encoder delivers first, but the first video frames lie earlier
+// on the caller's clock (B-frames decode before they are shown): nothing
+// wraps round, every stream goes strictly forward, and each picture is
+// still shown when the caller said (time + composition time).
+TEST(RecordingTime, FramesBeforeTheBaseStayInOrderAndOnTime) {
+  flvtest::ScratchDir dir;
+  Vidscriber w(false);
+  w.SetVideo(7, 320, 240, 25);
+  ASSERT_TRUE(w.Open((dir / "a.flv").c_str()));
+  uint8_t raw[8] = {};
+  w.WriteAudio(raw, sizeof raw, 1080);
+  const int cts[4] = {80, 160, 40, 80};  // shown at 1080, 1200, 1120, 1200
+  for (unsigned i = 0; i < 4; ++i) video(w, i == 0 ? idrFrame() : interFrame(), 1000 + 40 * i, cts[i]);
+  ASSERT_TRUE(w.Close());
+  std::vector<int64_t> times, shown;
+  for (const auto& tag : Tags(ReadFile(dir / "a.flv"))) {
+    if (tag.type != 9 || tag.body[1] != 1) continue;
+    times.push_back(tag.time);
+    shown.push_back(tag.time + flvtest::BE(&tag.body[2], 3));
+  }
+  EXPECT_EQ(times, (std::vector<int64_t>{0, 1, 2, 40}));
+  EXPECT_EQ(shown, (std::vector<int64_t>{0, 120, 40, 120}));
+}
+
 TEST(RecordingAac, AdtsHeaderIsStrippedAndChangesTheConfiguration) {
   flvtest::ScratchDir dir;
   Vidscriber w(false);
