@@ -8,11 +8,15 @@
 namespace {
 
 TEST(ProcessEntry, WithoutProcessTypeReturnsMinusOneAtOnceAndSaysNothing) {
-  const auto start = std::chrono::steady_clock::now();
-  TestBrowser helper(std::vector<std::string>{});
-  EXPECT_EQ(helper.Finish(false), 255);  // -1 as an exit status
-  EXPECT_FALSE(helper.Next(100).has_value());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  // A switch without a kind names no sub-process either.
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{}, {"--type"}, {"--type="}, {"x", "--type="}}) {
+    const auto start = std::chrono::steady_clock::now();
+    TestBrowser helper(args);
+    EXPECT_EQ(helper.Finish(false), 255) << args.size();  // -1 as an exit status
+    EXPECT_FALSE(helper.Next(100).has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  }
 }
 
 TEST(ProcessEntry, OtherProcessTypesGetBothSwitchesReportThemAndExitZero) {
