@@ -27,9 +27,11 @@ RendererLoop::RendererLoop(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> comm
     : app_(app), commandLine_(commandLine), output_(std::move(output)), engine_(new V8Engine(heapLimit)) {
   V8Engine::SetCurrent(engine_.get());
   if (app_) handler_ = app_->GetRenderProcessHandler();
+  // Plain JSON and nothing after it: no comments, trailing commas or
+  // duplicate keys, which a lenient reader would quietly make sense of.
   Json::CharReaderBuilder readerBuilder;
+  Json::CharReaderBuilder::strictMode(&readerBuilder.settings_);
   readerBuilder["stackLimit"] = 256;
-  readerBuilder["rejectDupKeys"] = true;
   readerBuilder["collectComments"] = false;
   reader_.reset(readerBuilder.newCharReader());
 }
@@ -94,6 +96,7 @@ void RendererLoop::dispatch(const Json::Value& message, int batchDepth) {
 void RendererLoop::route(const Json::Value& message, int batchDepth) {
   const std::string type = memberString(message, "type");
   if (type == "ping") {
+    if (!message.isMember("id")) return ReportError("ping needs an \"id\"");
     Json::Value pong(Json::objectValue);
     pong["type"] = "pong";
     pong["id"] = message["id"];
@@ -151,6 +154,8 @@ void RendererLoop::onContextCreated(const Json::Value& message) {
   const Json::Value& contextId = message["context"];
   if (!frameId.isInt64() || !isInt32(contextId) || !message["main"].isBool())
     return ReportError("context_created needs integer \"frame\" and \"context\" and boolean \"main\"");
+  if (message.isMember("script") && !message["script"].isString())
+    return ReportError("context_created \"script\" must be a string");
   const int id = contextId.asInt();
   if (contexts_.count(id)) return ReportError("context " + std::to_string(id) + " exists already");
   CefRefPtr<FrameImpl> frame = browser->FrameFor(frameId.asInt64(), message["main"].asBool());
@@ -224,21 +229,31 @@ void RendererLoop::onFocusedNodeChanged(const Json::Value& message) {
   if (!message["frame"].isInt64()) return ReportError("focused_node_changed needs an integer \"frame\"");
   CefRefPtr<CefFrame> frame = browser->GetFrame(message["frame"].asInt64());
   if (!frame) return ReportError("focused_node_changed for an unknown frame");
-  const Json::Value& node = message["node"];
+  // An absent node is a mistake of the browser's, not focus leaving.
+  if (!message.isMember("node")) return ReportError("focused_node_changed needs a \"node\"");
   CefRefPtr<CefDOMNode> domNode;
-  if (node.isObject()) {
-    CefDOMNode::AttributeMap attributes;
+  const std::string error = nodeFrom(message["node"], domNode);
+  if (!error.empty()) return ReportError(error);
+  if (handler_) handler_->OnFocusedNodeChanged(browser, frame, domNode);
+}
+
+// Null stands for no node; an object must say whether the node is editable
+// and may list its attributes.
+std::string RendererLoop::nodeFrom(const Json::Value& node, CefRefPtr<CefDOMNode>& domNode) {
+  if (node.isNull()) return std::string();
+  if (!node.isObject()) return "\"node\" must be an object or null";
+  if (!node["editable"].isBool()) return "node needs a boolean \"editable\"";
+  CefDOMNode::AttributeMap attributes;
+  if (node.isMember("attributes")) {
     const Json::Value& attrs = node["attributes"];
-    if (!attrs.isNull() && !attrs.isObject()) return ReportError("node attributes must be an object");
+    if (!attrs.isObject()) return "node attributes must be an object";
     for (const auto& name : attrs.getMemberNames()) {
-      if (!attrs[name].isString()) return ReportError("node attribute values must be strings");
+      if (!attrs[name].isString()) return "node attribute values must be strings";
       attributes[CefString(name)] = CefString(attrs[name].asString());
     }
-    domNode = new DOMNodeImpl(node["editable"].isBool() && node["editable"].asBool(), attributes);
-  } else if (!node.isNull()) {
-    return ReportError("\"node\" must be an object or null");
   }
-  if (handler_) handler_->OnFocusedNodeChanged(browser, frame, domNode);
+  domNode = new DOMNodeImpl(node["editable"].asBool(), attributes);
+  return std::string();
 }
 
 void RendererLoop::onProcessMessage(const Json::Value& message) {
