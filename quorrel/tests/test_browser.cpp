@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -166,6 +167,14 @@ int TestBrowser::Finish(bool sendShutdown, int timeoutMs) {
   }
   exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return exitStatus_;
+}
+
+long TestBrowser::ResidentKiB(bool peak) const {
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  const std::string key = peak ? "VmHWM:" : "VmRSS:";
+  for (std::string line; std::getline(status, line);)
+    if (line.compare(0, key.size(), key) == 0) return std::atol(line.c_str() + key.size());
+  return -1;
 }
 
 void TestBrowser::CreateBrowser(int browser) {
