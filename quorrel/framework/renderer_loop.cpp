@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "json_line.h"
+#include "line_values.h"
 #include "protocol_values.h"
 #include "v8_value.h"
 
@@ -61,6 +62,8 @@ void RendererLoop::Start() {
 void RendererLoop::HandleLine(const std::string& line) {
   if (finished_) return;
   if (!started_) Start();
+  if (CountLineValues(line, kMaxLineValues) > kMaxLineValues)
+    return ReportError("line holds more than " + std::to_string(kMaxLineValues) + " values; discarded");
   Json::Value message;
   std::string errors;
   bool parsed = false;
@@ -264,40 +267,7 @@ void RendererLoop::onProcessMessage(const Json::Value& message) {
   auto args = ListFromJson(message.isMember("args") ? message["args"] : Json::Value(Json::arrayValue), error);
   if (!args) return ReportError("process_message args: " + error);
   CefRefPtr<CefProcessMessage> processMessage =
-      CefProcessMessage::Create(CefString(message["name"].asString()));
-  CefRefPtr<CefListValue> list = processMessage->GetArgumentList();
-  for (size_t i = 0; i < (*args)->GetSize(); ++i) {
-    // Move the parsed elements across by type; containers are shared.
-    switch ((*args)->GetType(i)) {
-      case VTYPE_NULL:
-        list->SetNull(i);
-        break;
-      case VTYPE_BOOL:
-        list->SetBool(i, (*args)->GetBool(i));
-        break;
-      case VTYPE_INT:
-        list->SetInt(i, (*args)->GetInt(i));
-        break;
-      case VTYPE_DOUBLE:
-        list->SetDouble(i, (*args)->GetDouble(i));
-        break;
-      case VTYPE_STRING:
-        list->SetString(i, (*args)->GetString(i));
-        break;
-      case VTYPE_BINARY:
-        list->SetBinary(i, (*args)->GetBinary(i));
-        break;
-      case VTYPE_DICTIONARY:
-        list->SetDictionary(i, (*args)->GetDictionary(i));
-        break;
-      case VTYPE_LIST:
-        list->SetList(i, (*args)->GetList(i));
-        break;
-      case VTYPE_INVALID:
-        list->SetInvalid(i);
-        break;
-    }
-  }
+      MakeProcessMessage(CefString(message["name"].asString()), *args);
   if (handler_) handler_->OnProcessMessageReceived(browser, PID_BROWSER, processMessage);
 }
 

@@ -126,6 +126,25 @@ TEST_F(Events, CarryTextBeyondTheBasicPlaneAsThePageWritesIt) {
   EXPECT_EQ(Log(), "[true,true]");
 }
 
+// An event of `count` int arguments, written out directly: a Json::Value of
+// a million elements would cost the test more than the helper.
+std::string eventLine(const std::string& name, size_t count) {
+  std::string line = R"({"type":"process_message","browser":1,"name":")" + name + R"(","args":[)";
+  line.reserve(line.size() + count * 10 + 2);
+  for (size_t i = 0; i < count; ++i) line += i ? R"(,{"int":1})" : R"({"int":1})";
+  return line + "]}";
+}
+
+TEST_F(Events, ThatOneMessageCannotCarryAreRefusedWithAnErrorNotDeliveredInPart) {
+  helper->Run(1, "TKRegisterCallback('many', function() { log.push(arguments.length); })");
+  helper->SendLine(eventLine("many", 262144));  // at the limit: delivered whole
+  helper->SendLine(eventLine("many", 1100000));
+  const auto seen = helper->Sync();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0]["type"].asString(), "error");
+  EXPECT_EQ(Log(), "[262144]");
+}
+
 TEST_F(Events, BinaryDictionaryAndInvalidElementsArriveAsUndefined) {
   helper->Run(
       1, "TKRegisterCallback('odd', function(a, b, c, d) { log.push([typeof a, typeof b, typeof c, d]); })");
