@@ -272,8 +272,14 @@ void RendererLoop::onProcessMessage(const Json::Value& message) {
 }
 
 void RendererLoop::onContextReleased(const Json::Value& message) {
-  if (!contextFrom(message)) return;
+  Context* context = contextFrom(message);
+  if (!context) return;
+  const Context released = *context;
   releaseContext(message["context"].asInt());
+  // A frame whose page went away without a successor is gone for all we
+  // know; iframes made anew get new ids, and keeping each would grow the
+  // renderer without end. A later context for the id makes it again.
+  if (!released.frame->context()) released.browser->ForgetFrame(released.frame->GetIdentifier());
 }
 
 void RendererLoop::onBatch(const Json::Value& message, int batchDepth) {

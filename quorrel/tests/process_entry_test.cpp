@@ -74,8 +74,11 @@ TEST(ProcessEntry, BadInputIsReportedAndTheLoopCarriesOn) {
   helper.SendLine(R"({"type":"focused_node_changed","browser":1,"frame":10,"node":{"editable":"yes"}})");
   helper.SendLine(R"({"type":"focused_node_changed","browser":1,"frame":10,"node":{"attributes":{}}})");
   helper.SendLine(R"({"type":"focused_node_changed","browser":1,"frame":10})");
+  helper.CreateContext(1, 13, false, 6);
+  helper.ReleaseContext(6);  // the frame went with its page
+  helper.SendLine(R"({"type":"focused_node_changed","browser":1,"frame":13,"node":null})");
   const auto seen = helper.Sync();
-  ASSERT_EQ(seen.size(), 16u);
+  ASSERT_EQ(seen.size(), 17u);
   for (const auto& line : seen) EXPECT_EQ(line["type"].asString(), "error") << Compact(line);
   EXPECT_EQ(helper.Run(1, "1 + 1"), "2");
   EXPECT_EQ(helper.Finish(), 0);
