@@ -5,42 +5,54 @@
 namespace tarkel_cef {
 namespace {
 
-using Ancestors = std::vector<CefRefPtr<CefV8Value>>;
+// The message's own arguments: the request id and the call list.
+constexpr size_t kRequestValues = 2;
 
-bool setListValue(CefListValue& list, size_t index, CefRefPtr<CefV8Value> value, ConversionBudget& budget,
-                  Ancestors& ancestors);
+// What is left of one message's room while page values are copied into it.
+struct Conversion {
+  MessageValueBudget budget;
+  // The arrays being copied, outermost first, each one level deeper than
+  // the list that holds it.
+  std::vector<CefRefPtr<CefV8Value>> ancestors;
+  ConversionFailure failure = ConversionFailure::None;
 
-// Fills `list` from a non-empty array, element by element, positions kept.
-bool fillList(CefListValue& list, CefRefPtr<CefV8Value> array, int length, ConversionBudget& budget,
-              Ancestors& ancestors) {
-  if (static_cast<size_t>(length) > budget.elementsLeft || !list.SetSize(static_cast<size_t>(length)))
+  bool fail(ConversionFailure why) {
+    failure = why;
     return false;
-  budget.elementsLeft -= static_cast<size_t>(length);
-  ancestors.push_back(array);
-  for (int i = 0; i < length; ++i) {
-    CefRefPtr<CefV8Value> element = array->GetValue(i);
-    if (element) setListValue(list, static_cast<size_t>(i), element, budget, ancestors);
   }
-  ancestors.pop_back();
-  return true;
+  bool take(size_t count) { return budget.Take(count) || fail(ConversionFailure::TooManyValues); }
+};
+
+bool setListValue(CefListValue& list, size_t index, CefRefPtr<CefV8Value> value, Conversion& conversion);
+
+// Copies a non-empty array into `list`, element by element, positions kept.
+bool fillList(CefListValue& list, CefRefPtr<CefV8Value> array, int length, Conversion& conversion) {
+  if (!conversion.take(static_cast<size_t>(length))) return false;
+  if (!list.SetSize(static_cast<size_t>(length))) return conversion.fail(ConversionFailure::TooManyValues);
+  conversion.ancestors.push_back(array);
+  for (int i = 0; i < length && conversion.failure == ConversionFailure::None; ++i) {
+    CefRefPtr<CefV8Value> element = array->GetValue(i);
+    if (element) setListValue(list, static_cast<size_t>(i), element, conversion);
+  }
+  conversion.ancestors.pop_back();
+  return conversion.failure == ConversionFailure::None;
 }
 
-bool setArray(CefListValue& list, size_t index, CefRefPtr<CefV8Value> array, ConversionBudget& budget,
-              Ancestors& ancestors) {
+bool setArray(CefListValue& list, size_t index, CefRefPtr<CefV8Value> array, Conversion& conversion) {
   const int length = array->GetArrayLength();
   if (length == 0) return true;
-  if (static_cast<int>(ancestors.size()) >= ConversionBudget::kMaxDepth) return false;
-  for (const auto& ancestor : ancestors)
-    if (ancestor->IsSame(array)) return false;
+  for (const auto& ancestor : conversion.ancestors)
+    if (ancestor->IsSame(array)) return conversion.fail(ConversionFailure::ContainsItself);
+  if (static_cast<int>(conversion.ancestors.size()) >= kMaxPageArrayDepth)
+    return conversion.fail(ConversionFailure::TooDeep);
   CefRefPtr<CefListValue> nested = CefListValue::Create();
-  if (!fillList(*nested, array, length, budget, ancestors)) return false;
-  return list.SetList(index, nested);
+  return fillList(*nested, array, length, conversion) && list.SetList(index, nested);
 }
 
 // The order of the tests matters: a Date is an object and a number test
-// must come before the general number.
-bool setListValue(CefListValue& list, size_t index, CefRefPtr<CefV8Value> value, ConversionBudget& budget,
-                  Ancestors& ancestors) {
+// must come before the general number. False for a value without a list
+// form, and for one that does not fit (then with the failure set).
+bool setListValue(CefListValue& list, size_t index, CefRefPtr<CefV8Value> value, Conversion& conversion) {
   if (value->IsBool()) return list.SetBool(index, value->GetBoolValue());
   if (value->IsDate()) {
     const CefTime date = value->GetDateValue();
@@ -51,7 +63,7 @@ bool setListValue(CefListValue& list, size_t index, CefRefPtr<CefV8Value> value,
   if (value->IsInt()) return list.SetInt(index, value->GetIntValue());
   if (value->IsDouble()) return list.SetDouble(index, value->GetDoubleValue());
   if (value->IsString()) return list.SetString(index, value->GetStringValue());
-  if (value->IsArray()) return setArray(list, index, value, budget, ancestors);
+  if (value->IsArray()) return setArray(list, index, value, conversion);
   return false;
 }
 
@@ -69,11 +81,32 @@ CefRefPtr<CefV8Value> listToArray(CefRefPtr<CefListValue> list) {
 
 }  // namespace
 
-bool SetListValue(CefRefPtr<CefListValue> list, size_t index, CefRefPtr<CefV8Value> value,
-                  ConversionBudget& budget) {
-  if (!list || !value) return false;
-  Ancestors ancestors;
-  return setListValue(*list, index, value, budget, ancestors);
+ConversionFailure InvokeCallList(const CefString& name, CefRefPtr<CefV8Value> args,
+                                 CefRefPtr<CefListValue>& callList) {
+  Conversion conversion;
+  callList = CefListValue::Create();
+  const size_t length = args ? static_cast<size_t>(args->GetArrayLength()) : 0;
+  if (!conversion.take(kRequestValues + 1 + length) || !callList->SetSize(1 + length))
+    return ConversionFailure::TooManyValues;
+  callList->SetString(0, name);
+  for (size_t k = 0; k < length && conversion.failure == ConversionFailure::None; ++k) {
+    CefRefPtr<CefV8Value> element = args->GetValue(static_cast<int>(k));
+    if (element) setListValue(*callList, 1 + k, element, conversion);
+  }
+  return conversion.failure;
+}
+
+ConversionFailure CallCallList(const CefV8ValueList& arguments, CefRefPtr<CefListValue>& callList) {
+  Conversion conversion;
+  callList = CefListValue::Create();
+  if (!conversion.take(kRequestValues + arguments.size()) || !callList->SetSize(arguments.size()))
+    return ConversionFailure::TooManyValues;
+  size_t next = 0;
+  for (const auto& argument : arguments) {
+    if (setListValue(*callList, next, argument, conversion)) ++next;
+    if (conversion.failure != ConversionFailure::None) break;
+  }
+  return conversion.failure;
 }
 
 CefRefPtr<CefV8Value> ListElementToV8(CefRefPtr<CefListValue> list, size_t index) {

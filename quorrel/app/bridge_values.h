@@ -4,25 +4,28 @@
 
 #include "cef_v8.h"
 #include "cef_values.h"
+#include "message_limits.h"
 
 namespace tarkel_cef {
 
-// How much of a page-script value the bridge will copy into one message.
-// Arrays that contain themselves, nest deeper than kMaxDepth or add up to
-// more than kMaxElements elements are cut off: the part beyond the limit
-// is left out as an unconvertible value. Ordinary data never comes close.
-struct ConversionBudget {
-  static constexpr int kMaxDepth = 32;
-  static constexpr size_t kMaxElements = size_t{1} << 18;
-  size_t elementsLeft = kMaxElements;
-};
+// Why a page's call cannot go out as a message. A call list is never cut
+// to fit: the call is refused instead.
+enum class ConversionFailure { None, TooManyValues, TooDeep, ContainsItself };
 
-// Stores `value` at `index` of `list`. Returns false when the value has no
-// list form (plain object, function, null, undefined, or beyond the
-// budget); the list is then left untouched. An empty array counts as
-// converted but stores nothing, so its slot keeps what it had (null).
-bool SetListValue(CefRefPtr<CefListValue> list, size_t index, CefRefPtr<CefV8Value> value,
-                  ConversionBudget& budget);
+// How deep page arrays may nest: a call list is itself one level into its
+// message.
+constexpr int kMaxPageArrayDepth = kMaxValueDepth - 1;
+
+// TKInvoke's call list: the name, then element k of `args` at index 1+k,
+// null where an element cannot be converted. No `args` gives the name
+// alone.
+ConversionFailure InvokeCallList(const CefString& name, CefRefPtr<CefV8Value> args,
+                                 CefRefPtr<CefListValue>& callList);
+
+// TKCall's call list: as long as `arguments`, filled in order with the
+// arguments that can be converted, so that it ends in one null for each
+// that could not.
+ConversionFailure CallCallList(const CefV8ValueList& arguments, CefRefPtr<CefListValue>& callList);
 
 // The page-script value for element `index`, or no value (null pointer)
 // for binary, dictionary and invalid elements and for empty lists. Needs

@@ -1,6 +1,7 @@
 // The bridge functions TKInvoke, TKCall and TKRegisterCallback, and the
 // handling of the replies and events the browser process sends back.
 #include <limits>
+#include <string>
 
 #include "bridge_values.h"
 #include "tk_cef_app.h"
@@ -11,6 +12,20 @@ namespace {
 const char kNotImplemented[] = "not implement function";
 const char kArgsNotArray[] = "Invalid arguments; object member args must have type array";
 const char kNameRequired[] = "Invalid arguments; object member name is required and must have type string";
+
+CefString cannotSend(ConversionFailure failure) {
+  switch (failure) {
+    case ConversionFailure::TooManyValues:
+      return "Invalid arguments; more than " + std::to_string(kMaxMessageValues) + " values to send";
+    case ConversionFailure::TooDeep:
+      return "Invalid arguments; arrays nested deeper than " + std::to_string(kMaxPageArrayDepth) + " levels";
+    case ConversionFailure::ContainsItself:
+      return "Invalid arguments; an array contains itself";
+    case ConversionFailure::None:
+      break;
+  }
+  return CefString();
+}
 
 CefString notAFunction(const char* member) {
   return std::string("Invalid arguments; object member '") + member + "' must have type function";
@@ -87,22 +102,10 @@ void TKCefApp::invoke(const CefV8ValueList& arguments, CefRefPtr<CefV8Value>& re
       !readCallback(options, "onFailure", request.onFailure, exception))
     return;
 
+  CefRefPtr<CefListValue> callList;
+  exception = cannotSend(InvokeCallList(name->GetStringValue(), args, callList));
+  if (!exception.empty()) return;
   const int32_t id = nextRequestId();
-  CefRefPtr<CefListValue> callList = CefListValue::Create();
-  callList->SetString(0, name->GetStringValue());
-  if (args) {
-    const int length = args->GetArrayLength();
-    ConversionBudget budget;
-    // Positions are kept: what cannot be converted stays null.
-    if (length > 0 && static_cast<size_t>(length) <= budget.elementsLeft &&
-        callList->SetSize(1 + static_cast<size_t>(length))) {
-      budget.elementsLeft -= static_cast<size_t>(length);
-      for (int k = 0; k < length; ++k) {
-        CefRefPtr<CefV8Value> element = args->GetValue(k);
-        if (element) SetListValue(callList, 1 + static_cast<size_t>(k), element, budget);
-      }
-    }
-  }
   pendingRequests[id] = request;
   sendToBrowser(context, requestMessage(id, callList));
   retval = CefV8Value::CreateInt(id);
@@ -114,16 +117,11 @@ void TKCefApp::call(const CefV8ValueList& arguments, CefRefPtr<CefV8Value>& retv
     exception = kNotImplemented;
     return;
   }
+  // The callback is one of the arguments the call list skips.
+  CefRefPtr<CefListValue> callList;
+  exception = cannotSend(CallCallList(arguments, callList));
+  if (!exception.empty()) return;
   const int32_t id = nextRequestId();
-  CefRefPtr<CefListValue> callList = CefListValue::Create();
-  callList->SetSize(arguments.size());
-  // Unconvertible arguments (the callback among them) give up their place,
-  // so the list ends in as many nulls as were skipped.
-  size_t next = 0;
-  ConversionBudget budget;
-  for (const auto& argument : arguments)
-    if (SetListValue(callList, next, argument, budget)) ++next;
-
   CefRefPtr<CefV8Value> callback = arguments.back();
   if (callback->IsFunction()) pendingRequests[id] = PendingRequest{context, nullptr, callback};
   retval = CefV8Value::CreateInt(id);

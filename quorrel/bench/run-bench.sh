@@ -2,10 +2,8 @@
 # Builds and runs the bridge round-trip benchmark in a release build.
 #   quorrel/bench/run-bench.sh [round trips] [window]
 set -eu
-root=$(cd "$(dirname "$0")/../.." && pwd)
-build="${BENCH_BUILD:-${BUILD:-$root/build}}"
-[ -n "${BENCH_BUILD:-}" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j 2 --target quorrel_bridge_bench >/dev/null
+target=quorrel_bridge_bench
+. "$(dirname "$0")/build-target.sh"
 trips=${1:-20000}
 [ "${BENCH_QUICK:-0}" = 1 ] && trips=${1:-2000}
 out=$(mktemp)

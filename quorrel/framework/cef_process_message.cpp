@@ -19,5 +19,9 @@ class ProcessMessage : public CefRefCounted<CefProcessMessage> {
 }  // namespace
 
 CefRefPtr<CefProcessMessage> CefProcessMessage::Create(const CefString& name) {
-  return new ProcessMessage(name, CefListValue::Create());
+  return MakeProcessMessage(name, CefListValue::Create());
+}
+
+CefRefPtr<CefProcessMessage> MakeProcessMessage(const CefString& name, CefRefPtr<CefListValue> args) {
+  return new ProcessMessage(name, args ? args : CefListValue::Create());
 }

@@ -18,3 +18,7 @@ class CefProcessMessage : public virtual CefBase {
   virtual CefString GetName() = 0;
   virtual CefRefPtr<CefListValue> GetArgumentList() = 0;
 };
+
+// The framework's own way in: a message around an argument list that is
+// already filled (the pipe reader's), taken over rather than copied.
+CefRefPtr<CefProcessMessage> MakeProcessMessage(const CefString& name, CefRefPtr<CefListValue> args);

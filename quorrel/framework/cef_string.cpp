@@ -41,10 +41,14 @@ bool isLowSurrogate(char32_t c) {
   return c >= 0xDC00 && c <= 0xDFFF;
 }
 
+bool isSurrogate(char32_t c) {
+  return isHighSurrogate(c) || isLowSurrogate(c);
+}
+
 // Decodes one sequence at `i`, advancing past it. Surrogate code points
 // encoded on their own (3-byte form) are returned as such: the engine keeps
 // strings in that form and the caller pairs them up as UTF-16 units.
-char32_t decodeUtf8(const std::string& in, size_t& i) {
+char32_t decodeUtf8(const char* in, size_t size, size_t& i) {
   const auto byte = [&](size_t k) { return static_cast<uint8_t>(in[k]); };
   const uint8_t lead = byte(i);
   int extra = 0;
@@ -65,7 +69,7 @@ char32_t decodeUtf8(const std::string& in, size_t& i) {
   }
   size_t k = i + 1;
   for (int n = 0; n < extra; ++n, ++k) {
-    if (k >= in.size() || (byte(k) & 0xC0) != 0x80) {
+    if (k >= size || (byte(k) & 0xC0) != 0x80) {
       i = k;
       return kReplacement;
     }
@@ -86,7 +90,7 @@ std::string cef_string_utf16_to_utf8(const std::u16string& in) {
     if (isHighSurrogate(c) && i + 1 < in.size() && isLowSurrogate(in[i + 1])) {
       c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00);
       ++i;
-    } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
+    } else if (isSurrogate(c)) {
       c = kReplacement;
     }
     appendUtf8(out, c);
@@ -99,12 +103,12 @@ std::u16string cef_string_utf8_to_utf16(const std::string& in) {
   out.reserve(in.size());
   size_t i = 0;
   while (i < in.size()) {
-    const char32_t cp = decodeUtf8(in, i);
+    const char32_t cp = decodeUtf8(in.data(), in.size(), i);
     if (isHighSurrogate(cp)) {
       // Pair only with an immediately following low half; alone it is malformed.
       size_t next = i;
       if (next < in.size()) {
-        const char32_t low = decodeUtf8(in, next);
+        const char32_t low = decodeUtf8(in.data(), in.size(), next);
         if (isLowSurrogate(low)) {
           out += static_cast<char16_t>(cp);
           out += static_cast<char16_t>(low);
@@ -118,6 +122,27 @@ std::u16string cef_string_utf8_to_utf16(const std::string& in) {
     } else {
       appendUtf16(out, cp);
     }
+  }
+  return out;
+}
+
+std::string cef_string_utf16_to_cesu8(const std::u16string& in) {
+  std::string out;
+  out.reserve(in.size());
+  for (char16_t unit : in) appendUtf8(out, unit);
+  return out;
+}
+
+std::u16string cef_string_cesu8_to_utf16(const char* in, size_t length) {
+  std::u16string out;
+  out.reserve(length);
+  size_t i = 0;
+  while (i < length) {
+    const char32_t cp = decodeUtf8(in, length, i);
+    if (isSurrogate(cp))
+      out += static_cast<char16_t>(cp);
+    else
+      appendUtf16(out, cp);
   }
   return out;
 }

@@ -9,6 +9,14 @@
 std::string cef_string_utf16_to_utf8(const std::u16string& in);
 std::u16string cef_string_utf8_to_utf16(const std::string& in);
 
+// The form script engines that store text as UTF-8 bytes keep JavaScript
+// strings in: every UTF-16 unit on its own (CESU-8), so that the halves of
+// a pair, and a lone half, stay what the page wrote. Reading also takes the
+// four-byte form and turns it into a pair; bytes that are no UTF-8 at all
+// become U+FFFD.
+std::string cef_string_utf16_to_cesu8(const std::u16string& in);
+std::u16string cef_string_cesu8_to_utf16(const char* in, size_t length);
+
 class CefString {
  public:
   CefString() = default;

@@ -83,8 +83,9 @@ void cef_enable_highdpi_support() {}
 int cef_execute_process(const CefMainArgs& args, CefRefPtr<CefApp> application, void*) {
   CefRefPtr<CefCommandLine> commandLine = CefCommandLine::CreateCommandLine();
   commandLine->InitFromArgv(args.argc, args.argv);
-  if (!commandLine->HasSwitch("type")) return -1;
+  // "--type" or "--type=" names no kind, so this is not a sub-process either.
   const std::string processType = commandLine->GetSwitchValue("type").ToString();
+  if (processType.empty()) return -1;
   if (application) application->OnBeforeCommandLineProcessing(processType, commandLine);
   if (processType == "renderer") return runRenderer(application, commandLine);
   return reportCommandLine(processType, commandLine);

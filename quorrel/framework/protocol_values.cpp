@@ -122,20 +122,34 @@ std::optional<double> doubleFromJson(const Json::Value& v) {
   return std::nullopt;
 }
 
-std::optional<CefValueSlot> slotFromJson(const Json::Value& json, int depth, std::string& error);
+// Reading passes one budget through a whole message.
+struct Reading {
+  MessageValueBudget budget;
+  std::string& error;
 
-std::optional<CefRefPtr<CefListValue>> listFromJson(const Json::Value& json, int depth, std::string& error) {
+  bool fail(std::string text) {
+    error = std::move(text);
+    return false;
+  }
+  bool take(Json::ArrayIndex count) {
+    return budget.Take(count) ||
+           fail("more than " + std::to_string(kMaxMessageValues) + " values in one message");
+  }
+  bool enter(int depth) { return depth <= kMaxValueDepth || fail("values nested too deeply"); }
+};
+
+std::optional<CefValueSlot> slotFromJson(const Json::Value& json, int depth, Reading& reading);
+
+std::optional<CefRefPtr<CefListValue>> listFromJson(const Json::Value& json, int depth, Reading& reading) {
+  std::string& error = reading.error;
   if (!json.isArray()) {
     error = "a list must be a JSON array";
     return std::nullopt;
   }
-  if (depth > kMaxValueDepth) {
-    error = "values nested too deeply";
-    return std::nullopt;
-  }
+  if (!reading.enter(depth) || !reading.take(json.size())) return std::nullopt;
   CefRefPtr<CefListValue> list = CefListValue::Create();
   for (Json::ArrayIndex i = 0; i < json.size(); ++i) {
-    auto slot = slotFromJson(json[i], depth, error);
+    auto slot = slotFromJson(json[i], depth, reading);
     if (!slot) return std::nullopt;
     bool stored = false;
     switch (slot->type) {
@@ -175,7 +189,8 @@ std::optional<CefRefPtr<CefListValue>> listFromJson(const Json::Value& json, int
   return list;
 }
 
-std::optional<CefValueSlot> slotFromJson(const Json::Value& json, int depth, std::string& error) {
+std::optional<CefValueSlot> slotFromJson(const Json::Value& json, int depth, Reading& reading) {
+  std::string& error = reading.error;
   if (!json.isObject() || json.size() != 1) {
     error = "a value must be an object with one type member";
     return std::nullopt;
@@ -203,17 +218,14 @@ std::optional<CefValueSlot> slotFromJson(const Json::Value& json, int depth, std
     }
     slot.type = VTYPE_BINARY, slot.binary_value = CefBinaryValue::Create(bytes.data(), bytes.size());
   } else if (type == "list") {
-    auto list = listFromJson(v, depth + 1, error);
+    auto list = listFromJson(v, depth + 1, reading);
     if (!list) return std::nullopt;
     slot.type = VTYPE_LIST, slot.list_value = *list;
   } else if (type == "dict" && v.isObject()) {
-    if (depth + 1 > kMaxValueDepth) {
-      error = "values nested too deeply";
-      return std::nullopt;
-    }
+    if (!reading.enter(depth + 1) || !reading.take(v.size())) return std::nullopt;
     CefRefPtr<CefDictionaryValue> dict = CefDictionaryValue::Create();
     for (const auto& key : v.getMemberNames()) {
-      auto member = slotFromJson(v[key], depth + 1, error);
+      auto member = slotFromJson(v[key], depth + 1, reading);
       if (!member) return std::nullopt;
       dict->SetSlot(CefString(key), std::move(*member));
     }
@@ -304,5 +316,6 @@ Json::Value ListToJson(const CefRefPtr<CefListValue>& list) {
 }
 
 std::optional<CefRefPtr<CefListValue>> ListFromJson(const Json::Value& json, std::string& error) {
-  return listFromJson(json, 0, error);
+  Reading reading{MessageValueBudget(), error};
+  return listFromJson(json, 0, reading);
 }

@@ -11,9 +11,11 @@
 #include <string>
 
 #include "cef_values.h"
+#include "message_limits.h"
 
-// Nesting deeper than this is refused on input and cut off on output.
-constexpr int kMaxValueDepth = 64;
+// On input, nesting deeper than kMaxValueDepth and more than
+// kMaxMessageValues elements are refused; on output, lists deeper than
+// kMaxValueDepth are written as invalid (the bridge never sends them).
 
 Json::Value ListToJson(const CefRefPtr<CefListValue>& list);
 // The same as compact JSON text, straight from the list (the hot path).

@@ -26,6 +26,13 @@ CefRefPtr<FrameImpl> BrowserImpl::FrameFor(int64_t identifier, bool isMain) {
   return frame;
 }
 
+void BrowserImpl::ForgetFrame(int64_t identifier) {
+  auto it = frames_.find(identifier);
+  if (it == frames_.end()) return;
+  it->second->Detach();
+  frames_.erase(it);
+}
+
 void BrowserImpl::Detach() {
   sink_ = nullptr;
   for (auto& entry : frames_) entry.second->Detach();

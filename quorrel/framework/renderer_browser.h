@@ -30,6 +30,7 @@ class BrowserImpl : public CefRefCounted<CefBrowser> {
 
   // The frame with this id, made on first use.
   CefRefPtr<FrameImpl> FrameFor(int64_t identifier, bool isMain);
+  void ForgetFrame(int64_t identifier);
   // Cuts the browser loose from the process: no more messages, no frames.
   void Detach();
 

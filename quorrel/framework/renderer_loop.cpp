@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "json_line.h"
+#include "line_values.h"
 #include "protocol_values.h"
 #include "v8_value.h"
 
@@ -27,9 +28,11 @@ RendererLoop::RendererLoop(CefRefPtr<CefApp> app, CefRefPtr<CefCommandLine> comm
     : app_(app), commandLine_(commandLine), output_(std::move(output)), engine_(new V8Engine(heapLimit)) {
   V8Engine::SetCurrent(engine_.get());
   if (app_) handler_ = app_->GetRenderProcessHandler();
+  // Plain JSON and nothing after it: no comments, trailing commas or
+  // duplicate keys, which a lenient reader would quietly make sense of.
   Json::CharReaderBuilder readerBuilder;
+  Json::CharReaderBuilder::strictMode(&readerBuilder.settings_);
   readerBuilder["stackLimit"] = 256;
-  readerBuilder["rejectDupKeys"] = true;
   readerBuilder["collectComments"] = false;
   reader_.reset(readerBuilder.newCharReader());
 }
@@ -59,6 +62,8 @@ void RendererLoop::Start() {
 void RendererLoop::HandleLine(const std::string& line) {
   if (finished_) return;
   if (!started_) Start();
+  if (CountLineValues(line, kMaxLineValues) > kMaxLineValues)
+    return ReportError("line holds more than " + std::to_string(kMaxLineValues) + " values; discarded");
   Json::Value message;
   std::string errors;
   bool parsed = false;
@@ -94,6 +99,7 @@ void RendererLoop::dispatch(const Json::Value& message, int batchDepth) {
 void RendererLoop::route(const Json::Value& message, int batchDepth) {
   const std::string type = memberString(message, "type");
   if (type == "ping") {
+    if (!message.isMember("id")) return ReportError("ping needs an \"id\"");
     Json::Value pong(Json::objectValue);
     pong["type"] = "pong";
     pong["id"] = message["id"];
@@ -151,6 +157,8 @@ void RendererLoop::onContextCreated(const Json::Value& message) {
   const Json::Value& contextId = message["context"];
   if (!frameId.isInt64() || !isInt32(contextId) || !message["main"].isBool())
     return ReportError("context_created needs integer \"frame\" and \"context\" and boolean \"main\"");
+  if (message.isMember("script") && !message["script"].isString())
+    return ReportError("context_created \"script\" must be a string");
   const int id = contextId.asInt();
   if (contexts_.count(id)) return ReportError("context " + std::to_string(id) + " exists already");
   CefRefPtr<FrameImpl> frame = browser->FrameFor(frameId.asInt64(), message["main"].asBool());
@@ -224,21 +232,31 @@ void RendererLoop::onFocusedNodeChanged(const Json::Value& message) {
   if (!message["frame"].isInt64()) return ReportError("focused_node_changed needs an integer \"frame\"");
   CefRefPtr<CefFrame> frame = browser->GetFrame(message["frame"].asInt64());
   if (!frame) return ReportError("focused_node_changed for an unknown frame");
-  const Json::Value& node = message["node"];
+  // An absent node is a mistake of the browser's, not focus leaving.
+  if (!message.isMember("node")) return ReportError("focused_node_changed needs a \"node\"");
   CefRefPtr<CefDOMNode> domNode;
-  if (node.isObject()) {
-    CefDOMNode::AttributeMap attributes;
+  const std::string error = nodeFrom(message["node"], domNode);
+  if (!error.empty()) return ReportError(error);
+  if (handler_) handler_->OnFocusedNodeChanged(browser, frame, domNode);
+}
+
+// Null stands for no node; an object must say whether the node is editable
+// and may list its attributes.
+std::string RendererLoop::nodeFrom(const Json::Value& node, CefRefPtr<CefDOMNode>& domNode) {
+  if (node.isNull()) return std::string();
+  if (!node.isObject()) return "\"node\" must be an object or null";
+  if (!node["editable"].isBool()) return "node needs a boolean \"editable\"";
+  CefDOMNode::AttributeMap attributes;
+  if (node.isMember("attributes")) {
     const Json::Value& attrs = node["attributes"];
-    if (!attrs.isNull() && !attrs.isObject()) return ReportError("node attributes must be an object");
+    if (!attrs.isObject()) return "node attributes must be an object";
     for (const auto& name : attrs.getMemberNames()) {
-      if (!attrs[name].isString()) return ReportError("node attribute values must be strings");
+      if (!attrs[name].isString()) return "node attribute values must be strings";
       attributes[CefString(name)] = CefString(attrs[name].asString());
     }
-    domNode = new DOMNodeImpl(node["editable"].isBool() && node["editable"].asBool(), attributes);
-  } else if (!node.isNull()) {
-    return ReportError("\"node\" must be an object or null");
   }
-  if (handler_) handler_->OnFocusedNodeChanged(browser, frame, domNode);
+  domNode = new DOMNodeImpl(node["editable"].asBool(), attributes);
+  return std::string();
 }
 
 void RendererLoop::onProcessMessage(const Json::Value& message) {
@@ -249,46 +267,19 @@ void RendererLoop::onProcessMessage(const Json::Value& message) {
   auto args = ListFromJson(message.isMember("args") ? message["args"] : Json::Value(Json::arrayValue), error);
   if (!args) return ReportError("process_message args: " + error);
   CefRefPtr<CefProcessMessage> processMessage =
-      CefProcessMessage::Create(CefString(message["name"].asString()));
-  CefRefPtr<CefListValue> list = processMessage->GetArgumentList();
-  for (size_t i = 0; i < (*args)->GetSize(); ++i) {
-    // Move the parsed elements across by type; containers are shared.
-    switch ((*args)->GetType(i)) {
-      case VTYPE_NULL:
-        list->SetNull(i);
-        break;
-      case VTYPE_BOOL:
-        list->SetBool(i, (*args)->GetBool(i));
-        break;
-      case VTYPE_INT:
-        list->SetInt(i, (*args)->GetInt(i));
-        break;
-      case VTYPE_DOUBLE:
-        list->SetDouble(i, (*args)->GetDouble(i));
-        break;
-      case VTYPE_STRING:
-        list->SetString(i, (*args)->GetString(i));
-        break;
-      case VTYPE_BINARY:
-        list->SetBinary(i, (*args)->GetBinary(i));
-        break;
-      case VTYPE_DICTIONARY:
-        list->SetDictionary(i, (*args)->GetDictionary(i));
-        break;
-      case VTYPE_LIST:
-        list->SetList(i, (*args)->GetList(i));
-        break;
-      case VTYPE_INVALID:
-        list->SetInvalid(i);
-        break;
-    }
-  }
+      MakeProcessMessage(CefString(message["name"].asString()), *args);
   if (handler_) handler_->OnProcessMessageReceived(browser, PID_BROWSER, processMessage);
 }
 
 void RendererLoop::onContextReleased(const Json::Value& message) {
-  if (!contextFrom(message)) return;
+  Context* context = contextFrom(message);
+  if (!context) return;
+  const Context released = *context;
   releaseContext(message["context"].asInt());
+  // A frame whose page went away without a successor is gone for all we
+  // know; iframes made anew get new ids, and keeping each would grow the
+  // renderer without end. A later context for the id makes it again.
+  if (!released.frame->context()) released.browser->ForgetFrame(released.frame->GetIdentifier());
 }
 
 void RendererLoop::onBatch(const Json::Value& message, int batchDepth) {

@@ -55,6 +55,8 @@ class RendererLoop : public ProcessMessageSink {
   void onContextCreated(const Json::Value& message);
   void onRunScript(const Json::Value& message);
   void onFocusedNodeChanged(const Json::Value& message);
+  // The node a focus change names, or the reason it names none properly.
+  static std::string nodeFrom(const Json::Value& node, CefRefPtr<CefDOMNode>& domNode);
   void onProcessMessage(const Json::Value& message);
   void onContextReleased(const Json::Value& message);
   void onBatch(const Json::Value& message, int batchDepth);

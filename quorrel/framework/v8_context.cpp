@@ -68,7 +68,7 @@ CallOutcome invokeHandler(duk_context* ctx) {
   engine->PopRunning();
 
   if (!exception.empty()) {
-    const std::string text = exception.ToString();
+    const std::string text = cef_string_utf16_to_cesu8(exception.ToString16());
     // No C file and line: the error then points at the calling script.
     duk_push_error_object_raw(ctx, DUK_ERR_ERROR, nullptr, 0, "%s", text.c_str());
     return CallOutcome::Throw;

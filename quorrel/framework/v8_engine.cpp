@@ -1,5 +1,6 @@
 #include "v8_engine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +125,15 @@ void V8Engine::ReleaseContext(const std::shared_ptr<V8ContextState>& state) {
   for (const auto& entry : stack_) running = running || entry.thread == state->thread;
   if (!running && alive()) DropSlot(state->threadSlot);
   if (!running) state->thread = nullptr;
+  collectIfGrown();
+}
+
+void V8Engine::collectIfGrown() {
+  if (!heap_ || heapUsed_ < collectAt_) return;
+  duk_gc(heap_, 0);
+  // The first round only ran the finalizers; this one frees what they held.
+  duk_gc(heap_, 0);
+  collectAt_ = heapUsed_ + std::max(heapUsed_, kCollectSlack);
 }
 
 std::shared_ptr<V8ContextState> V8Engine::ContextForThread(duk_context* thread) const {

@@ -71,6 +71,16 @@ class V8Engine : public CefRefCounted<CefBase> {
   size_t liveSlots() const { return liveSlots_; }
 
  private:
+  // A released context is a web of cycles that only a full collection
+  // frees, and the engine's own schedule reaches it late: our native
+  // functions have finalizers, and an object waiting for its finalizer
+  // keeps its whole realm through one more round, which also raises the
+  // engine's next trigger. A renderer that navigates would grow to the heap
+  // cap. So after a release, once the heap has grown by as much as was
+  // live after the last collection (and at least kCollectSlack), collect.
+  static constexpr size_t kCollectSlack = size_t{8} << 20;
+  void collectIfGrown();
+
   static void* allocate(void* udata, duk_size_t size);
   static void* reallocate(void* udata, void* ptr, duk_size_t size);
   static void release(void* udata, void* ptr);
@@ -78,6 +88,7 @@ class V8Engine : public CefRefCounted<CefBase> {
 
   size_t heapLimit_;
   size_t heapUsed_ = 0;
+  size_t collectAt_ = kCollectSlack;
   duk_context* heap_ = nullptr;
   void* slots_ = nullptr;
   std::vector<uint32_t> freeSlots_;

@@ -109,15 +109,17 @@ CefRefPtr<CefV8Exception> V8MakeException(duk_context* ctx, duk_idx_t index) {
   return new V8ExceptionImpl(text, line);
 }
 
+// The engine keeps strings as CESU-8; plain UTF-8 would turn a character
+// beyond U+FFFF into one code point, a string the page cannot write.
 CefString V8GetString(duk_context* ctx, duk_idx_t index) {
   duk_size_t length = 0;
   const char* bytes = duk_get_lstring(ctx, index, &length);
-  return bytes ? CefString(std::string(bytes, length)) : CefString();
+  return bytes ? CefString(cef_string_cesu8_to_utf16(bytes, length)) : CefString();
 }
 
 void V8PushString(duk_context* ctx, const CefString& value) {
-  const std::string utf8 = value.ToString();
-  duk_push_lstring(ctx, utf8.data(), utf8.size());
+  const std::string bytes = cef_string_utf16_to_cesu8(value.ToString16());
+  duk_push_lstring(ctx, bytes.data(), bytes.size());
 }
 
 CefRefPtr<CefV8Value> V8WrapValue(V8Engine* engine, duk_context* ctx, duk_idx_t index) {

@@ -71,6 +71,19 @@ TEST_F(Replies, ForAReleasedContextAreDroppedWithoutCalls) {
   EXPECT_EQ(Log(), R"([["ok","main"]])");
 }
 
+// U+1F600 and U+20000: the page writes them as surrogate pairs, and text
+// from the browser must arrive in that same form to compare equal.
+const char kBeyondTheBasicPlane[] = "\xF0\x9F\x98\x80 \xF0\xA0\x80\x80";
+const char kAsThePageWritesIt[] = "'\\ud83d\\ude00 \\ud840\\udc00'";
+
+TEST_F(Replies, CarryTextBeyondTheBasicPlaneAsThePageWritesIt) {
+  EXPECT_EQ(helper->Run(1, std::string("var wide = ") + kAsThePageWritesIt + "; wide.length"), "5");
+  helper->Run(1,
+              "TKInvoke({name: 'x', args: [], onSuccess: function(t) { log.push(t === wide, t.length); }})");
+  helper->Reply(1, 1, 0, kBeyondTheBasicPlane);
+  EXPECT_EQ(Log(), "[true,5]");
+}
+
 TEST_F(Replies, ThatThrowDoNotDisturbTheHelper) {
   helper->Run(1,
               "TKInvoke({name: 'x', args: [], onSuccess: function() { throw new Error('in callback'); }})");
@@ -99,6 +112,37 @@ TEST_F(Events, CallTheRegisteredFunctionWithConvertedArguments) {
   EXPECT_EQ(helper->Run(1, "typeof log[0][6] + ',' + (5 in log[0][5] ? 'x' : '') + log[0].length"),
             "undefined,7");
   EXPECT_EQ(helper->Run(1, "Array.isArray(log[0][5]) && log[0][5][1] === undefined"), "true");
+}
+
+TEST_F(Events, CarryTextBeyondTheBasicPlaneAsThePageWritesIt) {
+  helper->Run(1, std::string("var wide = ") + kAsThePageWritesIt + ";" +
+                     "TKRegisterCallback('text', function(a, b) { log.push(a === wide, b[0] === wide); })");
+  Json::Value nested(Json::arrayValue);
+  nested.append(TestBrowser::Str(kBeyondTheBasicPlane));
+  Json::Value args(Json::arrayValue);
+  args.append(TestBrowser::Str(kBeyondTheBasicPlane));
+  args.append(TestBrowser::List(nested));
+  helper->SendMessage(1, "text", args);
+  EXPECT_EQ(Log(), "[true,true]");
+}
+
+// An event of `count` int arguments, written out directly: a Json::Value of
+// a million elements would cost the test more than the helper.
+std::string eventLine(const std::string& name, size_t count) {
+  std::string line = R"({"type":"process_message","browser":1,"name":")" + name + R"(","args":[)";
+  line.reserve(line.size() + count * 10 + 2);
+  for (size_t i = 0; i < count; ++i) line += i ? R"(,{"int":1})" : R"({"int":1})";
+  return line + "]}";
+}
+
+TEST_F(Events, ThatOneMessageCannotCarryAreRefusedWithAnErrorNotDeliveredInPart) {
+  helper->Run(1, "TKRegisterCallback('many', function() { log.push(arguments.length); })");
+  helper->SendLine(eventLine("many", 262144));  // at the limit: delivered whole
+  helper->SendLine(eventLine("many", 1100000));
+  const auto seen = helper->Sync();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0]["type"].asString(), "error");
+  EXPECT_EQ(Log(), "[262144]");
 }
 
 TEST_F(Events, BinaryDictionaryAndInvalidElementsArriveAsUndefined) {

@@ -113,15 +113,38 @@ TEST_F(ValueConversion, TextRoundTripsThroughUtf8) {
             R"(b"}])");
 }
 
-TEST_F(ValueConversion, SelfContainingAndHugeArraysAreCutOffNotFollowedForever) {
-  auto cyclic = Request("var a = [1]; a.push(a); TKInvoke({name: 'x', args: [a]})");
-  EXPECT_EQ(CallList(cyclic), R"([{"string":"x"},{"list":[{"int":1},{"null":null}]}])");
-  // Shared arrays fan out exponentially; the element budget stops that.
-  auto fanned =
-      Request("var b = [1]; for (var i = 0; i < 40; i++) b = [b, b]; TKInvoke({name: 'x', args: [b]})");
-  EXPECT_EQ(Compact(fanned[0]), R"({"int":2})");
-  auto sparse = Request("var s = []; s[300000] = 1; TKInvoke({name: 'x', args: [s, 'after']})");
-  EXPECT_EQ(CallList(sparse), R"([{"string":"x"},{"null":null},{"string":"after"}])");
+TEST_F(ValueConversion, WhatOneMessageCannotCarryThrowsInsteadOfGoingOutCut) {
+  const std::string tooMany = "Invalid arguments; more than 262144 values to send";
+  const std::string tooDeep = "Invalid arguments; arrays nested deeper than 63 levels";
+  const std::string itself = "Invalid arguments; an array contains itself";
+  helper->Run(1,
+              "var cyclic = [1]; cyclic.push(cyclic);"
+              "var half = []; half[150000] = 0; var shared = [[half], [half]];"
+              "var sparse = []; sparse[300000] = 1;"
+              "function nested(levels) { var d = 1; while (levels--) d = [d]; return d; }");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"TKInvoke({name: 'x', args: [cyclic]})", itself},
+      {"TKInvoke({name: 'x', args: [shared]})", tooMany},  // counted at every level
+      {"TKInvoke({name: 'x', args: [sparse, 'after']})", tooMany},
+      {"TKInvoke({name: 'x', args: sparse})", tooMany},
+      {"TKCall.apply(null, ['x'].concat(sparse))", tooMany},
+      {"TKInvoke({name: 'x', args: [nested(64)]})", tooDeep},
+      {"TKCall('x', nested(64), function() {})", tooDeep},
+  };
+  for (const auto& [script, text] : cases) {
+    auto sent = Sent("try { " + script + "; 'sent' } catch (e) { e.message }");
+    EXPECT_EQ(lastResult, text) << script;
+    EXPECT_TRUE(sent.empty()) << script;
+  }
+  // At the limits everything arrives, and the refused calls used no id.
+  const auto deepest = Request("TKInvoke({name: 'x', args: [nested(63)]})");
+  EXPECT_EQ(Compact(deepest[0]), R"({"int":1})");
+  std::string innermost;
+  for (int level = 0; level < 63; ++level) innermost += R"({"list":[)";
+  EXPECT_NE(CallList(deepest).find(innermost + R"({"int":1}]})"), std::string::npos);
+  const auto widest = Request("var w = []; w[262140] = 'last'; TKInvoke({name: 'x', args: w})");
+  EXPECT_EQ(widest[1]["list"].size(), 262142u);
+  EXPECT_EQ(Compact(widest[1]["list"][262141]), R"({"string":"last"})");
 }
 
 }  // namespace

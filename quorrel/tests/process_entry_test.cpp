@@ -8,11 +8,15 @@
 namespace {
 
 TEST(ProcessEntry, WithoutProcessTypeReturnsMinusOneAtOnceAndSaysNothing) {
-  const auto start = std::chrono::steady_clock::now();
-  TestBrowser helper(std::vector<std::string>{});
-  EXPECT_EQ(helper.Finish(false), 255);  // -1 as an exit status
-  EXPECT_FALSE(helper.Next(100).has_value());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  // A switch without a kind names no sub-process either.
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{}, {"--type"}, {"--type="}, {"x", "--type="}}) {
+    const auto start = std::chrono::steady_clock::now();
+    TestBrowser helper(args);
+    EXPECT_EQ(helper.Finish(false), 255) << args.size();  // -1 as an exit status
+    EXPECT_FALSE(helper.Next(100).has_value());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  }
 }
 
 TEST(ProcessEntry, OtherProcessTypesGetBothSwitchesReportThemAndExitZero) {
@@ -60,10 +64,22 @@ TEST(ProcessEntry, BadInputIsReportedAndTheLoopCarriesOn) {
   helper.SendLine(R"({"type":"process_message","browser":1,"name":"e","args":[{"int":1.5}]})");
   helper.SendLine(R"({"type":"process_message","browser":1,"name":"e","args":[{"binary":"abc"}]})");
   helper.SendLine(R"({"type":"run_script","context":77,"script":"1"})");
-  const auto seen = helper.Sync();
-  ASSERT_EQ(seen.size(), 8u);
-  for (const auto& line : seen) EXPECT_EQ(line["type"].asString(), "error") << Compact(line);
+  // Nothing but the object on the line, members present and of their type.
+  helper.SendLine(R"({"type":"ping","id":"tg"}garbage)");
+  helper.SendLine(R"({"type":"ping","id":"c"} // comment)");
+  helper.SendLine(R"({"type":"ping"})");
+  helper.SendLine(R"({"type":"context_created","browser":1,"frame":12,"main":false,"context":5,"script":7})");
+  helper.SendLine(R"({"type":"run_script","context":5,"script":"1"})");  // so there is no context 5
   helper.CreateContext(1, 10, true, 1);
+  helper.SendLine(R"({"type":"focused_node_changed","browser":1,"frame":10,"node":{"editable":"yes"}})");
+  helper.SendLine(R"({"type":"focused_node_changed","browser":1,"frame":10,"node":{"attributes":{}}})");
+  helper.SendLine(R"({"type":"focused_node_changed","browser":1,"frame":10})");
+  helper.CreateContext(1, 13, false, 6);
+  helper.ReleaseContext(6);  // the frame went with its page
+  helper.SendLine(R"({"type":"focused_node_changed","browser":1,"frame":13,"node":null})");
+  const auto seen = helper.Sync();
+  ASSERT_EQ(seen.size(), 17u);
+  for (const auto& line : seen) EXPECT_EQ(line["type"].asString(), "error") << Compact(line);
   EXPECT_EQ(helper.Run(1, "1 + 1"), "2");
   EXPECT_EQ(helper.Finish(), 0);
 }

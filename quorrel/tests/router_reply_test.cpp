@@ -44,6 +44,15 @@ TEST_F(Replies, RunInTheAskingContextWithoutReceiver) {
   EXPECT_EQ(Log(1), "[]");
 }
 
+TEST_F(Replies, CarryTextBeyondTheBasicPlaneAsThePageWritesIt) {
+  // U+1F600 and U+20000, compared with the page's own surrogate pairs.
+  helper->Run(1,
+              "cefQuery({request: 'x', onSuccess: function(r) { log.push(r === '\\ud83d\\ude00 "
+              "\\ud840\\udc00', r.length); }})");
+  helper->Send(Success(1, 1, "\xF0\x9F\x98\x80 \xF0\xA0\x80\x80"));
+  EXPECT_EQ(Log(), "[true,5]");
+}
+
 TEST_F(Replies, ArriveOneTaskLaterSoScriptsQueuedBehindThemRunFirst) {
   helper->Run(1, "cefQuery({request: 'x', onSuccess: function(r) { log.push(r); }})");
   Batch({Success(1, 1, "reply"), Script(1, "log.push('script')", 1000)});

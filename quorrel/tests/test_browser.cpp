@@ -9,6 +9,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -166,6 +169,29 @@ int TestBrowser::Finish(bool sendShutdown, int timeoutMs) {
   }
   exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return exitStatus_;
+}
+
+long TestBrowser::ResidentKiB(bool peak) const {
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  const std::string key = peak ? "VmHWM:" : "VmRSS:";
+  for (std::string line; std::getline(status, line);)
+    if (line.compare(0, key.size(), key) == 0) return std::atol(line.c_str() + key.size());
+  return -1;
+}
+
+double TestBrowser::CpuSeconds() const {
+  std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  // Fields after the command name, which may hold spaces: state is the
+  // first, user and system time the 12th and 13th.
+  const size_t end = text.rfind(')');
+  if (end == std::string::npos) return -1;
+  std::istringstream fields(text.substr(end + 1));
+  std::string field;
+  double ticks = 0;
+  for (int i = 1; i <= 13 && fields >> field; ++i)
+    if (i >= 12) ticks += std::atof(field.c_str());
+  return fields ? ticks / static_cast<double>(sysconf(_SC_CLK_TCK)) : -1;
 }
 
 void TestBrowser::CreateBrowser(int browser) {

@@ -50,6 +50,12 @@ class TestBrowser {
   static Json::Value Null();
   static Json::Value List(const Json::Value& elements);
 
+  // Resident memory of the helper in KiB, or -1 when it cannot be read;
+  // `peak` asks for the high-water mark instead.
+  long ResidentKiB(bool peak = false) const;
+  // CPU time the helper has used so far (user and system), or -1.
+  double CpuSeconds() const;
+
   const std::string& firstLine() const { return firstLine_; }
   Json::Value commandLine() const { return commandLine_; }
 
