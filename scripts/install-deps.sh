@@ -12,6 +12,8 @@ packages=(
   build-essential cmake pkg-config
   libcurl4-openssl-dev libjsoncpp-dev zlib1g-dev libstb-dev
   libgtk-3-dev libx11-dev duktape-dev
+  # the render helper's second back end and the demo shell's web view
+  libwebkit2gtk-4.1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer lives in clang's runtime package)
   clang-14 libclang-rt-14-dev
