@@ -91,13 +91,22 @@ TEST_F(Pages, BridgeRequestsCarryProcessWideIdsAndConvertedCallLists) {
                 "2147483648, null]}), TKCall('y', {}, 2, function () {})].join()"),
             "1,2");
   EXPECT_EQ(Run(1, "TKCall('z', [])"), "3");
+  // A getter that throws leaves no value: the request goes out with the
+  // name alone. An array inside itself is cut off where it recurs.
+  EXPECT_EQ(
+      Run(0,
+          "var a = [1]; a.push(a);"
+          "[TKInvoke({name: 'g', get args() { throw new Error('no'); }}), TKInvoke({name: 'c', args: [a]})]"),
+      "4,5");
   EXPECT_EQ(
       Sent(),
       (Strings{R"(TKInvoke [{"int":1},{"list":[{"string":"x"},{"int":1},{"null":null},{"string":"a"},)"
                R"({"null":null},{"list":[{"int":2},{"list":[{"int":3},{"null":null}]}]},{"bool":true},)"
                R"({"double":2.5},{"double":1.0},{"double":-0.0},{"double":2147483648.0},{"null":null}]}])",
                R"(TKInvoke [{"int":2},{"list":[{"string":"y"},{"int":2},{"null":null},{"null":null}]}])",
-               R"(TKInvoke [{"int":3},{"list":[{"string":"z"},{"null":null}]}])"}));
+               R"(TKInvoke [{"int":3},{"list":[{"string":"z"},{"null":null}]}])",
+               R"(TKInvoke [{"int":4},{"list":[{"string":"g"}]}])",
+               R"(TKInvoke [{"int":5},{"list":[{"string":"c"},{"list":[{"int":1},{"null":null}]}]}])"}));
 }
 
 TEST_F(Pages, WrongArgumentsThrowTheirExactTextsAndUseNoId) {
@@ -114,6 +123,7 @@ TEST_F(Pages, WrongArgumentsThrowTheirExactTextsAndUseNoId) {
       {"TKRegisterCallback('x', 1)", "not implement function"},
       {"cefQuery('text')", "Invalid arguments; expecting a single object"},
       {"cefQuery({request: 5})", member + "'request' is required and must have type string"},
+      {"cefQuery({get request() { throw 1; }})", member + "'request' is required and must have type string"},
       {"cefQuery({request: 'a', onSuccess: 1})", member + "'onSuccess' must have type function"},
       {"cefQuery({request: 'a', onFailure: {}})", member + "'onFailure' must have type function"},
       {"cefQuery({request: 'a', persistent: 0})", member + "'persistent' must have type boolean"},
@@ -126,6 +136,23 @@ TEST_F(Pages, WrongArgumentsThrowTheirExactTextsAndUseNoId) {
         << call;
   EXPECT_EQ(Run(0, "[TKCall('x', 1), cefQuery({request: 'a'})].join()"), "1,1");
   EXPECT_EQ(Sent().size(), 2u) << "nothing but the two good calls";
+}
+
+TEST_F(Pages, PageFunctionsAreFixedGlobals) {
+  engine->Open(0);
+  const char kDescribe[] =
+      "['TKInvoke', 'TKCall', 'TKRegisterCallback', 'cefQuery', 'cefQueryCancel'].map(function (name) {"
+      "  var d = Object.getOwnPropertyDescriptor(this, name);"
+      "  return name + ':' + typeof d.value + (d.writable ? 'W' : '') + (d.enumerable ? 'E' : '') +"
+      "    (d.configurable ? 'C' : ''); }, this).join()";
+  const std::string fixed =
+      "TKInvoke:functionEC,TKCall:functionEC,TKRegisterCallback:functionEC,cefQuery:function,cefQueryCancel:"
+      "function";
+  EXPECT_EQ(Run(0, kDescribe), fixed);
+  Run(0, "TKInvoke = 1; cefQuery = null; try { delete cefQueryCancel; } catch (e) {}");
+  EXPECT_EQ(Run(0, kDescribe), fixed);
+  EXPECT_EQ(Run(0, "Object.keys(this).filter(function (k) { return /^(TK|cef)/.test(k); }).join()"),
+            "TKInvoke,TKCall,TKRegisterCallback");
 }
 
 TEST_F(Pages, RepliesReachTheirCallbackOnceInTheAskingFrame) {
