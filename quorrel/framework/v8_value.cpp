@@ -4,23 +4,12 @@
 #include <limits>
 
 #include "cef_number.h"
+#include "v8_exception_impl.h"
 
 namespace {
 
 const char kHandlerKey[] = DUK_HIDDEN_SYMBOL("quorrelHandler");
 const char kNameKey[] = DUK_HIDDEN_SYMBOL("quorrelName");
-
-class V8ExceptionImpl : public CefRefCounted<CefV8Exception> {
- public:
-  V8ExceptionImpl(CefString message, int line) : message_(std::move(message)), line_(line) {}
-  CefString GetMessage() override { return message_; }
-  CefString GetSourceLine() override { return CefString(); }
-  int GetLineNumber() override { return line_; }
-
- private:
-  CefString message_;
-  int line_;
-};
 
 // The operations below run inside duk_safe_call, so a throwing getter,
 // setter or proxy trap ends up as an error result rather than a longjmp

@@ -1,5 +1,7 @@
 #include "jsc_engine.h"
 
+#include "v8_exception_impl.h"
+
 namespace quorrel_webkit {
 namespace {
 
@@ -7,18 +9,6 @@ namespace {
 // and the saved functions keep working whatever the page later replaces.
 const char kBuiltins[] =
     "[Function.prototype.call.bind(Date.prototype.getTime), Date, Reflect.apply, Object.is, Object.keys]";
-
-class JscException : public CefRefCounted<CefV8Exception> {
- public:
-  JscException(CefString message, int line) : message_(std::move(message)), line_(line) {}
-  CefString GetMessage() override { return message_; }
-  CefString GetSourceLine() override { return CefString(); }
-  int GetLineNumber() override { return line_; }
-
- private:
-  CefString message_;
-  int line_;
-};
 
 void clear(JSCValue*& value) {
   if (value) g_object_unref(value);
@@ -118,7 +108,7 @@ CefRefPtr<CefV8Exception> TakeException(JSCContext* context) {
   JSCException* exception = context ? jsc_context_get_exception(context) : nullptr;
   if (!exception) return nullptr;
   const char* message = jsc_exception_get_message(exception);
-  CefRefPtr<CefV8Exception> taken = new JscException(
+  CefRefPtr<CefV8Exception> taken = new V8ExceptionImpl(
       CefString(message ? message : ""), static_cast<int>(jsc_exception_get_line_number(exception)));
   jsc_context_clear_exception(context);
   return taken;

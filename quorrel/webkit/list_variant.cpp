@@ -29,18 +29,8 @@ GVariant* listToVariant(const CefRefPtr<CefListValue>& list, int depth) {
   if (depth > kMaxVariantDepth) return nullptr;
   GVariantBuilder builder;
   g_variant_builder_init(&builder, G_VARIANT_TYPE("av"));
-  for (size_t i = 0; i < list->GetSize(); ++i) {
-    CefValueSlot slot;
-    slot.type = list->GetType(i);
-    slot.bool_value = list->GetBool(i);
-    slot.int_value = list->GetInt(i);
-    slot.double_value = list->GetDouble(i);
-    slot.string_value = list->GetString(i);
-    slot.binary_value = list->GetBinary(i);
-    slot.dictionary_value = list->GetDictionary(i);
-    slot.list_value = list->GetList(i);
-    g_variant_builder_add(&builder, "v", slotToVariant(slot, depth));
-  }
+  for (size_t i = 0; i < list->GetSize(); ++i)
+    g_variant_builder_add(&builder, "v", slotToVariant(GetListSlot(*list, i), depth));
   return g_variant_builder_end(&builder);
 }
 
@@ -96,34 +86,8 @@ bool fillList(CefListValue* list, GVariant* array, int depth) {
     const CefValueSlot slot = slotFromVariant(element, depth);
     g_variant_unref(element);
     g_variant_unref(boxed);
-    switch (slot.type) {
-      case VTYPE_NULL:
-        break;
-      case VTYPE_BOOL:
-        list->SetBool(i, slot.bool_value);
-        break;
-      case VTYPE_INT:
-        list->SetInt(i, slot.int_value);
-        break;
-      case VTYPE_DOUBLE:
-        list->SetDouble(i, slot.double_value);
-        break;
-      case VTYPE_STRING:
-        list->SetString(i, slot.string_value);
-        break;
-      case VTYPE_BINARY:
-        list->SetBinary(i, slot.binary_value);
-        break;
-      case VTYPE_DICTIONARY:
-        list->SetDictionary(i, slot.dictionary_value);
-        break;
-      case VTYPE_LIST:
-        list->SetList(i, slot.list_value);
-        break;
-      case VTYPE_INVALID:
-        list->SetInvalid(i);
-        break;
-    }
+    // Null is what the list was grown with.
+    if (slot.type != VTYPE_NULL) SetListSlot(*list, i, slot);
   }
   return true;
 }
