@@ -18,7 +18,7 @@ packages=(
   # fuzzing (libFuzzer lives in clang's runtime package)
   clang-14 libclang-rt-14-dev
   # tests, demo and test oracles
-  python3 openssl curl zip unzip ffmpeg
+  python3 python3-gi openssl curl zip unzip ffmpeg
   xvfb xauth x11-utils xdotool openbox imagemagick fonts-wqy-microhei
 )
 if [[ "${1:-}" == "--bench" ]]; then
