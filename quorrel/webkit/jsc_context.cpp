@@ -24,6 +24,7 @@ void dropFunctionData(gpointer data) {
 // calling script as an Error with that message.
 JSCValue* trampoline(GPtrArray* argv, FunctionData* data) {
   JSCContext* context = jsc_context_get_current();
+  if (!context) return nullptr;  // only the engine calls this, always from a context
   JscEngine& engine = JscEngine::Get();
   CefRefPtr<CefV8Handler> handler = data->handler;
   CefV8ValueList arguments;

@@ -24,7 +24,8 @@ class PageBrowser : public CefRefCounted<CefBrowser> {
   PageBrowser(WebKitWebPage* page, GoneCallback onGone, FrameGoneCallback onFrameGone);
   ~PageBrowser() override;
 
-  // The page id; WebKit counts pages from 1 in each browser process.
+  // The page id: WebKit counts pages up in each browser process, far below
+  // where 32 bits would not hold them.
   int GetIdentifier() override { return id_; }
   bool IsSame(CefRefPtr<CefBrowser> that) override { return that && that->GetIdentifier() == id_; }
   CefRefPtr<CefFrame> GetMainFrame() override;

@@ -73,9 +73,14 @@ WebKitPages::~WebKitPages() {
 void WebKitPages::Open(int children) {
   if (!Available(nullptr)) throw std::runtime_error("no X display for WebKitGTK");
   children_ = children;
-  context_ = webkit_web_context_new();
-  quorrel_shell::UseHelperExtension(context_, QUORREL_WEBKIT_EXTENSION_DIR);
-  view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context_));
+  if (related_) {
+    view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_related_view(related_));
+    context_ = WEBKIT_WEB_CONTEXT(g_object_ref(webkit_web_view_get_context(view_)));
+  } else {
+    context_ = webkit_web_context_new();
+    quorrel_shell::UseHelperExtension(context_, QUORREL_WEBKIT_EXTENSION_DIR);
+    view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context_));
+  }
   quorrel_shell::PrepareHelperView(view_);
   g_signal_connect(view_, "load-changed", G_CALLBACK(&WebKitPages::loadChanged), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(&WebKitPages::processGone), this);

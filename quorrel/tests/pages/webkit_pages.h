@@ -15,6 +15,8 @@
 class WebKitPages : public PageEngine {
  public:
   WebKitPages() = default;
+  // A page in a view that shares `related`'s web process.
+  explicit WebKitPages(WebKitPages& related) : related_(related.view_) {}
   ~WebKitPages() override;
 
   Engine kind() const override { return Engine::WebKit; }
@@ -37,6 +39,7 @@ class WebKitPages : public PageEngine {
   static void loadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
   static void processGone(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer self);
 
+  WebKitWebView* related_ = nullptr;
   WebKitWebContext* context_ = nullptr;
   GtkWidget* window_ = nullptr;
   WebKitWebView* view_ = nullptr;

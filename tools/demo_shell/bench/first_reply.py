@@ -52,6 +52,7 @@ def main():
     parser.add_argument("shell")
     parser.add_argument("--runs", type=int, default=10)
     args = parser.parse_args()
+    args.shell = os.path.abspath(args.shell)  # it runs in a version folder of its own
     with tempfile.TemporaryDirectory(prefix="first-reply-") as work:
         runtime = os.path.join(work, "run")
         os.mkdir(runtime, 0o700)

@@ -1,5 +1,6 @@
-// Focus reports in a real engine: they come from a script world of the
-// helper's own, which the page can neither see nor stop.
+// What only a real engine shows: focus reports, which come from a script
+// world of the helper's own that the page can neither see nor stop, and
+// pages that go away while their web process lives on.
 #include <gtest/gtest.h>
 
 #include "test_browser.h"
@@ -43,6 +44,27 @@ TEST(WebKitFocus, EveryMoveToAnElementIsReportedWithEditabilityAndId) {
                          R"([{"bool":true},{"string":"essay"}])", R"([{"bool":false},{"string":"agree"}])",
                          R"([{"bool":true},{"string":"name"}])", R"([{"bool":true},{"string":"inner"}])"}));
   EXPECT_TRUE(pages.Close());
+}
+
+// A destroyed view's page is finalized in a web process that other views
+// still use: its contexts are released with nothing left to send to, and
+// the process carries on (request ids count per process).
+TEST(WebKitPagesGone, ADestroyedViewLeavesItsSharedWebProcessWorking) {
+  WebKitPages first;
+  std::string reason;
+  if (!first.Available(&reason)) GTEST_SKIP() << reason;
+  first.Open(1);
+  first.Run(1,
+            "cefQuery({request: 'open', persistent: true}); TKInvoke({name: 'x', args: []});"
+            "TKRegisterCallback('tick', function () {})");
+  WebKitPages second(first);
+  second.Open(0);
+  EXPECT_EQ(second.Run(0, "TKCall('y', 1)"), "2") << "the two views share one web process";
+  EXPECT_TRUE(first.Close());
+  second.Send("tick", Json::Value(Json::arrayValue));
+  EXPECT_EQ(second.Run(0, "TKCall('z', 1)"), "3");
+  EXPECT_EQ(second.Take().size(), 2u);
+  EXPECT_TRUE(second.Close());
 }
 
 }  // namespace
