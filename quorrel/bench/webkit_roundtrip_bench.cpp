@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Bench bench;
-  WebKitWebContext* context = webkit_web_context_new();
+  WebKitWebContext* context = webkit_web_context_new_ephemeral();
   quorrel_shell::UseHelperExtension(context, QUORREL_WEBKIT_EXTENSION_DIR);
   bench.view = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
   GtkWidget* top = gtk_window_new(GTK_WINDOW_TOPLEVEL);

@@ -27,7 +27,8 @@ int64_t MonotonicNs() {
 }
 
 ClientWindow::ClientWindow(Options options) : options_(std::move(options)) {
-  WebKitWebContext* context = webkit_web_context_new();
+  // Nothing of the demo is kept on disk.
+  WebKitWebContext* context = webkit_web_context_new_ephemeral();
   if (!options_.extensionFolder.empty()) quorrel_shell::UseHelperExtension(context, options_.extensionFolder);
   view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
   g_object_unref(context);  // the view keeps it

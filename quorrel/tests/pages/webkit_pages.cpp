@@ -77,7 +77,8 @@ void WebKitPages::Open(int children) {
     view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_related_view(related_));
     context_ = WEBKIT_WEB_CONTEXT(g_object_ref(webkit_web_view_get_context(view_)));
   } else {
-    context_ = webkit_web_context_new();
+    // Ephemeral: tests running side by side share no storage.
+    context_ = webkit_web_context_new_ephemeral();
     quorrel_shell::UseHelperExtension(context_, QUORREL_WEBKIT_EXTENSION_DIR);
     view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context_));
   }
