@@ -60,7 +60,21 @@ GVariant* frameArguments(int frame, const char* key, const std::string& text) {
 
 }  // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kInstrumented = true;
+#else
+constexpr bool kInstrumented = false;
+#endif
+
+// In the sanitizer build the extension is instrumented and WebKit's web
+// process is not, so it cannot load it. Preloading the sanitizer runtime
+// into the web process works, but then WebKit's own threads now and then
+// report faults of their own, which would make the run unsteady.
 bool WebKitPages::Available(std::string* reason) {
+  if (kInstrumented) {
+    if (reason) *reason = "the web process cannot load an extension built with the sanitizers";
+    return false;
+  }
   static const bool usable = gtk_init_check(nullptr, nullptr);
   if (!usable && reason) *reason = "no X display for WebKitGTK";
   return usable;
