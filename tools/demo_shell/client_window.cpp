@@ -33,6 +33,10 @@ ClientWindow::ClientWindow(Options options) : options_(std::move(options)) {
   view_ = WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context));
   g_object_unref(context);  // the view keeps it
   quorrel_shell::PrepareHelperView(view_);
+  // Software rendering: demo machines (and Xvfb) have no GPU, and the GL
+  // path through a software driver only costs start-up time.
+  webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_),
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   server_ = std::make_unique<quorrel_shell::ShellServer>(view_);
   server_->OnInvoke(
       [this](const std::string& function, CefRefPtr<CefListValue> arguments,
