@@ -103,6 +103,7 @@ void WebKitPages::Open(int children) {
   gtk_window_set_default_size(GTK_WINDOW(window_), 480, 320);
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
   gtk_widget_show_all(window_);
+  gtk_widget_grab_focus(GTK_WIDGET(view_));  // the page's focus events want a focused view
   channel_ = std::make_unique<quorrel_shell::PageChannel>(
       view_, [this](const std::string& name, CefRefPtr<CefListValue> arguments) {
         Json::Value message(Json::objectValue);
