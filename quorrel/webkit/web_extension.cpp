@@ -112,8 +112,8 @@ void WebExtension::windowObjectCleared(WebKitScriptWorld*, WebKitWebPage* page, 
 
 void WebExtension::createContext(PageBrowser& browser, PageFrame& frame, WebKitFrame* webFrame) {
   JSCContext* engineContext = webkit_frame_get_js_context(webFrame);
-  JscState state = JscEngine::Get().CreateContext(engineContext, &browser, &frame);
-  g_object_unref(engineContext);
+  JscState state = engineContext ? JscEngine::Get().CreateContext(engineContext, &browser, &frame) : nullptr;
+  if (engineContext) g_object_unref(engineContext);
   if (!state) {
     g_warning("quorrel: no script context for frame %" G_GUINT64_FORMAT, webkit_frame_get_id(webFrame));
     return;
