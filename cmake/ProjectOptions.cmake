@@ -11,12 +11,33 @@ if(ENABLE_SANITIZERS)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(ENABLE_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(ENABLE_FUZZING)
   # Everything is instrumented for coverage; only the fuzz executables get
   # libFuzzer's main.
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# The loopback ports the tests listen on are compiled into the launcher's
+# test builds, so each build folder has fixed ones. Their base comes from
+# the folder's path: two build folders on one machine (the sanitizer build
+# beside the plain one, two checkouts) never meet on a port. Ten ports from
+# the base, all below the kernel's ephemeral range, so no outgoing
+# connection holds one.
+string(SHA1 kit_folder_hash "${CMAKE_BINARY_DIR}")
+string(SUBSTRING "${kit_folder_hash}" 0 4 kit_folder_hash)
+math(EXPR KIT_TEST_PORT_BASE "20000 + (0x${kit_folder_hash} % 1200) * 10")
+
+# kit_test_port(<var> <n>): port n (0-9) of this build folder's tests.
+function(kit_test_port var n)
+  math(EXPR port "${KIT_TEST_PORT_BASE} + ${n}")
+  set(${var} ${port} PARENT_SCOPE)
+endfunction()
 
 function(project_target target)
   target_compile_options(${target} PRIVATE ${PROJECT_WARNINGS})
@@ -35,7 +56,8 @@ function(project_test name)
   cmake_parse_arguments(T "" "RESOURCE_LOCK;TEST_PREFIX" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   project_target(${name})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} kit_test_support GTest::gtest GTest::gmock GTest::gtest_main
+                                        Threads::Threads)
   set(props "")
   if(T_LABELS)
     # gtest_discover_tests hands a second label on as a property name of its

@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 
+#include "platform/unique_fd.h"
+
 namespace platform {
 namespace {
 
@@ -76,15 +78,11 @@ std::optional<NetworkAdapter> readAdapter(const std::string& folder, const std::
   return adapter;
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 }  // namespace
 
 std::vector<NetworkAdapter> ListNetworkAdapters(const std::string& sysClassNet) {
   std::vector<NetworkAdapter> adapters;
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(sysClassNet.c_str()));
+  UniqueFolderStream dir(::opendir(sysClassNet.c_str()));
   if (!dir) return adapters;
   while (const dirent* entry = ::readdir(dir.get())) {
     std::string name = entry->d_name;

@@ -9,6 +9,7 @@
 #include "launcher/text_table.h"
 #include "launcher/url_test.h"
 #include "window_step.h"
+#include "zip/zip_log.h"
 
 std::string ArgumentText(int argc, char** argv) {
   std::string text;
@@ -43,6 +44,7 @@ void RunWindowMode() {
 }  // namespace
 
 int LauncherMain(int argc, char** argv) {
+  SetZipLogSink([](const char* line) { DebugLog("%s", line); });
   try {
     // Case-sensitive and anywhere in the text: "xUrlTesty" selects the
     // mode, "urltest" does not.

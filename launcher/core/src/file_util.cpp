@@ -12,6 +12,7 @@
 #include "launcher/string_util.h"
 #include "path_text.h"
 #include "tree_delete.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
@@ -46,10 +47,6 @@ bool wildcardMatch(const char* pattern, const char* name) {
   return *pattern == '\0';
 }
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 bool anyMatch(const std::string& diskPath) {
   std::size_t slash = diskPath.rfind('/');
   std::string folder = slash == std::string::npos ? "." : diskPath.substr(0, slash == 0 ? 1 : slash);
@@ -58,7 +55,7 @@ bool anyMatch(const std::string& diskPath) {
   if (folder.find_first_of("*?") != std::string::npos) return false;
   // "*.*" is the everything-pattern of callers used to names without dots.
   if (pattern == "*.*") pattern = "*";
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+  platform::UniqueFolderStream dir(::opendir(folder.c_str()));
   if (!dir) return false;
   while (const dirent* entry = ::readdir(dir.get())) {
     std::string name = entry->d_name;

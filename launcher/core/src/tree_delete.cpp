@@ -10,26 +10,14 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace launcher_tree {
 namespace {
 
 // Each level holds one descriptor; a tree deeper than this is left in place
 // (and reported as not deleted) rather than exhausting descriptors.
 constexpr int kMaxDepth = 128;
-
-class FdOwner {
- public:
-  explicit FdOwner(int fd) : fd_(fd) {}
-  ~FdOwner() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FdOwner(const FdOwner&) = delete;
-  FdOwner& operator=(const FdOwner&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Names are read first and deleted afterwards: removing entries while the
 // directory stream walks them may skip some.
@@ -50,7 +38,7 @@ std::vector<std::string> listNames(int dirFd) {
 
 bool deleteFolderAt(int parentFd, const std::string& name, DotNames dots, int depth) {
   if (depth >= kMaxDepth) return false;
-  FdOwner folder(::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  platform::UniqueFd folder(::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (folder.get() < 0) return errno == ENOENT;
   DeleteEntries(
       folder.get(), [](const std::string&) { return false; }, dots, depth + 1);

@@ -17,11 +17,6 @@ std::int64_t WallClockSeconds() {
 }
 }  // namespace
 
-void HttpDownloader::FileCloser::operator()(std::FILE* file) const {
-  std::fflush(file);
-  std::fclose(file);
-}
-
 HttpDownloader::HttpDownloader(DownloadProgressResponder* responder, Clock clock)
     : responder_(responder), clock_(clock ? std::move(clock) : Clock(&WallClockSeconds)) {
   resetHandle();

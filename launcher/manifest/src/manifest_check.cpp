@@ -14,6 +14,7 @@
 #include "launcher/manifest/manifest_reader.h"
 #include "launcher/manifest/md5.h"
 #include "launcher/string_util.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
@@ -28,24 +29,6 @@ bool DigestsEqual(const std::string& listed, const std::string& computed) {
   return listed.size() == computed.size() && ::strcasecmp(listed.c_str(), computed.c_str()) == 0;
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
 // The digest of a listed file, reached from the version folder one name at
 // a time without following links, so nothing outside the folder is ever
 // read. A name that climbs out (a ".." or a leading separator) names no
@@ -56,12 +39,12 @@ std::string DigestOfListedFile(int versionFolder, const std::string& file, const
   std::vector<std::string> names;
   SplitString(ReplaceChar(file, "\\", "/"), "/", names);
   if (names.empty() || std::find(names.begin(), names.end(), "..") != names.end()) return std::string();
-  Fd folder(::dup(versionFolder));
+  platform::UniqueFd folder(::dup(versionFolder));
   for (std::size_t i = 0; i + 1 < names.size() && folder.get() >= 0; ++i) {
     folder.reset(::openat(folder.get(), names[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   }
   if (folder.get() < 0) return std::string();
-  Fd listed(::openat(folder.get(), names.back().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  platform::UniqueFd listed(::openat(folder.get(), names.back().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   return listed.get() < 0 ? std::string() : digestOf(listed.get());
 }
 
@@ -88,7 +71,7 @@ int CheckItems(int versionFolder, const std::vector<ManifestItem>& items, const 
 // The manifest itself is read the same careful way: a FIFO or a link in
 // its place counts as a manifest that cannot be read.
 bool ReadManifest(int versionFolder, std::string& text) {
-  Fd file(::openat(versionFolder, "md5.json", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  platform::UniqueFd file(::openat(versionFolder, "md5.json", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat info;
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   ::fcntl(file.get(), F_SETFL, 0);
@@ -121,7 +104,7 @@ int CheckInstalledFiles(const std::wstring& versionFolder, const std::wstring& s
     DebugLog("CRNoList %ls is not exist", listPath.c_str());
     return CROk;
   }
-  Fd folder(::open(WideToAnsi(versionFolder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  platform::UniqueFd folder(::open(WideToAnsi(versionFolder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   std::string text;
   std::vector<ManifestItem> items;
   const ManifestRead read =

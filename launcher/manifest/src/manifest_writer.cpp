@@ -12,17 +12,14 @@
 #include "launcher/debug_log.h"
 #include "launcher/manifest/md5.h"
 #include "launcher/string_util.h"
+#include "platform/unique_fd.h"
 
 namespace {
-
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
 
 // Names in the folder, sorted so that a manifest does not depend on the
 // order the file system happens to keep.
 bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+  platform::UniqueFolderStream dir(::opendir(folder.c_str()));
   if (!dir) return false;
   while (const dirent* entry = ::readdir(dir.get())) names.emplace_back(entry->d_name);
   std::sort(names.begin(), names.end());

@@ -5,32 +5,18 @@
 #include <cerrno>
 
 #include "launcher/manifest/md5.h"
+#include "platform/unique_fd.h"
 
 namespace {
 
 constexpr std::size_t kReadBlock = 8192;
 
-class ReadOnlyFd {
- public:
-  explicit ReadOnlyFd(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
-  ~ReadOnlyFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ReadOnlyFd(const ReadOnlyFd&) = delete;
-  ReadOnlyFd& operator=(const ReadOnlyFd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
 std::string Md5OfFile(const std::string& path) {
   // Non-blocking, so that a FIFO's open does not wait for a writer.
-  ReadOnlyFd file(path);
-  return file.get() < 0 ? std::string() : Md5OfOpenFile(file.get());
+  platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  return file.valid() ? Md5OfOpenFile(file.get()) : std::string();
 }
 
 std::string Md5OfOpenFile(int fd) {

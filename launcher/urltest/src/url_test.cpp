@@ -7,14 +7,11 @@
 
 #include "launcher/config.h"
 #include "launcher/http_client.h"
+#include "platform/unique_fd.h"
 
 namespace url_test {
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Replies are written whole, NUL bytes included: the block should show
 // exactly what the gateway sent.
@@ -66,7 +63,7 @@ void WriteUrlTestBlock(std::FILE* log, const std::vector<std::string>& bases, co
 }  // namespace url_test
 
 void TestVerUrl() {
-  std::unique_ptr<std::FILE, url_test::FileCloser> log(std::fopen("urltest.log", "a+"));
+  platform::UniqueFileStream log(std::fopen("urltest.log", "a+"));
   if (!log) return;
   url_test::WriteUrlTestBlock(log.get(),
                               std::vector<std::string>(GatewayBaseUrls, GatewayBaseUrls + kGatewayBaseCount),

@@ -4,7 +4,7 @@
 #include "launcher/debug_log.h"
 #include "launcher/text_table.h"
 #include "launcher/window/tool_dialogs.h"
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_reader.h"
 #include "launcher/file_util.h"
 #include "skinui/progress.h"
 

@@ -38,7 +38,7 @@
 #include "launcher/system_info.h"
 #include "launcher/unpacked_digests.h"
 #include "launcher/version_reply.h"
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_reader.h"
 #include "platform/disk_space.h"
 
 namespace {

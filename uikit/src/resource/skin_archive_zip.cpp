@@ -1,5 +1,5 @@
 // Skin archives read through the launcher's zip reader.
-#include <launcher/zip/zip_reader.h>
+#include <zip/zip_reader.h>
 
 #include "skinui/skin_archive.h"
 

@@ -6,6 +6,7 @@
 
 #include <climits>
 
+#include "platform/unique_fd.h"
 #include "skinui/text_convert.h"
 
 namespace SkinUI {
@@ -23,22 +24,8 @@ State& state() {
   return s;
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : m_fd(fd) {}
-  ~Fd() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
-
 SkinReadStatus readWholeFile(const std::string& path, std::vector<unsigned char>* out) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return SkinReadStatus::OpenFailed;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return SkinReadStatus::OpenFailed;

@@ -13,6 +13,7 @@
 #include "launcher/curl_owner.h"
 #include "launcher/download_progress_responder.h"
 #include "launcher/download_rate_rule.h"
+#include "platform/unique_fd.h"
 
 namespace varnel_http {
 
@@ -40,10 +41,7 @@ class HttpDownloader {
   int last_code() const { return last_code_; }
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const;
-  };
-  using FileOwner = std::unique_ptr<std::FILE, FileCloser>;
+  using FileOwner = platform::UniqueFileStream;
 
   static std::size_t fileSink(char* block, std::size_t size, std::size_t count, void* self);
   static int progressRule(void* self, curl_off_t dl_total, curl_off_t dl_now, curl_off_t, curl_off_t);

@@ -16,36 +16,16 @@
 #include <cstring>
 #include <vector>
 
-#include "launcher/debug_log.h"
-#include "launcher/zip/zip_reader.h"
+#include "platform/unique_fd.h"
+#include "zip/zip_reader.h"
 #include "zip_entry_path.h"
 #include "zip_entry_stream.h"
+#include "zip_log_line.h"
 #include "zip_records.h"
 
 namespace {
 
 constexpr std::size_t kCopyBlock = 64 * 1024;
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() { reset(); }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 // The root itself must be a folder, not a link to one: a link planted in
 // its place would send every entry elsewhere.
@@ -58,7 +38,7 @@ int OpenRootFolder(std::string root) {
 // place: a FIFO would hold the open until somebody reads it, so the open is
 // non-blocking and anything but a regular file is refused.
 int CreateRegularFile(int parent, const std::string& name, mode_t mode) {
-  UniqueFd fd(::openat(parent, name.c_str(),
+  platform::UniqueFd fd(::openat(parent, name.c_str(),
                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode));
   struct stat st;
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
@@ -79,7 +59,7 @@ int OpenChildFolder(int parent, const std::string& name) {
 
 // Descends from root through components[0, count); -1 on failure.
 int OpenFolderChain(const std::string& root, const std::vector<std::string>& components, std::size_t count) {
-  UniqueFd current(OpenRootFolder(root));
+  platform::UniqueFd current(OpenRootFolder(root));
   for (std::size_t i = 0; i < count && current.get() >= 0; ++i) {
     current.reset(OpenChildFolder(current.get(), components[i]));
   }
@@ -150,14 +130,14 @@ ZipResult ZipReader::ExtractEntry(int index) {
   const bool folder = entry.IsFolder() || path.endsWithSeparator;
   if (!refusal && !folder && path.components.empty()) refusal = "no file name";
   if (refusal) {
-    DebugLog("unzip refused %s: %s", entry.name.c_str(), refusal);
+    ZipLog("unzip refused %s: %s", entry.name.c_str(), refusal);
     return kZipRefused;
   }
 
   const std::size_t folderCount = folder ? path.components.size() : path.components.size() - 1;
-  UniqueFd parent(OpenFolderChain(rootFolder_, path.components, folderCount));
+  platform::UniqueFd parent(OpenFolderChain(rootFolder_, path.components, folderCount));
   if (parent.get() < 0) {
-    DebugLog("unzip cannot create the folders of %s in %s", entry.name.c_str(), rootFolder_.c_str());
+    ZipLog("unzip cannot create the folders of %s in %s", entry.name.c_str(), rootFolder_.c_str());
     return kZipNoFile;
   }
   if (folder) return kZipOk;
@@ -168,12 +148,12 @@ ZipResult ZipReader::ExtractEntry(int index) {
   // worker empties the folder first, and anything else means a mix-up.
   if (::fstatat(parent.get(), fileName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
       S_ISREG(existing.st_mode) && !(existing.st_mode & S_IWUSR)) {
-    DebugLog("unzip cannot replace read-only %s", entry.name.c_str());
+    ZipLog("unzip cannot replace read-only %s", entry.name.c_str());
     return kZipNoFile;
   }
-  UniqueFd file(CreateRegularFile(parent.get(), fileName, (entry.unixMode & 0111) ? 0777 : 0666));
+  platform::UniqueFd file(CreateRegularFile(parent.get(), fileName, (entry.unixMode & 0111) ? 0777 : 0666));
   if (file.get() < 0) {
-    DebugLog("unzip cannot create %s in %s", entry.name.c_str(), rootFolder_.c_str());
+    ZipLog("unzip cannot create %s in %s", entry.name.c_str(), rootFolder_.c_str());
     return kZipNoFile;
   }
 
@@ -188,7 +168,7 @@ ZipResult ZipReader::ExtractEntry(int index) {
   }
   closeEntry();
   if (result != kZipOk) {
-    DebugLog("unzip of %s failed 0x%x, partial file removed", entry.name.c_str(), result);
+    ZipLog("unzip of %s failed 0x%x, partial file removed", entry.name.c_str(), result);
     file.reset();
     ::unlinkat(parent.get(), fileName.c_str(), 0);
     return result;

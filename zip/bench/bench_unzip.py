@@ -29,7 +29,7 @@ def main():
     rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 5
     subprocess.run([sys.executable, os.path.join(here, "make_package.py"), work], check=True)
     archive = os.path.join(work, "package.zip")
-    ours_exe = os.path.join(build, "launcher", "zip", "unzip_bench")
+    ours_exe = os.path.join(build, "zip", "unzip_bench")
     subprocess.run(["cat", archive], stdout=subprocess.DEVNULL, check=True)  # page cache
     ours, theirs = [], []
     for _ in range(rounds):

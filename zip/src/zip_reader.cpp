@@ -1,4 +1,4 @@
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_reader.h"
 
 #include <unistd.h>
 
@@ -6,9 +6,9 @@
 #include <climits>
 #include <cstring>
 
-#include "launcher/debug_log.h"
-#include "launcher/string_util.h"
+#include "platform/utf8.h"
 #include "zip_entry_stream.h"
+#include "zip_log_line.h"
 #include "zip_records.h"
 #include "zip_source.h"
 
@@ -48,18 +48,18 @@ ZipReader::~ZipReader() {
 }
 
 ZipResult ZipReader::OpenFile(const std::wstring& path) {
-  return OpenFile(WideToAnsi(path));
+  return OpenFile(platform::WideToUtf8(path));
 }
 
 ZipResult ZipReader::OpenFile(const std::string& utf8Path) {
   if (IsOpen()) return kZipAlreadyOpen;
   auto source = std::make_unique<ZipFileSource>();
   if (std::uint32_t opened = source->Open(utf8Path); opened != kZipOk) {
-    DebugLog("zip open %s failed 0x%x", utf8Path.c_str(), opened);
+    ZipLog("zip open %s failed 0x%x", utf8Path.c_str(), opened);
     return static_cast<ZipResult>(opened);
   }
   ZipResult result = openSource(std::move(source));
-  if (result != kZipOk) DebugLog("zip %s rejected 0x%x", utf8Path.c_str(), result);
+  if (result != kZipOk) ZipLog("zip %s rejected 0x%x", utf8Path.c_str(), result);
   return result;
 }
 
@@ -67,7 +67,7 @@ ZipResult ZipReader::OpenMemory(const void* data, std::size_t length) {
   if (IsOpen()) return kZipAlreadyOpen;
   if (!data && length > 0) return kZipBadArgs;
   ZipResult result = openSource(std::make_unique<ZipMemorySource>(data, length));
-  if (result != kZipOk) DebugLog("zip in memory (%zu bytes) rejected 0x%x", length, result);
+  if (result != kZipOk) ZipLog("zip in memory (%zu bytes) rejected 0x%x", length, result);
   return result;
 }
 
@@ -158,7 +158,7 @@ ZipResult ZipReader::readDescription(int index, ZipEntry& entry) {
 
 ZipResult ZipReader::FindEntry(const std::wstring& name, ZipNameCase nameCase, ZipEntry& entry) {
   if (name.size() > kMaxFindName) return kZipBadArgs;
-  return FindEntry(WideToAnsi(name), nameCase, entry);
+  return FindEntry(platform::WideToUtf8(name), nameCase, entry);
 }
 
 ZipResult ZipReader::FindEntry(const std::string& utf8Name, ZipNameCase nameCase, ZipEntry& entry) {
@@ -175,7 +175,7 @@ ZipResult ZipReader::openEntry(int index) {
   closeEntry();
   const ZipCentralRecord& record = records_[static_cast<std::size_t>(index)];
   if (record.overlaps) {
-    DebugLog("zip entry %s refused: %s", record.name.c_str(), kOverlapRefusal);
+    ZipLog("zip entry %s refused: %s", record.name.c_str(), kOverlapRefusal);
     return kZipCorrupt;
   }
   ZipLocalHeader local;
@@ -226,7 +226,7 @@ ZipResult ZipReader::ReadEntry(int index, std::vector<unsigned char>& out) {
 }
 
 void ZipReader::SetRootFolder(const std::wstring& folder) {
-  SetRootFolder(WideToAnsi(folder));
+  SetRootFolder(platform::WideToUtf8(folder));
 }
 
 void ZipReader::SetRootFolder(const std::string& utf8Folder) {

@@ -1,5 +1,5 @@
-# Included by uikit/CMakeLists.txt; a program configured before uikit/ (the
-# launcher) includes this file itself to embed its skin archive.
+# Linking files into a program of the skin toolkit (uikit), for every
+# program that shows a skin.
 include_guard(GLOBAL)
 
 # uikit_embed_resource(<target> TYPE <type> ID <id> FILE <file>)

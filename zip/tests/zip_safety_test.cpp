@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_log.h"
+#include "zip/zip_reader.h"
 #include "zip_test_support.h"
 
 using namespace ziptest;
@@ -40,10 +41,18 @@ TEST(ZipSafetyNames, ClimbingNamesAreRefusedAndNothingLeavesTheDestination) {
   EXPECT_FALSE(Exists("/tmp/evil3.txt"));
 }
 
-TEST(ZipSafetyNames, NulInsideANameIsRefused) {
+std::vector<std::string> loggedLines;
+
+// The refusal is also told to the program's log, which is all a user's
+// report will carry.
+TEST(ZipSafetyNames, NulInsideANameIsRefusedAndTheProgramHearsWhy) {
   ScratchDir scratch;
+  SetZipLogSink([](const char* line) { loggedLines.push_back(line); });
   EXPECT_EQ(ExtractAll("hostile_nul.zip", scratch.path()), std::vector<ZipResult>{kZipRefused});
+  SetZipLogSink(nullptr);
   EXPECT_TRUE(ListTree(scratch.path()).empty());
+  ASSERT_EQ(loggedLines.size(), 1u);
+  EXPECT_EQ(loggedLines[0].rfind("unzip refused ", 0), 0u) << loggedLines[0];
 }
 
 TEST(ZipSafetyNames, OverlongNamesAreSkippedOthersExtracted) {

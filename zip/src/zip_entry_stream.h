@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_reader.h"
 
 class ZipSource;
 struct ZipCentralRecord;

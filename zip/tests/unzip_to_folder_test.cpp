@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_reader.h"
 #include "zip_test_support.h"
 
 using namespace ziptest;

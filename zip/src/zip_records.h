@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_reader.h"
 
 class ZipSource;
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_reader.h"
 
 ZipFileSource::~ZipFileSource() {
   if (fd_ >= 0) ::close(fd_);

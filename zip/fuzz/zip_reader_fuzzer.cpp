@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ZipReader reader;

@@ -1,4 +1,4 @@
-#include "launcher/zip/zip_reader.h"
+#include "zip/zip_reader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
