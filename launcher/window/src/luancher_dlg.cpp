@@ -27,7 +27,7 @@ LuancherDlg::~LuancherDlg() = default;
 LRESULT LuancherDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   // A double click on the caption band must never maximise the splash.
   if (uMsg == WM_NCLBUTTONDBLCLK) return 0;
-  if (uMsg == WM_NCCREATE) m_windowMade = true;
+  if (uMsg == WM_NCCREATE) windowMade_ = true;
   return WindowImplBase::OnMessage(uMsg, wParam, lParam);
 }
 
@@ -37,39 +37,39 @@ void LuancherDlg::AfterDestroy(HWND) {
 }
 
 void LuancherDlg::OnSkinReady() {
-  m_shadow.SetSize(4);
-  m_shadow.SetPosition(0, 2);
-  m_shadow.SetSharpness(8);
-  m_shadow.SetDarkness(100);
-  m_shadow.AttachShadow(this);
+  shadow_.SetSize(4);
+  shadow_.SetPosition(0, 2);
+  shadow_.SetSharpness(8);
+  shadow_.SetDarkness(100);
+  shadow_.AttachShadow(this);
 
-  m_outputLine = FindControl(L"output_line");
-  m_progress = FindControl(L"prog_stat");
-  auto* bar = m_progress != nullptr ? static_cast<CProgressUI*>(m_progress->GetInterface(L"Progress")) : nullptr;
-  m_controls.Bind(m_outputLine, bar);
+  outputLine_ = FindControl(L"output_line");
+  progress_ = FindControl(L"prog_stat");
+  auto* bar = progress_ != nullptr ? static_cast<CProgressUI*>(progress_->GetInterface(L"Progress")) : nullptr;
+  controls_.Bind(outputLine_, bar);
   if (CControlUI* title = FindControl(L"title")) title->SetText(LoadText(kTextTitle));
   if (CControlUI* fix = FindControl(L"fix_app")) fix->SetText(LoadText(kTextClearCache));
 
-  m_controller = std::make_unique<UpdateController>(m_controls, std::make_shared<WindowMessageSink>(GetHWND()),
-                                                    m_shellName, m_runMode);
+  controller_ = std::make_unique<UpdateController>(controls_, std::make_shared<WindowMessageSink>(GetHWND()),
+                                                    shellName_, runMode_);
   StartUpdateWorker();
 }
 
 void LuancherDlg::StartUpdateWorker() {
-  if (m_controller) m_controller->StartUpdateWorker();
+  if (controller_) controller_->StartUpdateWorker();
 }
 
 void LuancherDlg::OnNotify(TNotifyUI& msg) {
   const std::wstring name = msg.pSender != nullptr ? msg.pSender->GetName() : std::wstring();
   if (name == L"md5") {
-    if (std::optional<std::wstring> digest = ::ShowFileMd5()) m_controls.SetStatusText(*digest);
+    if (std::optional<std::wstring> digest = ::ShowFileMd5()) controls_.SetStatusText(*digest);
   } else if (name == L"unzip") {
     DeleteDirectoryTree(kScratchFolder);
     UnzipToFolder(kScratchZip, kScratchFolder);
   } else if (name == L"gen_md5") {
     ::GenerateManifest();
   } else if (name == L"fix_app") {
-    FixDirApp(m_shellName);
+    FixDirApp(shellName_);
   } else if (name == L"prog_stat") {
     if (!WorkerRunning()) StartUpdateWorker();
   }
@@ -79,18 +79,18 @@ void LuancherDlg::OnNotify(TNotifyUI& msg) {
 LRESULT LuancherDlg::OnWmLButtonUp(UINT, WPARAM, LPARAM lParam, bool& bHandled) {
   // Only the release point counts: a press elsewhere that ends on the bar
   // is a retry too.
-  if (m_progress != nullptr && !WorkerRunning() && m_progress->GetPos().Contains({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}))
+  if (progress_ != nullptr && !WorkerRunning() && progress_->GetPos().Contains({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}))
     StartUpdateWorker();
   bHandled = false;
   return 0;
 }
 
 LRESULT LuancherDlg::OnAppMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) {
-  if (m_controller) {
+  if (controller_) {
     if (uMsg == WM_LAUNCHER_FAILED) {
-      m_controller->ShowFailure(static_cast<int>(wParam), static_cast<int>(lParam));
+      controller_->ShowFailure(static_cast<int>(wParam), static_cast<int>(lParam));
     } else if (uMsg == WM_LAUNCHER_PROGRESS) {
-      m_controller->ShowProgress(static_cast<int>(wParam));
+      controller_->ShowProgress(static_cast<int>(wParam));
     } else if (uMsg == WM_LAUNCHER_LAUNCHED) {
       if (GetHWND() != 0) Close(0);
     }

@@ -20,6 +20,7 @@
 #include "skinui/render_text.h"
 #include "skinui/skin_resources.h"
 #include "skinui/text_convert.h"
+#include "support/wait_until.h"
 
 using namespace SkinUI;
 namespace fs = std::filesystem;
@@ -55,15 +56,16 @@ class LuancherDlgTest : public ::testing::Test {
   }
 
   // Runs the loop until the worker's failure arrived and the worker is done.
+  // The worker fails at once, but a loaded machine (or a sanitizer build)
+  // may take its time to say so: the limit is only a last resort.
   bool WaitForFailure() {
-    for (int i = 0; i < 500; ++i) {
-      loop_->RunPending();
-      if (dlg_->Controller() != nullptr && !dlg_->Controller()->WorkerRunning() &&
-          dlg_->Controller()->LastFailure() == FailNetwork)
-        return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return test_env::WaitUntil(
+        [&] {
+          loop_->RunPending();
+          return dlg_->Controller() != nullptr && !dlg_->Controller()->WorkerRunning() &&
+                 dlg_->Controller()->LastFailure() == FailNetwork;
+        },
+        std::chrono::seconds(30));
   }
   std::wstring Status() { return dlg_->FindControl(L"output_line")->GetText(); }
   CProgressUI* Bar() { return static_cast<CProgressUI*>(dlg_->FindControl(L"prog_stat")->GetInterface(L"Progress")); }

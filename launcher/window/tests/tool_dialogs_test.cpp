@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "skinui/host_headless.h"
 #include "support/test_env.h"
 
 namespace {
@@ -42,22 +43,29 @@ std::string md5sum(const std::string& path) {
   return digest;
 }
 
-// The working directory is the process's; each test puts it back.
+// The working directory is the process's: no action may move it, since
+// every relative path of the program (and of its worker threads) would move
+// with it.
 class ToolDialogs : public ::testing::Test {
  protected:
-  void SetUp() override { saved_ = fs::current_path(); }
-  void TearDown() override { fs::current_path(saved_); }
+  void SetUp() override {
+    saved_ = fs::current_path();
+    host_ = &SkinUI::UseHeadlessHost();
+  }
   test_env::TempDir dir_;
   fs::path saved_;
+  SkinUI::HeadlessEventLoop* host_ = nullptr;
 };
 
-TEST_F(ToolDialogs, TheFolderManifestListsProgramFilesWithTheirDigestsAndBecomesTheWorkingFolder) {
+TEST_F(ToolDialogs, TheFolderManifestListsProgramFilesWithTheirDigestsAndLeavesTheWorkingFolder) {
   writeFile(dir_ / "a.dll", "first library");
   writeFile(dir_ / "sub/b.so", "second library");
   writeFile(dir_ / "sub/run.exe", "program");
   writeFile(dir_ / "notes.txt", "not a program file");
-  ASSERT_TRUE(WriteFolderManifest(dir_.path()));
-  EXPECT_EQ(fs::current_path(), fs::path(dir_.path()));
+  host_->SetChooserAnswer(dir_.path());
+  GenerateManifest();
+  EXPECT_EQ(host_->LastChooserRequest().action, SkinUI::FileChooserAction::SelectFolder);
+  EXPECT_EQ(fs::current_path(), saved_);
 
   Json::Value array;
   std::istringstream text(readFile(dir_ / "md5.json"));
@@ -87,11 +95,12 @@ TEST_F(ToolDialogs, DigestTextMatchesMd5sumAndIsEmptyForAnUnreadableFile) {
   EXPECT_EQ(FileMd5Text(dir_ / "missing.bin"), L"");
 }
 
-TEST_F(ToolDialogs, WithoutADisplayTheChoosersDoNothing) {
-  // GTK is never opened in this process, so there is nothing to ask with.
+TEST_F(ToolDialogs, ACancelledChooserDoesNothing) {
+  writeFile(dir_ / "a.dll", "library");
+  host_->SetChooserAnswer(std::nullopt);
   EXPECT_FALSE(ShowFileMd5().has_value());
   GenerateManifest();
-  EXPECT_EQ(fs::current_path(), saved_);
+  EXPECT_FALSE(fs::exists(dir_ / "md5.json"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // rendering; the window classes never see which one runs.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "skinui/win_types.h"
@@ -74,6 +75,15 @@ class IHostWindow {
 
 enum class MessageBoxIcon { Error, Information };
 
+enum class FileChooserAction { OpenFile, SelectFolder };
+
+struct FileChooserParams {
+  FileChooserAction action = FileChooserAction::OpenFile;
+  std::wstring title;
+  // Name of a filter that shows every file; none when empty.
+  std::wstring filterName;
+};
+
 class IEventLoop {
  public:
   virtual ~IEventLoop() = default;
@@ -86,6 +96,9 @@ class IEventLoop {
   virtual void Quit(int code) = 0;
   virtual int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption,
                              MessageBoxIcon icon) = 0;
+  // Runs a modal chooser; the chosen path (UTF-8), or nothing when the user
+  // cancels or no chooser can be shown.
+  virtual std::optional<std::string> ChooseFile(const FileChooserParams& params) = 0;
   // Whether windows with per-pixel alpha (WS_EX_LAYERED) can be made at all.
   virtual bool LayeredWindowsSupported() const = 0;
   // Whether such alpha shows on screen now: only while a compositing

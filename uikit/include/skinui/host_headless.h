@@ -23,6 +23,11 @@ class HeadlessEventLoop : public IEventLoop {
   void Quit(int code) override;
   int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption,
                      MessageBoxIcon icon) override;
+  // Nobody to ask: the answer is whatever a test set, and the request is
+  // kept for it to look at.
+  std::optional<std::string> ChooseFile(const FileChooserParams& params) override;
+  void SetChooserAnswer(std::optional<std::string> answer) { m_chooserAnswer = std::move(answer); }
+  const FileChooserParams& LastChooserRequest() const { return m_lastChooser; }
   // Painting goes to memory, where alpha always shows; tests may say
   // otherwise (and then send WM_DWMCOMPOSITIONCHANGED themselves).
   bool LayeredWindowsSupported() const override { return true; }
@@ -51,6 +56,8 @@ class HeadlessEventLoop : public IEventLoop {
   std::wstring m_lastText;
   std::wstring m_lastCaption;
   int m_boxes = 0;
+  std::optional<std::string> m_chooserAnswer;
+  FileChooserParams m_lastChooser;
   bool m_composited = true;
 };
 

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "gtk_host_window.h"
 #include "skinui/host.h"
@@ -84,6 +86,29 @@ class GtkEventLoop : public IEventLoop {
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
     return 1;
+  }
+
+  std::optional<std::string> ChooseFile(const FileChooserParams& params) override {
+    const GtkFileChooserAction action = params.action == FileChooserAction::SelectFolder
+                                            ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
+                                            : GTK_FILE_CHOOSER_ACTION_OPEN;
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(WideToUtf8(params.title).c_str(), nullptr, action, "_Cancel",
+                                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+    if (!params.filterName.empty()) {
+      GtkFileFilter* all = gtk_file_filter_new();
+      gtk_file_filter_set_name(all, WideToUtf8(params.filterName).c_str());
+      gtk_file_filter_add_pattern(all, "*");
+      gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), all);
+    }
+    std::optional<std::string> chosen;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+      if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
+        chosen = name;
+        g_free(name);
+      }
+    }
+    gtk_widget_destroy(dialog);
+    return chosen;
   }
 
  private:

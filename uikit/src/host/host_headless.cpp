@@ -152,6 +152,11 @@ int HeadlessEventLoop::ShowMessageBox(HWND, const std::wstring& text, const std:
   return 1;
 }
 
+std::optional<std::string> HeadlessEventLoop::ChooseFile(const FileChooserParams& params) {
+  m_lastChooser = params;
+  return m_chooserAnswer;
+}
+
 CairoSurfacePtr RenderWindow(CWindowWnd& window) {
   const RECT rc = window.GetClientRect();
   if (rc.IsEmpty()) return nullptr;

@@ -31,7 +31,7 @@ class CDropShadow : public SkinUI::IWindowSubclass {
   void SetPosition(int x, int y);
   void SetColor(std::uint32_t rgb);
 
-  bool ShadowVisible() const { return (m_status & kShadowVisible) != 0; }
+  bool ShadowVisible() const { return (status_ & kShadowVisible) != 0; }
   // The shadow's helper window, or null before AttachShadow.
   SkinUI::CWindowWnd* ShadowWindow() const;
 
@@ -48,10 +48,10 @@ class CDropShadow : public SkinUI::IWindowSubclass {
   void HideShadow();
   void MoveToParent();
 
-  std::unique_ptr<Surface> m_window;
-  SkinUI::CWindowWnd* m_parent = nullptr;
-  std::uint8_t m_status = 0;
-  ShadowParams m_params;
-  SkinUI::LPARAM m_lastSize = 0;
-  bool m_updatePending = false;
+  std::unique_ptr<Surface> window_;
+  SkinUI::CWindowWnd* parent_ = nullptr;
+  std::uint8_t status_ = 0;
+  ShadowParams params_;
+  SkinUI::LPARAM lastSize_ = 0;
+  bool updatePending_ = false;
 };

@@ -34,20 +34,20 @@ class LuancherDlg : public SkinUI::WindowImplBase {
 
   // True once the native window existed, even if building the skin failed
   // afterwards: AfterDestroy then still comes and deletes this object.
-  bool WindowWasMade() const { return m_windowMade; }
-  CDropShadow& Shadow() { return m_shadow; }
-  UpdateController* Controller() { return m_controller.get(); }
+  bool WindowWasMade() const { return windowMade_; }
+  CDropShadow& Shadow() { return shadow_; }
+  UpdateController* Controller() { return controller_.get(); }
 
  private:
-  bool WorkerRunning() const { return m_controller && m_controller->WorkerRunning(); }
+  bool WorkerRunning() const { return controller_ && controller_->WorkerRunning(); }
   void StartUpdateWorker();
 
-  std::wstring m_shellName = L"tarkel.shell";
-  std::wstring m_runMode = L"teacher";
-  SkinUI::CControlUI* m_outputLine = nullptr;
-  SkinUI::CControlUI* m_progress = nullptr;
-  LauncherWindowControls m_controls{*this};
-  std::unique_ptr<UpdateController> m_controller;
-  CDropShadow m_shadow;
-  bool m_windowMade = false;
+  std::wstring shellName_ = L"tarkel.shell";
+  std::wstring runMode_ = L"teacher";
+  SkinUI::CControlUI* outputLine_ = nullptr;
+  SkinUI::CControlUI* progress_ = nullptr;
+  LauncherWindowControls controls_{*this};
+  std::unique_ptr<UpdateController> controller_;
+  CDropShadow shadow_;
+  bool windowMade_ = false;
 };

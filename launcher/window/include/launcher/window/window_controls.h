@@ -14,11 +14,11 @@ class CProgressUI;
 
 class LauncherWindowControls : public LauncherWindowPort {
  public:
-  explicit LauncherWindowControls(SkinUI::CWindowWnd& window) : m_window(window) {}
+  explicit LauncherWindowControls(SkinUI::CWindowWnd& window) : window_(window) {}
   // Either may be null: a skin without the control shows nothing of it.
   void Bind(SkinUI::CControlUI* statusLine, SkinUI::CProgressUI* progress) {
-    m_status = statusLine;
-    m_progress = progress;
+    status_ = statusLine;
+    progress_ = progress;
   }
 
   void SetStatusText(const std::wstring& text) override;
@@ -27,18 +27,18 @@ class LauncherWindowControls : public LauncherWindowPort {
   void ShowNormal() override;
 
  private:
-  SkinUI::CWindowWnd& m_window;
-  SkinUI::CControlUI* m_status = nullptr;
-  SkinUI::CProgressUI* m_progress = nullptr;
+  SkinUI::CWindowWnd& window_;
+  SkinUI::CControlUI* status_ = nullptr;
+  SkinUI::CProgressUI* progress_ = nullptr;
 };
 
 // Posts by handle: safe from any thread, and after the window is gone the
 // messages are simply dropped (handles are never reused).
 class WindowMessageSink : public LauncherMessageSink {
  public:
-  explicit WindowMessageSink(SkinUI::HWND hwnd) : m_hwnd(hwnd) {}
+  explicit WindowMessageSink(SkinUI::HWND hwnd) : hwnd_(hwnd) {}
   void PostLauncherMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
 
  private:
-  const SkinUI::HWND m_hwnd;
+  const SkinUI::HWND hwnd_;
 };
