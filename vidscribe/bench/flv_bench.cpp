@@ -2,7 +2,7 @@
 //   flv_bench close FILE.flv   continue FILE in key-frame mode and time the
 //                              Close that inserts the index (moving the media)
 //   flv_bench seek FILE.flv N  mean time of N random SeekTag calls
-// Run by run-flv-bench.sh, which sets the baselines beside them.
+// Run by flv_bench.sh, which sets the baselines beside them.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

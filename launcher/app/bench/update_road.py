@@ -1,9 +1,9 @@
 """A fresh install through the real launcher against curl + md5sum + unzip +
-md5sum -c on the same package; see update_road.sh.
+md5sum -c on the same package; see update_road_bench.sh.
 
   update_road.py BUILD_DIR WORKDIR ROUNDS
 
-The package is the zip benchmark's tree (launcher/zip/bench/make_package.py)
+The package is the zip benchmark's tree (zip/bench/make_package.py)
 with the demo shell as tarkel.shell.exe and a manifest of every file, packed
 and signed by the package builder with the build's key. Each round removes
 what the previous one installed (untimed, then sync), so every install is a

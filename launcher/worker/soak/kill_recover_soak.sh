@@ -5,6 +5,6 @@
 set -euo pipefail
 build=${1:-build}
 rounds=${2:-200}
-exe="$build/launcher/worker/launcher_worker_tests"
+exe="$build/launcher/worker/launcher_worker_test"
 [[ -x "$exe" ]] || { echo "kill_recover_soak: build $exe first (make build)" >&2; exit 1; }
 KILL_ROUNDS=$rounds "$exe" --gtest_filter='*KilledAtRandomPoints*'

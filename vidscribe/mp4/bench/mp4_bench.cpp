@@ -1,4 +1,4 @@
-// Benchmarks of the MP4 path (not part of CTest; run-mp4-bench.sh drives
+// Benchmarks of the MP4 path (not part of CTest; mp4_bench.sh drives
 // them side by side with ffmpeg):
 //   mp4_bench frames IN.mp4 OUT.frames  IN's samples as a live source sends
 //                                     them (Annex B, ADTS), in one file

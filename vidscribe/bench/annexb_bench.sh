@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Annex B conversion throughput on a ~100 MB H.264 stream made by ffmpeg.
-#   vidscribe/bench/run-annexb-bench.sh [BUILD_DIR]   (default: build)
+#   vidscribe/bench/annexb_bench.sh [BUILD_DIR]   (default: build)
 # The stream is cached in BUILD_DIR/bench-media; the program reports MB/s of
 # the conversion and of memcpy in the same run, and exits 3 below 1 GB/s.
 set -euo pipefail

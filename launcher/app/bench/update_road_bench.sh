@@ -7,7 +7,7 @@
 # run one after another on the same package from the same local gateway.
 # Rounds alternate; medians are compared (target: ours <= 0.8 x baseline).
 #
-#   launcher/app/bench/update_road.sh [ROUNDS]      (default 3; BENCH_QUICK=1: 1)
+#   launcher/app/bench/update_road_bench.sh [ROUNDS]      (default 3; BENCH_QUICK=1: 1)
 #
 # Reads BENCH_BUILD (a configured Release folder, default build-bench) and
 # BENCH_WORK (scratch, default /tmp/kit-bench-road, needs about 2 GB). The

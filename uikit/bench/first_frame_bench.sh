@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs the first-frame benchmark in an optimised build folder.
-#   uikit/bench/run_bench.sh [iterations]
+#   uikit/bench/first_frame_bench.sh [iterations]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${BENCH_BUILD:-${BUILD:-$root/build-bench}}

@@ -7,18 +7,18 @@
 #   4. mean SeekTag time over random seeks with and without the index.
 #   5. the recorder's peak memory at a tenth of the length, so a peak that
 #      grows with the recording shows at once.
-# usage: run-flv-bench.sh BUILD_DIR [WORK_DIR] [MINUTES]
+# usage: flv_bench.sh BUILD_DIR [WORK_DIR] [MINUTES]
 #   (under bench/run-all.sh: BENCH_BUILD, BENCH_WORK; BENCH_QUICK=1 is 6 min)
 # ffmpeg needs its raw H.264 input stamped (setts) to write FLV at all.
 # The input is a 10 s clip repeated (an IDR frame opens every repeat), so
 # the hour costs seconds to make. Needs about 6 GB in WORK_DIR.
 set -euo pipefail
-build=$(cd "${1:-${BENCH_BUILD:?usage: run-flv-bench.sh BUILD_DIR [WORK_DIR] [MINUTES]}}" && pwd)
+build=$(cd "${1:-${BENCH_BUILD:?usage: flv_bench.sh BUILD_DIR [WORK_DIR] [MINUTES]}}" && pwd)
 work=${2:-${BENCH_WORK:-/tmp/vidscribe-flv-bench}}
 minutes=${3:-60}
 [[ "${BENCH_QUICK:-0}" == 1 ]] && minutes=${3:-6}
 cmake --build "$build" --target vidscribe_tool flv_bench -j2 >/dev/null
-tool=$build/vidscribe/tool/vidscribe
+tool=$build/vidscribe/tools/vidscribe
 bench=$build/vidscribe/bench/flv_bench
 mkdir -p "$work"
 cd "$work"

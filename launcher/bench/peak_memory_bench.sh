@@ -3,7 +3,7 @@
 # small and a large input, so a peak that grows with the input shows as a
 # ratio well above 1: UnzipToFolder (30 and 300 MB packages) and a download
 # (32 and 512 MiB). Figures are max RSS from /usr/bin/time.
-#   launcher/bench/peak_memory.sh [BUILD_DIR]   (a Release build; default build-bench)
+#   launcher/bench/peak_memory_bench.sh [BUILD_DIR]   (a Release build; default build-bench)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-${BENCH_BUILD:-$root/build-bench}}" && pwd)
@@ -20,10 +20,10 @@ mib() { awk -v kb="$1" 'BEGIN { printf "%.1f", kb / 1024 }'; }
 declare -A unzip_kb unzip_mb
 for size in small large; do
   pkg="$work/package-$size"
-  if [[ $size == small ]]; then BENCH_QUICK=1 python3 "$root/launcher/zip/bench/make_package.py" "$pkg" >/dev/null
-  else BENCH_QUICK=0 python3 "$root/launcher/zip/bench/make_package.py" "$pkg" >/dev/null; fi
+  if [[ $size == small ]]; then BENCH_QUICK=1 python3 "$root/zip/bench/make_package.py" "$pkg" >/dev/null
+  else BENCH_QUICK=0 python3 "$root/zip/bench/make_package.py" "$pkg" >/dev/null; fi
   rm -rf "$work/out"
-  unzip_kb[$size]=$(peak_kb "$build/launcher/zip/unzip_bench" "$pkg/package.zip" "$work/out")
+  unzip_kb[$size]=$(peak_kb "$build/zip/unzip_bench" "$pkg/package.zip" "$work/out")
   unzip_mb[$size]=$(( $(stat -c %s "$pkg/package.zip") / 1000000 ))
   rm -rf "$work/out"
 done

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Process start to the launcher window's first painted frame, for
 # bench/run-all.sh (which provides the display).
-#   launcher/window/bench/first_frame.sh [BUILD_DIR]
+#   launcher/window/bench/first_frame_bench.sh [BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 build=${1:-${BENCH_BUILD:-$root/build-bench}}

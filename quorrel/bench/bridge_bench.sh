@@ -1,9 +1,9 @@
 #!/bin/sh
 # Builds and runs the bridge round-trip benchmark in a release build.
-#   quorrel/bench/run-bench.sh [round trips] [window]
+#   quorrel/bench/bridge_bench.sh [round trips] [window]
 set -eu
 target=quorrel_bridge_bench
-. "$(dirname "$0")/build-target.sh"
+. "$(dirname "$0")/build_target.sh"
 trips=${1:-20000}
 [ "${BENCH_QUICK:-0}" = 1 ] && trips=${1:-2000}
 out=$(mktemp)

@@ -4,10 +4,10 @@
 #     `ffmpeg -c copy` into MP4 from the same input (target: at most 1.2x),
 #     with peak memory and table bytes per sample;
 #  2. opening a one-hour MP4 (target: under 50 ms).
-# Usage: run-mp4-bench.sh BUILD_DIR [RUNS]   (KEEP=1 keeps the media)
+# Usage: mp4_bench.sh BUILD_DIR [RUNS]   (KEEP=1 keeps the media)
 set -euo pipefail
 # BENCH_QUICK=1: a six-minute input (about 100 MB) and one run.
-build=$(cd "${1:-${BENCH_BUILD:?usage: run-mp4-bench.sh BUILD_DIR [RUNS]}}" && pwd)
+build=$(cd "${1:-${BENCH_BUILD:?usage: mp4_bench.sh BUILD_DIR [RUNS]}}" && pwd)
 runs=${2:-5}
 loops=59
 if [[ "${BENCH_QUICK:-0}" == 1 ]]; then runs=${2:-1} loops=5; fi
