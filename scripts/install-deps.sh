@@ -17,6 +17,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer lives in clang's runtime package)
   clang-14 libclang-rt-14-dev
+  # checks: Ninja (one build is generated with it), format and lint
+  ninja-build clang-format-14 clang-tidy-14
   # tests, demo and test oracles
   python3 python3-gi openssl curl zip unzip ffmpeg
   # window tests: plain X, and a desktop with a window manager and a

@@ -14,6 +14,7 @@
 
 #include "launcher/config.h"
 #include "platform/named_event.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -66,8 +67,7 @@ class LaunchClientTest : public ::testing::Test {
   }
 
   std::string Recorded() {
-    for (int i = 0; i < 100 && !fs::exists(root_ / "record.json"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    test_env::WaitUntil([&] { return fs::exists(root_ / "record.json"); }, std::chrono::seconds(10));
     std::ifstream in(root_ / "record.json");
     std::stringstream text;
     text << in.rdbuf();
