@@ -64,6 +64,8 @@ def parse_args(argv):
     p.add_argument("--missing-route", action="append", default=[], help="route that answers 404")
     p.add_argument("--slow-route", action="append", default=[], help="route that trickles the package")
     p.add_argument("--slow-rate", type=int, default=64 * 1024, help="bytes per second of slow routes")
+    p.add_argument("--slow-hold", help="slow routes stop after each third of the package until the file "
+                                       "PATH.1 (then PATH.2) exists, so a test reads progress at its own pace")
     p.add_argument("--no-length", action="store_true", help="send packages without Content-Length")
     p.add_argument("--hang-seconds", type=float, default=60.0, help="how long 'timeout' keeps a request")
     p.add_argument("--ready-file", help="write {\"primary\":port,\"fallback\":port} here once listening")
@@ -198,10 +200,19 @@ def make_handler(gateway, base, mode):
 
         def trickle(self, body, rate):
             step = max(1, rate // 10)
+            thirds = [len(body) // 3, 2 * len(body) // 3] if gateway.args.slow_hold else []
             for i in range(0, len(body), step):
+                while thirds and i >= thirds[0]:
+                    self.hold(len(thirds))
+                    thirds.pop(0)
                 self.wfile.write(body[i:i + step])
                 self.wfile.flush()
                 time.sleep(0.1)
+
+        def hold(self, left):
+            mark = "%s.%d" % (gateway.args.slow_hold, 3 - left)
+            while not os.path.exists(mark):
+                time.sleep(0.02)
 
     return Handler
 

@@ -278,25 +278,29 @@ TEST_P(LauncherWindow, ASecondLauncherExitsAndRaisesTheFirst) {
 
 TEST_P(LauncherWindow, TheBarFillsDuringADownloadThenTheShellStartsAndTheWindowCloses) {
   const auto size = fs::file_size(suiteDir_ + "/package.zip");
-  StartGateway({"--routes", "slow", "--slow-route", "slow", "--slow-rate", std::to_string(size / 3 + 1)});
+  // The gateway stops after each third of the package until the test lets
+  // it go on, so the bar is read while the download surely runs, however
+  // late a loaded machine paints.
+  const std::string hold = dir_ + "/hold";
+  StartGateway({"--routes", "slow", "--slow-route", "slow", "--slow-rate", std::to_string(size / 3 + 1),
+                "--slow-hold", hold});
   Child launcher;
   const e2e::Geometry w = StartLauncher(launcher, Log());
   ASSERT_TRUE(e2e::WaitForText(Log(), "download with url", 1, 15s)) << e2e::ReadFile(Log());
-  // The transfer takes about three seconds; on a loaded machine the first
-  // report and each repaint can come late, so the bar is watched rather
-  // than read at fixed times: it must show some progress, then more, while
-  // the download is still running.
   const auto fillAbove = [&](int floor) {
     int fill = 0;
-    WaitForScreen([&] { return (fill = BarFill(w)) > floor; }, 2500ms);
+    WaitForScreen([&] { return (fill = BarFill(w)) > floor; });
     return fill;
   };
+  const auto goOn = [&](int third) { std::ofstream(hold + "." + std::to_string(third)).put('\n'); };
   const int early = fillAbove(0);
+  goOn(1);
   const int later = fillAbove(early);
   EXPECT_GT(early, 0);
   EXPECT_GT(later, early) << "the bar grows with the download";
   EXPECT_LT(later, 540);
   EXPECT_EQ(e2e::CountOf(e2e::ReadFile(Log()), "done with exe"), 0) << "the bar was read after the download";
+  goOn(2);
 
   const std::optional<int> code = launcher.WaitExit(30s);
   ASSERT_TRUE(code) << "the window did not close after the shell started";
