@@ -50,11 +50,11 @@ ffmpeg -loglevel error -f lavfi -i testsrc=size=160x120:rate=10 -t 1 -c:v libx26
 "$bin/vidscribe" info "$work/out.flv" | grep -q . || fail "the installed tool cannot read what it wrote"
 
 # mkmanifest writes the digest md5sum computes.
-mkdir -p "$work/version/sub"
-echo "program" > "$work/version/sub/run.exe"
-"$bin/mkmanifest" "$work/version" > /dev/null || fail "mkmanifest failed"
-digest=$(md5sum "$work/version/sub/run.exe" | cut -c1-32)
-grep -q "$digest" "$work/version/md5.json" || fail "md5.json lacks the file's digest"
+mkdir -p "$work/package/sub"
+echo "program" > "$work/package/sub/run.exe"
+"$bin/mkmanifest" "$work/package" > /dev/null || fail "mkmanifest failed"
+digest=$(md5sum "$work/package/sub/run.exe" | cut -c1-32)
+grep -q "$digest" "$work/package/md5.json" || fail "md5.json lacks the file's digest"
 
 # logview and quorrel answer as their protocols say.
 "$bin/logview" --help | grep -qi usage || fail "logview --help"
