@@ -23,16 +23,13 @@ constexpr int kMaxDepth = 128;
 // directory stream walks them may skip some.
 std::vector<std::string> listNames(int dirFd) {
   std::vector<std::string> names;
-  int copy = ::dup(dirFd);
-  if (copy < 0) return names;
-  DIR* dir = ::fdopendir(copy);
-  if (dir == nullptr) {
-    ::close(copy);
-    return names;
-  }
-  ::rewinddir(dir);
-  while (const dirent* entry = ::readdir(dir)) names.emplace_back(entry->d_name);
-  ::closedir(dir);
+  platform::UniqueFd copy(::dup(dirFd));
+  if (!copy.valid()) return names;
+  platform::UniqueFolderStream dir(::fdopendir(copy.get()));
+  if (!dir) return names;
+  copy.release();  // the stream owns it now
+  ::rewinddir(dir.get());
+  while (const dirent* entry = ::readdir(dir.get())) names.emplace_back(entry->d_name);
   return names;
 }
 
