@@ -59,8 +59,8 @@ bool isDiscardName(const std::string& name) {
 std::string renameAside(int dirFd, const std::string& name) {
   static std::atomic<unsigned> sequence{0};
   for (int attempt = 0; attempt < 64; ++attempt) {
-    const std::string aside = std::string(kDiscardPrefix) + std::to_string(::getpid()) + "-" +
-                              std::to_string(sequence.fetch_add(1));
+    std::string aside = std::string(kDiscardPrefix) + std::to_string(::getpid()) + "-" +
+                        std::to_string(sequence.fetch_add(1));
     if (::renameat2(dirFd, name.c_str(), dirFd, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
     // A leftover of an earlier process that had our pid: take the next.
     if (errno == EEXIST) continue;
