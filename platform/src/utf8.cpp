@@ -79,7 +79,6 @@ std::string wideToUtf8(const wchar_t* text, std::size_t length) {
   std::string out;
   out.reserve(length);
   for (std::size_t i = 0; i < length; ++i) {
-    // NOLINTNEXTLINE(bugprone-signed-char-misuse): clang-tidy 14 takes wchar_t for a char here
     uint32_t v = static_cast<uint32_t>(text[i]);
     // Text that passed through a UTF-16 world may carry pairs; join them.
     if (isHighSurrogate(v) && i + 1 < length && isLowSurrogate(static_cast<uint32_t>(text[i + 1]))) {

@@ -4,6 +4,7 @@
 #ifndef VIDSCRIBE_TOOL_COMPOSITION_CLOCK_H
 #define VIDSCRIBE_TOOL_COMPOSITION_CLOCK_H
 
+#include <cmath>
 #include <cstdint>
 
 #include "vidscribe/vidscribe.h"
@@ -24,7 +25,7 @@ class CompositionClock {
   uint64_t FirstShownMs() const { return at(delay); }
 
  private:
-  int64_t at(int64_t index) const { return static_cast<int64_t>(index * 1000.0 / fps + 0.5); }
+  int64_t at(int64_t index) const { return static_cast<int64_t>(std::llround(index * 1000.0 / fps)); }
 
   double fps;
   int64_t delay;

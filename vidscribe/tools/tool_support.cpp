@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -126,7 +127,7 @@ bool ProbeFlv(const char* path, vidscribe::MediaDescription& info) {
 
 void DeclareStreams(Vidscriber& writer, const vidscribe::MediaDescription& info) {
   if (info.videoCodec > 0)
-    writer.SetVideo(info.videoCodec, info.width, info.height, static_cast<int>(info.framerate + 0.5));
+    writer.SetVideo(info.videoCodec, info.width, info.height, static_cast<int>(std::lround(info.framerate)));
   if (info.audioCodec > 0) writer.SetAudio(info.audioCodec, info.sampleRate, info.channels, info.aacProfile);
 }
 

@@ -191,8 +191,8 @@ TEST_P(LauncherWindow, AppearsCentredWithItsTitleAndSizeIgnoresACaptionDoubleCli
   ASSERT_TRUE(screen);
   EXPECT_EQ(w.width, 600);
   EXPECT_EQ(w.height, 300);
-  EXPECT_NEAR(w.x, (screen->width - 600) / 2, 1);
-  EXPECT_NEAR(w.y, (screen->height - 300) / 2, 1);
+  EXPECT_NEAR(w.x, (screen->width - 600) / 2.0, 1);
+  EXPECT_NEAR(w.y, (screen->height - 300) / 2.0, 1);
 
   e2e::Click(w.x + 300, w.y + 50, 2);
   // The launcher has handled the double click once it handles the next

@@ -228,7 +228,7 @@ int tables(double hours, const char* outPath) {
   size_t bytes = writer->TableMemoryBytes();
   if (!writer->Close()) return 1;
   std::printf("tables: %llu samples, %zu bytes of tables, %.1f bytes/sample\n",
-              (unsigned long long)(videoFrames + audioFrames), bytes,
+              static_cast<unsigned long long>(videoFrames) + audioFrames, bytes,
               double(bytes) / double(videoFrames + audioFrames));
   return 0;
 }
