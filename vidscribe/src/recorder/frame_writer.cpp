@@ -2,7 +2,12 @@
 // mapping to its last tag: the sequence headers, the key-frame position and
 // the frame's tag then stay together in the file, and the pending flags and
 // counters that both threads touch are never raced on.
+//
+// A recording killed mid-way keeps whatever reached its file, and a repair
+// makes that whole (RepairRecording). So the 1 MiB buffer goes out at least
+// every half second of media or of wall-clock time: a crash loses no more.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "bitstream/aac_config.h"
@@ -60,6 +65,20 @@ bool takeParameterSet(std::vector<uint8_t>& stored, const uint8_t* unit, size_t 
   LogPrint(kFlvTag, "%s change %d->%d", what, static_cast<int>(stored.size()), static_cast<int>(length));
   stored.assign(unit, unit + length);
   return true;
+}
+
+constexpr uint32_t kFlushEveryMs = 500;
+
+// Media times of the two streams interleave, so a frame earlier than the
+// last flush counts as no time passed.
+void flushWhenDue(vidscribe::VidscriberState& s, uint32_t t) {
+  const auto now = std::chrono::steady_clock::now();
+  if (static_cast<int32_t>(t - s.flushedAt) < static_cast<int32_t>(kFlushEveryMs) &&
+      now - s.flushedClock < std::chrono::milliseconds(kFlushEveryMs))
+    return;
+  s.flushedAt = t;
+  s.flushedClock = now;
+  if (!s.io.Flush()) s.writeFailed = true;
 }
 
 }  // namespace
@@ -157,6 +176,7 @@ int Vidscriber::WriteVideo(uint8_t* data, int length, unsigned int timestamp, bo
   if (WriteTag(kVideoTag, t, header, headerLength, frame, static_cast<int>(frameLength)) != 0) return -1;
   state->videoBytes += static_cast<int64_t>(frameLength);
   state->videoFrames += 1;
+  flushWhenDue(*state, t);
   return state->writeFailed ? -1 : 0;
 }
 
@@ -184,5 +204,6 @@ int Vidscriber::WriteAudio(uint8_t* data, int length, unsigned int timestamp) {
   if (state->aacConfigPending) WriteAacSeqInfo(t);
   if (WriteTag(kAudioTag, t, header, p.audioCodec == kSoundAac ? 2 : 1, data, length) != 0) return -1;
   state->audioFrames += 1;
+  flushWhenDue(*state, t);
   return state->writeFailed ? -1 : 0;
 }

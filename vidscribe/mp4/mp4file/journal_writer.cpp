@@ -1,0 +1,147 @@
+#include "mp4file/journal_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "mp4file/byte_order.h"
+#include "mp4file/mp4_log.h"
+
+namespace mp4file {
+namespace {
+
+constexpr size_t kMaxPendingBytes = 64 << 10;
+constexpr auto kMaxPendingTime = std::chrono::milliseconds(500);
+
+bool writeAllAt(int fd, const uint8_t* data, size_t size, uint64_t at) {
+  while (size > 0) {
+    ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+    at += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<JournalWriter> JournalWriter::Create(const std::string& recordingPath, uint64_t mediaHeaderAt,
+                                                     Claim& claim, std::string& why) {
+  const std::string path = JournalPathFor(recordingPath);
+  // O_EXCL makes the check and the claim one step: two recorders of one
+  // name never share a journal, and an old one is never truncated.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    claim = errno == EEXIST ? Claim::Taken : Claim::Failed;
+    why = std::strerror(errno);
+    return nullptr;
+  }
+  uint8_t header[kJournalHeaderSize];
+  std::memcpy(header, kJournalMagic, sizeof kJournalMagic);
+  PutU32(header + 8, kJournalVersion);
+  PutU64(header + 12, mediaHeaderAt);
+  if (!writeAllAt(fd, header, sizeof header, 0)) {
+    why = std::strerror(errno);
+    ::close(fd);
+    ::unlink(path.c_str());
+    claim = Claim::Failed;
+    return nullptr;
+  }
+  claim = Claim::Made;
+  return std::unique_ptr<JournalWriter>(new JournalWriter(fd, path));
+}
+
+JournalWriter::~JournalWriter() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void JournalWriter::beginRecord(JournalRecord kind, TrackId track) {
+  pending_.U8(static_cast<uint8_t>(kind));
+  pending_.U32(track);
+}
+
+void JournalWriter::AddTrack(const WriterTrack& t) {
+  if (broken_) return;
+  if (t.kind == TrackKind::Video) {
+    beginRecord(JournalRecord::VideoTrack, t.id);
+    pending_.U32(t.timeScale);
+    pending_.U16(t.width);
+    pending_.U16(t.height);
+    for (uint8_t v : {t.profile, t.compatibility, t.level, t.lengthSizeMinusOne}) pending_.U8(v);
+  } else {
+    beginRecord(JournalRecord::AudioTrack, t.id);
+    pending_.U32(t.timeScale);
+    pending_.U8(t.objectType);
+  }
+}
+
+void JournalWriter::AddBytes(JournalRecord kind, TrackId track, const std::vector<uint8_t>& bytes) {
+  if (broken_) return;
+  beginRecord(kind, track);
+  pending_.U16(static_cast<uint16_t>(bytes.size()));  // the writer takes no set over 64 KiB
+  pending_.Bytes(bytes);
+}
+
+void JournalWriter::SetEdit(TrackId track, uint64_t delay, uint64_t mediaStart) {
+  if (broken_) return;
+  beginRecord(JournalRecord::Edit, track);
+  pending_.U64(delay);
+  pending_.U64(mediaStart);
+}
+
+void JournalWriter::AddSample(const WriterTrack& t, const uint8_t* data, uint32_t size, uint32_t duration,
+                              int32_t renderingOffset, bool sync) {
+  if (broken_) return;
+  beginRecord(JournalRecord::Sample, t.id);
+  pending_.U32(size);
+  pending_.U32(duration);
+  pending_.U32(static_cast<uint32_t>(renderingOffset));
+  pending_.U8(sync ? 1 : 0);
+  pending_.U32(size > 0 ? SampleTailCheck(data, size) : 0);
+  if (pendingTicks_.size() <= t.id) pendingTicks_.resize(t.id + 1, 0);
+  pendingTicks_[t.id] += duration;
+  if (pendingTicks_[t.id] * 2 >= t.timeScale) mediaDue_ = true;
+}
+
+bool JournalWriter::Due() const {
+  if (broken_ || pending_.Size() == 0) return false;
+  return mediaDue_ || pending_.Size() >= kMaxPendingBytes || Clock::now() - lastCommit_ >= kMaxPendingTime;
+}
+
+void JournalWriter::Commit(uint64_t mediaEnd) {
+  if (broken_ || pending_.Size() == 0) return;
+  std::vector<uint8_t> block(kJournalBlockHeaderSize + 8);
+  PutU64(block.data() + kJournalBlockHeaderSize, mediaEnd);
+  block.insert(block.end(), pending_.Data().begin(), pending_.Data().end());
+  const uint8_t* payload = block.data() + kJournalBlockHeaderSize;
+  const size_t payloadSize = block.size() - kJournalBlockHeaderSize;
+  PutU32(block.data(), static_cast<uint32_t>(payloadSize));
+  PutU32(block.data() + 4, Crc32(payload, payloadSize));
+  if (!writeAllAt(fd_, block.data(), block.size(), end_)) {
+    LogLine(LogSource::Writer, "cannot write the journal %s (%s): the recording goes on, but a crash from now on "
+            "loses what follows", path_.c_str(), std::strerror(errno));
+    broken_ = true;
+    return;
+  }
+  end_ += block.size();
+  pending_ = BoxWriter();
+  std::fill(pendingTicks_.begin(), pendingTicks_.end(), 0);
+  mediaDue_ = false;
+  lastCommit_ = Clock::now();
+}
+
+void JournalWriter::Remove() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (::unlink(path_.c_str()) != 0 && errno != ENOENT)
+    LogLine(LogSource::Writer, "cannot remove the journal %s: %s", path_.c_str(), std::strerror(errno));
+}
+
+}  // namespace mp4file
