@@ -58,14 +58,20 @@ TagView viewAt(const MappedFile& f, int64_t slot) {
   return {tag[0], GetU24(tag + 1), (uint32_t{tag[7]} << 24) | GetU24(tag + 4), tag + kTagHeaderSize};
 }
 
+bool knownType(uint8_t type) {
+  return type == vidscribe::kVideoTag || type == vidscribe::kAudioTag || type == vidscribe::kScriptTag;
+}
+
 // Whether a whole tag that looks like one stands at slot: a known type,
-// stream id 0, and a video body that names a frame type. Zeros, the usual
-// leftovers of a power cut, never pass.
+// stream id 0, a video body that names a frame type, and its back-pointer
+// right behind it (only the last tag of a file cut off may lack it). Zeros,
+// the usual leftovers of a power cut, never pass.
 bool wholeTag(const MappedFile& f, int64_t slot) {
   if (slot + kSlotHeaderSize > f.size()) return false;
   const TagView tag = viewAt(f, slot);
-  if (slot + kSlotHeaderSize + int64_t{tag.dataSize} > f.size()) return false;
-  if (GetU24(f.data() + slot + 12) != 0) return false;
+  const int64_t end = slot + kSlotHeaderSize + int64_t{tag.dataSize};
+  if (end > f.size() || GetU24(f.data() + slot + 12) != 0) return false;
+  if (end + 4 <= f.size() && GetU32(f.data() + end) != tag.dataSize + kTagHeaderSize) return false;
   switch (tag.type) {
     case vidscribe::kVideoTag:
       return tag.dataSize > 0 && (tag.body[0] >> 4) != 0;
@@ -159,15 +165,19 @@ void scanTags(const MappedFile& f, int64_t from, Scan& scan) {
   scan.end = slot;
 }
 
-// After the last whole tag and its back-pointer: nothing, a tag cut short,
-// or zeros. Returns the offset of anything else, or -1.
+// After the last whole tag and its back-pointer may follow a tag cut short
+// (its header as far as it got, its body, maybe zeros where the file system
+// lost its end), then zeros alone. Returns the offset of anything else, or
+// -1.
 int64_t damageAfter(const MappedFile& f, int64_t end) {
   const int64_t next = end + 4;
-  if (next + kTagHeaderSize > f.size()) return -1;
-  const uint8_t type = f.data()[next];
-  const bool knownType = type == vidscribe::kVideoTag || type == vidscribe::kAudioTag || type == vidscribe::kScriptTag;
-  if (knownType && next + kTagHeaderSize + int64_t{GetU24(f.data() + next + 1)} > f.size()) return -1;
-  for (int64_t at = next; at < f.size(); ++at) {
+  int64_t zerosFrom = next;
+  if (next + kTagHeaderSize > f.size()) {
+    zerosFrom = f.size();
+  } else if (knownType(f.data()[next])) {
+    zerosFrom = next + kTagHeaderSize + int64_t{GetU24(f.data() + next + 1)} + 4;
+  }
+  for (int64_t at = zerosFrom; at < f.size(); ++at) {
     if (f.data()[at] != 0) return at;
   }
   return -1;
