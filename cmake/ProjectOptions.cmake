@@ -22,7 +22,7 @@ function(project_target target)
   target_compile_options(${target} PRIVATE ${PROJECT_WARNINGS})
 endfunction()
 
-# project_test(name SOURCES ... LIBS ... [LABELS ...] [RESOURCE_LOCK name]):
+# project_test(name SOURCES ... LIBS ... [LABELS label] [RESOURCE_LOCK name]):
 # a GoogleTest executable registered with CTest. Tests sharing a
 # RESOURCE_LOCK (fixed loopback ports, say) never run side by side. Tests
 # are skipped entirely in the fuzzing build.
@@ -36,6 +36,12 @@ function(project_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   set(props "")
   if(T_LABELS)
+    # gtest_discover_tests hands a second label on as a property name of its
+    # own, so the test would silently carry only the first.
+    list(LENGTH T_LABELS label_count)
+    if(label_count GREATER 1)
+      message(FATAL_ERROR "project_test(${name}): one label per test, got ${T_LABELS}")
+    endif()
     list(APPEND props LABELS "${T_LABELS}")
   endif()
   if(T_RESOURCE_LOCK)
