@@ -1,6 +1,7 @@
 #include "mp4file/output_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,6 +27,9 @@ bool OutputFile::Open(const std::string& path) {
     LogLine(LogSource::Writer, "cannot create %s: %s", path.c_str(), std::strerror(errno));
     return false;
   }
+  // Held while the file is written, so a repair never replaces a recording
+  // under its recorder (advisory: only our own repair looks).
+  ::flock(fd_, LOCK_EX | LOCK_NB);
   buffer_.resize(kBufferSize);
   used_ = 0;
   position_ = 0;

@@ -120,12 +120,15 @@ RecoveryResult RebuildFromJournal(const std::string& path, RecoveryReport& repor
   if (!journal) return fail(report, RecoveryResult::Refused, journalPath + " cannot be used: " + why);
   const MappedFile media(path.c_str());
   if (!media.ok()) return fail(report, RecoveryResult::Failed, "cannot read " + path);
+  if (media.HeldByAWriter()) return fail(report, RecoveryResult::Refused, path + " is still being recorded");
   if (!startsAsRecorded(media, journal->MediaHeaderAt()))
     return fail(report, RecoveryResult::Refused,
                 path + " does not start as its journal says it was recorded (no media yet, or another file)");
   const std::string temp = path + ".repairing";
   const RecoveryResult result = rebuild(path, temp, *journal, media, report);
   if (result != RecoveryResult::Rebuilt) return result;
+  struct stat mode;
+  if (::fstat(media.fd(), &mode) == 0) ::chmod(temp.c_str(), mode.st_mode & 07777);
   if (::rename(temp.c_str(), path.c_str()) != 0) {
     ::unlink(temp.c_str());
     return fail(report, RecoveryResult::Failed, "cannot rename " + temp + " to " + path + ": " + std::strerror(errno));

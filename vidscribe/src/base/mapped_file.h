@@ -6,10 +6,12 @@
 #define VIDSCRIBE_BASE_MAPPED_FILE_H
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 
 namespace vidscribe {
@@ -42,6 +44,15 @@ class MappedFile {
   int fd() const { return fd_; }
   const uint8_t* data() const { return data_; }
   int64_t size() const { return size_; }
+  // Whether a recorder still writes the file: recorders hold an exclusive
+  // lock on it while they run, and the lock goes with their process.
+  bool HeldByAWriter() const {
+    if (fd_ < 0 || ::flock(fd_, LOCK_SH | LOCK_NB) == 0) {
+      if (fd_ >= 0) ::flock(fd_, LOCK_UN);
+      return false;
+    }
+    return errno == EWOULDBLOCK;
+  }
 
  private:
   int fd_ = -1;

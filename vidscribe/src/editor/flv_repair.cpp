@@ -264,6 +264,7 @@ namespace vidscribe {
 bool RepairFlv(const char* path, bool addKeyFrameIndex, RepairReport& report) {
   const MappedFile f(path);
   if (!f.ok()) return refuse(report, std::string("cannot read ") + path);
+  if (f.HeldByAWriter()) return refuse(report, std::string(path) + " is still being recorded");
   if (f.size() < 9 || std::memcmp(f.data(), "FLV", 3) != 0 || GetU32(f.data() + 5) != 9)
     return refuse(report, std::string(path) + " is not an FLV file");
   OldMetaData old;

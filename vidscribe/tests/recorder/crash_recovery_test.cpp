@@ -172,6 +172,9 @@ struct Variant {
   bool mp4;
 };
 
+// Names the variant in test lists (gtest would print its bytes).
+void PrintTo(const Variant& v, std::ostream* out) { *out << v.name; }
+
 class KilledRecording : public ::testing::TestWithParam<Variant> {
  protected:
   // The same recording, finished normally, as ffprobe sees it.
@@ -258,7 +261,8 @@ INSTANTIATE_TEST_SUITE_P(Recordings, KilledRecording,
 // The repair of a recording that was not killed is the file Close wrote: an
 // MP4 rebuilt from its whole journal (kept through a second name while the
 // recorder ran, as if it had died right after its movie box), an FLV (with
-// and without index) from itself. Without a journal an MP4 is left alone.
+// and without index) from itself. A recording still running is not
+// repaired under its recorder; without a journal an MP4 is left alone.
 TEST(Repair, OfARecordingThatWasNotKilledIsTheFinishedFile) {
   const std::string out = kWork + "/whole.mp4", kept = kWork + "/kept.journal";
   std::vector<std::string> args = recordArgs("stereo44", false, out);
@@ -266,6 +270,9 @@ TEST(Repair, OfARecordingThatWasNotKilledIsTheFinishedFile) {
   const pid_t pid = startTool(args);
   ASSERT_TRUE(waitFor([&] { return exists(out + ".part.journal"); }));
   ASSERT_EQ(::link((out + ".part.journal").c_str(), kept.c_str()), 0);
+  const Outcome live = tool("repair '" + out + ".part'");
+  EXPECT_EQ(live.status, 1);
+  EXPECT_NE(live.out.find("still being recorded"), std::string::npos) << live.out;
   int status = 0;
   ASSERT_EQ(::waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
