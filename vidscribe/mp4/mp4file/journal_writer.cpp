@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/file_copy.h"
 #include "mp4file/byte_order.h"
 #include "mp4file/mp4_log.h"
 
@@ -14,21 +15,6 @@ namespace {
 
 constexpr size_t kMaxPendingBytes = 64 << 10;
 constexpr auto kMaxPendingTime = std::chrono::milliseconds(500);
-
-bool writeAllAt(int fd, const uint8_t* data, size_t size, uint64_t at) {
-  while (size > 0) {
-    ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(at));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-    at += static_cast<uint64_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -47,7 +33,7 @@ std::unique_ptr<JournalWriter> JournalWriter::Create(const std::string& recordin
   std::memcpy(header, kJournalMagic, sizeof kJournalMagic);
   PutU32(header + 8, kJournalVersion);
   PutU64(header + 12, mediaHeaderAt);
-  if (!writeAllAt(fd, header, sizeof header, 0)) {
+  if (!vidscribe::WriteAllAt(fd, header, sizeof header, 0)) {
     why = std::strerror(errno);
     ::close(fd);
     ::unlink(path.c_str());
@@ -124,7 +110,7 @@ void JournalWriter::Commit(uint64_t mediaEnd) {
   const size_t payloadSize = block.size() - kJournalBlockHeaderSize;
   PutU32(block.data(), static_cast<uint32_t>(payloadSize));
   PutU32(block.data() + 4, Crc32(payload, payloadSize));
-  if (!writeAllAt(fd_, block.data(), block.size(), end_)) {
+  if (!vidscribe::WriteAllAt(fd_, block.data(), block.size(), end_)) {
     LogLine(LogSource::Writer, "cannot write the journal %s (%s): the recording goes on, but a crash from now on "
             "loses what follows", path_.c_str(), std::strerror(errno));
     broken_ = true;

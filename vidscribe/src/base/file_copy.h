@@ -28,6 +28,21 @@ inline bool WriteAll(int fd, const uint8_t* data, size_t size) {
   return true;
 }
 
+inline bool WriteAllAt(int fd, const uint8_t* data, size_t size, uint64_t at) {
+  while (size > 0) {
+    const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+    at += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
 // False (errno set) on a read or write error, or when in ends before
 // length bytes.
 inline bool CopyFileRange(int in, uint64_t from, int out, uint64_t length) {

@@ -13,6 +13,7 @@
 
 #include "amf/amf0_metadata.h"
 #include "base/big_endian.h"
+#include "base/file_copy.h"
 #include "base/mapped_file.h"
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
@@ -120,17 +121,6 @@ std::map<uint32_t, int64_t> scanKeyFrames(const MappedSource& source, int64_t fi
   return index;
 }
 
-bool writeAll(int fd, const uint8_t* data, int64_t length) {
-  while (length > 0) {
-    const ssize_t wrote = ::write(fd, data, static_cast<size_t>(std::min<int64_t>(length, 1 << 30)));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return false;
-    data += wrote;
-    length -= wrote;
-  }
-  return true;
-}
-
 // Every whole tag from firstSlot on, each followed by its own size: runs of
 // tags whose trailers are already right go out as they stand in the source.
 bool copyTags(const MappedSource& source, int64_t firstSlot, int fd) {
@@ -144,10 +134,12 @@ bool copyTags(const MappedSource& source, int64_t firstSlot, int fd) {
     }
     uint8_t trailer[4];
     vidscribe::PutU32(trailer, tagSize);
-    if (!writeAll(fd, source.data + runStart, end - runStart) || !writeAll(fd, trailer, 4)) return false;
+    if (!vidscribe::WriteAll(fd, source.data + runStart, static_cast<size_t>(end - runStart)) ||
+        !vidscribe::WriteAll(fd, trailer, 4))
+      return false;
     runStart = runEnd = end + 4;
   }
-  return runEnd <= runStart || writeAll(fd, source.data + runStart, runEnd - runStart);
+  return runEnd <= runStart || vidscribe::WriteAll(fd, source.data + runStart, static_cast<size_t>(runEnd - runStart));
 }
 
 class OutputFile {
@@ -258,7 +250,7 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
   start.insert(start.end(), trailer, trailer + 4);
   // Write errors are checked here: a copy cut short by a full disk must not
   // be reported as a finished file.
-  const bool written = writeAll(out.fd, start.data(), static_cast<int64_t>(start.size())) &&
+  const bool written = vidscribe::WriteAll(out.fd, start.data(), start.size()) &&
                        copyTags(in, firstSlot, out.fd) && out.Close();
   if (!written) {
     LogPrint(kFlvTag, "unable to write dst file %s", destination);
