@@ -14,12 +14,12 @@ namespace mp4file {
 namespace {
 
 constexpr size_t kMaxPendingBytes = 64 << 10;
-constexpr auto kMaxPendingTime = std::chrono::milliseconds(500);
 
 }  // namespace
 
 std::unique_ptr<JournalWriter> JournalWriter::Create(const std::string& recordingPath, uint64_t mediaHeaderAt,
-                                                     Claim& claim, std::string& why) {
+                                                     std::chrono::milliseconds interval, Claim& claim,
+                                                     std::string& why) {
   const std::string path = JournalPathFor(recordingPath);
   // O_EXCL makes the check and the claim one step: two recorders of one
   // name never share a journal, and an old one is never truncated.
@@ -41,7 +41,7 @@ std::unique_ptr<JournalWriter> JournalWriter::Create(const std::string& recordin
     return nullptr;
   }
   claim = Claim::Made;
-  return std::unique_ptr<JournalWriter>(new JournalWriter(fd, path));
+  return std::unique_ptr<JournalWriter>(new JournalWriter(fd, path, interval));
 }
 
 JournalWriter::~JournalWriter() {
@@ -91,14 +91,11 @@ void JournalWriter::AddSample(const WriterTrack& t, const uint8_t* data, uint32_
   pending_.U32(static_cast<uint32_t>(renderingOffset));
   pending_.U8(sync ? 1 : 0);
   pending_.U32(size > 0 ? SampleTailCheck(data, size) : 0);
-  if (pendingTicks_.size() <= t.id) pendingTicks_.resize(t.id + 1, 0);
-  pendingTicks_[t.id] += duration;
-  if (pendingTicks_[t.id] * 2 >= t.timeScale) mediaDue_ = true;
 }
 
 bool JournalWriter::Due() const {
   if (broken_ || pending_.Size() == 0) return false;
-  return mediaDue_ || pending_.Size() >= kMaxPendingBytes || Clock::now() - lastCommit_ >= kMaxPendingTime;
+  return pending_.Size() >= kMaxPendingBytes || Clock::now() - lastCommit_ >= interval_;
 }
 
 void JournalWriter::Commit(uint64_t mediaEnd) {
@@ -111,15 +108,15 @@ void JournalWriter::Commit(uint64_t mediaEnd) {
   PutU32(block.data(), static_cast<uint32_t>(payloadSize));
   PutU32(block.data() + 4, Crc32(payload, payloadSize));
   if (!vidscribe::WriteAllAt(fd_, block.data(), block.size(), end_)) {
-    LogLine(LogSource::Writer, "cannot write the journal %s (%s): the recording goes on, but a crash from now on "
-            "loses what follows", path_.c_str(), std::strerror(errno));
+    LogLine(LogSource::Writer,
+            "cannot write the journal %s (%s): the recording goes on, but a crash from now on "
+            "loses what follows",
+            path_.c_str(), std::strerror(errno));
     broken_ = true;
     return;
   }
   end_ += block.size();
   pending_ = BoxWriter();
-  std::fill(pendingTicks_.begin(), pendingTicks_.end(), 0);
-  mediaDue_ = false;
   lastCommit_ = Clock::now();
 }
 

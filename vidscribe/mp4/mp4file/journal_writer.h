@@ -1,10 +1,13 @@
 #pragma once
 // Writes a recording's journal (see journal_format.h). Records gather in
 // memory and go out as one block when the writer commits; the writer
-// commits once the journal is due: half a second of any track's media, half
-// a second of wall-clock time, or 64 KiB of records since the last block.
-// So a crash loses at most about half a second of the recording, and memory
-// holds only that much of the journal.
+// commits once the journal is due: half a second of wall-clock time (the
+// interval given) or 64 KiB of records since the last block. So a crash
+// costs at most what the recorder took in its last half second, and memory
+// holds only that much of the journal. The interval is wall-clock time, not
+// media time: a live recording gets both at once, and a recording fed faster
+// than it plays (a copy of a file) can be made again from its source, so it
+// is not made to flush its file for every half second of media.
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -24,7 +27,8 @@ class JournalWriter {
   // to an earlier recording of that name that was never finished nor
   // repaired: it is left alone (Taken). Failed carries the reason in why.
   static std::unique_ptr<JournalWriter> Create(const std::string& recordingPath, uint64_t mediaHeaderAt,
-                                               Claim& claim, std::string& why);
+                                               std::chrono::milliseconds interval, Claim& claim,
+                                               std::string& why);
   // Closes the journal and leaves it on disk.
   ~JournalWriter();
   JournalWriter(const JournalWriter&) = delete;
@@ -48,16 +52,15 @@ class JournalWriter {
 
  private:
   using Clock = std::chrono::steady_clock;
-  JournalWriter(int fd, std::string path) : fd_(fd), path_(std::move(path)), lastCommit_(Clock::now()) {}
+  JournalWriter(int fd, std::string path, std::chrono::milliseconds interval)
+      : fd_(fd), path_(std::move(path)), interval_(interval), lastCommit_(Clock::now()) {}
   void beginRecord(JournalRecord kind, TrackId track);
 
   int fd_;
   std::string path_;
   uint64_t end_ = kJournalHeaderSize;
   BoxWriter pending_;  // used as a plain big-endian appender
-  // Media time per track (indexed by track id) gathered since the last block.
-  std::vector<uint64_t> pendingTicks_;
-  bool mediaDue_ = false;
+  std::chrono::milliseconds interval_;
   Clock::time_point lastCommit_;
   bool broken_ = false;
 };

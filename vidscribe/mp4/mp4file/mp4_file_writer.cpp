@@ -79,7 +79,7 @@ bool Mp4FileWriter::claimJournal(const std::string& path) {
   if (isOtherThanRegularFile(path)) return true;
   JournalWriter::Claim claim = JournalWriter::Claim::Failed;
   std::string why;
-  journal_ = JournalWriter::Create(path, FileTypeBox().size(), claim, why);
+  journal_ = JournalWriter::Create(path, FileTypeBox().size(), options_.journalEvery, claim, why);
   if (claim == JournalWriter::Claim::Taken) {
     LogLine(LogSource::Writer, "refusing to record over %s: %s is the journal of an earlier recording of it that "
             "was never finished; repair that recording first", path.c_str(), JournalPathFor(path).c_str());

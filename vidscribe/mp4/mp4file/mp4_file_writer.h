@@ -5,6 +5,7 @@
 // movie box out of them. A file that is never closed has no movie box and
 // does not pass for a finished recording; with a journal (WriterOptions) it
 // can still be rebuilt (recovery.h).
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,9 @@ struct WriterOptions {
   // complete. The file itself is the same byte for byte. Create refuses a
   // path whose journal is still there: that recording can be repaired.
   bool journal = false;
+  // How long journal records gather before they go out as a block (tests:
+  // zero, a block per sample).
+  std::chrono::milliseconds journalEvery{500};
 };
 
 class Mp4FileWriter {

@@ -5,7 +5,10 @@
 //
 // A recording killed mid-way keeps whatever reached its file, and a repair
 // makes that whole (RepairRecording). So the 1 MiB buffer goes out at least
-// every half second of media or of wall-clock time: a crash loses no more.
+// every half second of wall-clock time: a crash loses no more than the
+// recorder took in that half second. (Wall-clock, not media time: a live
+// recording gets both at once, and one fed faster than it plays can be made
+// again from its source.)
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -67,16 +70,11 @@ bool takeParameterSet(std::vector<uint8_t>& stored, const uint8_t* unit, size_t 
   return true;
 }
 
-constexpr uint32_t kFlushEveryMs = 500;
+constexpr auto kFlushEvery = std::chrono::milliseconds(500);
 
-// Media times of the two streams interleave, so a frame earlier than the
-// last flush counts as no time passed.
-void flushWhenDue(vidscribe::VidscriberState& s, uint32_t t) {
+void flushWhenDue(vidscribe::VidscriberState& s) {
   const auto now = std::chrono::steady_clock::now();
-  if (static_cast<int32_t>(t - s.flushedAt) < static_cast<int32_t>(kFlushEveryMs) &&
-      now - s.flushedClock < std::chrono::milliseconds(kFlushEveryMs))
-    return;
-  s.flushedAt = t;
+  if (now - s.flushedClock < kFlushEvery) return;
   s.flushedClock = now;
   if (!s.io.Flush()) s.writeFailed = true;
 }
@@ -176,7 +174,7 @@ int Vidscriber::WriteVideo(uint8_t* data, int length, unsigned int timestamp, bo
   if (WriteTag(kVideoTag, t, header, headerLength, frame, static_cast<int>(frameLength)) != 0) return -1;
   state->videoBytes += static_cast<int64_t>(frameLength);
   state->videoFrames += 1;
-  flushWhenDue(*state, t);
+  flushWhenDue(*state);
   return state->writeFailed ? -1 : 0;
 }
 
@@ -204,6 +202,6 @@ int Vidscriber::WriteAudio(uint8_t* data, int length, unsigned int timestamp) {
   if (state->aacConfigPending) WriteAacSeqInfo(t);
   if (WriteTag(kAudioTag, t, header, p.audioCodec == kSoundAac ? 2 : 1, data, length) != 0) return -1;
   state->audioFrames += 1;
-  flushWhenDue(*state, t);
+  flushWhenDue(*state);
   return state->writeFailed ? -1 : 0;
 }

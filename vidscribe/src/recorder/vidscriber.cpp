@@ -144,7 +144,6 @@ bool Vidscriber::startRecording() {
   // the same parameter sets as the previous recording of this object.
   state->params.sps.clear();
   state->params.pps.clear();
-  state->flushedAt = 0;
   state->flushedClock = std::chrono::steady_clock::now();
   if (state->keyframeMode) {
     WriteHeader();

@@ -63,9 +63,8 @@ struct VidscriberState {
   // A tag write failed (a full disk, say): the file no longer holds what the
   // writer thinks, so Close must neither finish it nor call it a success.
   bool writeFailed = false;
-  // When the recording's buffer last went out to the file: its media time
-  // and the wall clock (see flushWhenDue).
-  uint32_t flushedAt = 0;
+  // When the recording's buffer last went out to the file (see
+  // flushWhenDue).
   std::chrono::steady_clock::time_point flushedClock;
   // Device and inode of the open file, so that it is never appended to
   // itself.
