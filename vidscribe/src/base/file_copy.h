@@ -14,26 +14,16 @@
 
 namespace vidscribe {
 
-inline bool WriteAll(int fd, const uint8_t* data, size_t size) {
+// Repeats a transfer (read or write of up to n bytes at a position) until
+// size bytes have moved. One that moves nothing ends it with errno set to
+// endErrno: a file that ends, a disk that takes no more.
+template <typename Byte, typename Transfer>
+bool TransferAll(Byte* data, size_t size, uint64_t at, int endErrno, Transfer transfer) {
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+    const ssize_t n = transfer(data, size, at);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-inline bool WriteAllAt(int fd, const uint8_t* data, size_t size, uint64_t at) {
-  while (size > 0) {
-    const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(at));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;
+      if (n == 0) errno = endErrno;
       return false;
     }
     data += n;
@@ -41,6 +31,24 @@ inline bool WriteAllAt(int fd, const uint8_t* data, size_t size, uint64_t at) {
     at += static_cast<uint64_t>(n);
   }
   return true;
+}
+
+inline bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  return TransferAll(data, size, 0, ENOSPC,
+                     [fd](const uint8_t* d, size_t n, uint64_t) { return ::write(fd, d, n); });
+}
+
+// False (errno set) on a read error or when the file ends first.
+inline bool ReadAllAt(int fd, uint8_t* data, size_t size, uint64_t at) {
+  return TransferAll(data, size, at, EIO, [fd](uint8_t* d, size_t n, uint64_t from) {
+    return ::pread(fd, d, n, static_cast<off_t>(from));
+  });
+}
+
+inline bool WriteAllAt(int fd, const uint8_t* data, size_t size, uint64_t at) {
+  return TransferAll(data, size, at, ENOSPC, [fd](const uint8_t* d, size_t n, uint64_t to) {
+    return ::pwrite(fd, d, n, static_cast<off_t>(to));
+  });
 }
 
 // False (errno set) on a read or write error, or when in ends before
