@@ -13,7 +13,7 @@
 namespace mp4file {
 namespace {
 
-constexpr size_t kMaxPendingBytes = 64 << 10;
+constexpr size_t kMaxPendingBytes = 16 << 10;
 
 }  // namespace
 

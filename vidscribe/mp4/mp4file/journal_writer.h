@@ -2,7 +2,7 @@
 // Writes a recording's journal (see journal_format.h). Records gather in
 // memory and go out as one block when the writer commits; the writer
 // commits once the journal is due: half a second of wall-clock time (the
-// interval given) or 64 KiB of records since the last block. So a crash
+// interval given) or 16 KiB of records since the last block. So a crash
 // costs at most what the recorder took in its last half second, and memory
 // holds only that much of the journal. The interval is wall-clock time, not
 // media time: a live recording gets both at once, and a recording fed faster
