@@ -22,15 +22,17 @@ function(project_target target)
   target_compile_options(${target} PRIVATE ${PROJECT_WARNINGS})
 endfunction()
 
-# project_test(name SOURCES ... LIBS ... [LABELS label] [RESOURCE_LOCK name]):
+# project_test(name SOURCES ... LIBS ... [LABELS label] [RESOURCE_LOCK name]
+#              [TEST_PREFIX text]):
 # a GoogleTest executable registered with CTest. Tests sharing a
-# RESOURCE_LOCK (fixed loopback ports, say) never run side by side. Tests
+# RESOURCE_LOCK (fixed loopback ports, say) never run side by side.
+# TEST_PREFIX tells apart test names that two executables share. Tests
 # are skipped entirely in the fuzzing build.
 function(project_test name)
   if(ENABLE_FUZZING)
     return()
   endif()
-  cmake_parse_arguments(T "" "RESOURCE_LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "RESOURCE_LOCK;TEST_PREFIX" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   project_target(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
@@ -47,10 +49,14 @@ function(project_test name)
   if(T_RESOURCE_LOCK)
     list(APPEND props RESOURCE_LOCK ${T_RESOURCE_LOCK})
   endif()
+  set(prefix "")
+  if(T_TEST_PREFIX)
+    set(prefix TEST_PREFIX ${T_TEST_PREFIX})
+  endif()
   if(props)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${prefix} PROPERTIES ${props})
   else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${prefix})
   endif()
 endfunction()
 

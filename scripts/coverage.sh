@@ -16,7 +16,8 @@ command -v gcovr >/dev/null || { echo "coverage: gcovr is missing (scripts/insta
 flags="--coverage -O0 -g"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
-  -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage >/dev/null
+  -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage \
+  -DCMAKE_MODULE_LINKER_FLAGS=--coverage >/dev/null
 cmake --build "$build" -j "$jobs"
 # Counts from an earlier run would inflate the figures.
 find "$build" -name '*.gcda' -delete

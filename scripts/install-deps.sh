@@ -12,11 +12,13 @@ packages=(
   build-essential cmake pkg-config
   libcurl4-openssl-dev libssl-dev libjsoncpp-dev zlib1g-dev libstb-dev
   libgtk-3-dev libx11-dev libxfixes-dev duktape-dev
+  # the render helper's second back end and the demo shell's web view
+  libwebkit2gtk-4.1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # fuzzing (libFuzzer lives in clang's runtime package)
   clang-14 libclang-rt-14-dev
   # tests, demo and test oracles
-  python3 openssl curl zip unzip ffmpeg
+  python3 python3-gi openssl curl zip unzip ffmpeg
   # window tests: plain X, and a desktop with a window manager and a
   # compositing manager
   xvfb xauth x11-utils xdotool openbox xcompmgr imagemagick fonts-wqy-microhei

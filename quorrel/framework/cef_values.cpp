@@ -171,3 +171,40 @@ CefRefPtr<CefDictionaryValue> CefDictionaryValue::Create() {
 CefRefPtr<CefListValue> CefListValue::Create() {
   return new ListValue();
 }
+
+CefValueSlot GetListSlot(CefListValue& list, size_t index) {
+  CefValueSlot slot;
+  slot.type = list.GetType(index);
+  slot.bool_value = list.GetBool(index);
+  slot.int_value = list.GetInt(index);
+  slot.double_value = list.GetDouble(index);
+  slot.string_value = list.GetString(index);
+  slot.binary_value = list.GetBinary(index);
+  slot.dictionary_value = list.GetDictionary(index);
+  slot.list_value = list.GetList(index);
+  return slot;
+}
+
+bool SetListSlot(CefListValue& list, size_t index, const CefValueSlot& slot) {
+  switch (slot.type) {
+    case VTYPE_NULL:
+      return list.SetNull(index);
+    case VTYPE_BOOL:
+      return list.SetBool(index, slot.bool_value);
+    case VTYPE_INT:
+      return list.SetInt(index, slot.int_value);
+    case VTYPE_DOUBLE:
+      return list.SetDouble(index, slot.double_value);
+    case VTYPE_STRING:
+      return list.SetString(index, slot.string_value);
+    case VTYPE_BINARY:
+      return list.SetBinary(index, slot.binary_value);
+    case VTYPE_DICTIONARY:
+      return list.SetDictionary(index, slot.dictionary_value);
+    case VTYPE_LIST:
+      return list.SetList(index, slot.list_value);
+    case VTYPE_INVALID:
+      break;
+  }
+  return list.SetInvalid(index);
+}

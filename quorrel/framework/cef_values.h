@@ -93,3 +93,8 @@ class CefListValue : public virtual CefBase {
   // Only the protocol reader needs to store an explicitly invalid slot.
   virtual bool SetInvalid(size_t index) = 0;
 };
+
+// Element `index` of `list` as a slot, and a slot stored at `index` (for
+// code that copies elements whatever their type).
+CefValueSlot GetListSlot(CefListValue& list, size_t index);
+bool SetListSlot(CefListValue& list, size_t index, const CefValueSlot& slot);

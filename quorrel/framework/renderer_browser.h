@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "cef_browser.h"
+#include "dom_node_impl.h"
 #include "v8_engine.h"
 
 // Where a browser's outgoing process messages go.
@@ -64,23 +65,4 @@ class FrameImpl : public CefRefCounted<CefFrame> {
   int64_t id_;
   bool isMain_;
   std::shared_ptr<V8ContextState> context_;
-};
-
-class DOMNodeImpl : public CefRefCounted<CefDOMNode> {
- public:
-  DOMNodeImpl(bool editable, AttributeMap attributes)
-      : editable_(editable), attributes_(std::move(attributes)) {}
-
-  bool IsElement() override { return true; }
-  bool IsEditable() override { return editable_; }
-  bool HasElementAttribute(const CefString& name) override { return attributes_.count(name) != 0; }
-  CefString GetElementAttribute(const CefString& name) override {
-    auto it = attributes_.find(name);
-    return it == attributes_.end() ? CefString() : it->second;
-  }
-  void GetElementAttributes(AttributeMap& attributes) override { attributes = attributes_; }
-
- private:
-  bool editable_;
-  AttributeMap attributes_;
 };

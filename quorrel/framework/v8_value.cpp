@@ -3,22 +3,13 @@
 #include <cmath>
 #include <limits>
 
+#include "cef_number.h"
+#include "v8_exception_impl.h"
+
 namespace {
 
 const char kHandlerKey[] = DUK_HIDDEN_SYMBOL("quorrelHandler");
 const char kNameKey[] = DUK_HIDDEN_SYMBOL("quorrelName");
-
-class V8ExceptionImpl : public CefRefCounted<CefV8Exception> {
- public:
-  V8ExceptionImpl(CefString message, int line) : message_(std::move(message)), line_(line) {}
-  CefString GetMessage() override { return message_; }
-  CefString GetSourceLine() override { return CefString(); }
-  int GetLineNumber() override { return line_; }
-
- private:
-  CefString message_;
-  int line_;
-};
 
 // The operations below run inside duk_safe_call, so a throwing getter,
 // setter or proxy trap ends up as an error result rather than a longjmp
@@ -74,13 +65,6 @@ duk_ret_t opDescribe(duk_context* ctx, void*) {  // [error] -> [text, line]
   else
     duk_push_undefined(ctx);
   return 2;
-}
-
-int32_t toInt32(double d) {
-  if (!std::isfinite(d)) return 0;
-  const double m = std::fmod(std::trunc(d), 4294967296.0);
-  const double u = m < 0 ? m + 4294967296.0 : m;
-  return static_cast<int32_t>(static_cast<uint32_t>(u));
 }
 
 V8ValueImpl* impl(const CefRefPtr<CefV8Value>& value) {
@@ -230,18 +214,15 @@ bool V8ValueImpl::IsValid() {
 }
 
 bool V8ValueImpl::IsInt() {
-  return kind_ == Kind::Number && number_ >= std::numeric_limits<int32_t>::min() &&
-         number_ <= std::numeric_limits<int32_t>::max() && number_ == std::trunc(number_) &&
-         !(number_ == 0 && std::signbit(number_));
+  return kind_ == Kind::Number && IsInt32Number(number_);
 }
 
 bool V8ValueImpl::IsUInt() {
-  return kind_ == Kind::Number && number_ >= 0 && number_ <= std::numeric_limits<uint32_t>::max() &&
-         number_ == std::trunc(number_) && !std::signbit(number_);
+  return kind_ == Kind::Number && IsUInt32Number(number_);
 }
 
 int32_t V8ValueImpl::GetIntValue() {
-  return kind_ == Kind::Number ? toInt32(number_) : 0;
+  return kind_ == Kind::Number ? ToInt32Number(number_) : 0;
 }
 
 CefTime V8ValueImpl::GetDateValue() {

@@ -99,6 +99,10 @@ shot() {
 
 export XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run"
 export DEMO_SHELL_RECORD="$work/shell.jsonl" DEMO_SHELL_STAY_MS=2500
+# The shell's window is a WebKitGTK page that talks to it through the render
+# helper; the shell notes its progress here.
+export DEMO_SHELL_STATUS="$out/shell-status.log" DEMO_SHELL_EXTENSIONS="$build/quorrel/webkit-extension"
+: >"$DEMO_SHELL_STATUS"
 mkdir -p "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
@@ -141,6 +145,15 @@ wait_launcher 60 || fail "the launcher did not finish within 60 s"
 shot done
 grep -q "done with exe" "$out/launcher-first.log" || fail "the shell was not started (see $out/launcher-first.log)"
 [[ -d "$XDG_DATA_HOME/tarkel.shell/bin/$version" ]] || fail "version $version is not installed"
+step "the shell's window: its page asks the shell through TKInvoke and cefQuery"
+for _ in $(seq 600); do grep -q "page talked to the shell" "$DEMO_SHELL_STATUS" && break; sleep 0.1; done
+grep -q "page talked to the shell" "$DEMO_SHELL_STATUS" ||
+  fail "the shell's page never had an answer from the shell (see $DEMO_SHELL_STATUS)"
+grep "page talked\|query answered" "$DEMO_SHELL_STATUS" | sed 's/^/demo:   shell: /'
+sleep 0.5  # the page paints what the shell answered
+shot shell
+shell_pid=$(sed -n 's/.*"pid":\([0-9]*\).*/\1/p' "$DEMO_SHELL_RECORD" | tail -1)
+for _ in $(seq 300); do kill -0 "$shell_pid" 2>/dev/null || break; sleep 0.1; done
 echo "----- launcher log, first run -----"
 cat "$out/launcher-first.log"
 echo "-----------------------------------"
