@@ -85,12 +85,16 @@ void JournalWriter::SetEdit(TrackId track, uint64_t delay, uint64_t mediaStart) 
 void JournalWriter::AddSample(const WriterTrack& t, const uint8_t* data, uint32_t size, uint32_t duration,
                               int32_t renderingOffset, bool sync) {
   if (broken_) return;
-  beginRecord(JournalRecord::Sample, t.id);
-  pending_.U32(size);
-  pending_.U32(duration);
-  pending_.U32(static_cast<uint32_t>(renderingOffset));
-  pending_.U8(sync ? 1 : 0);
-  pending_.U32(size > 0 ? SampleTailCheck(data, size) : 0);
+  // The one record every frame adds: put together here and appended at once.
+  uint8_t record[22];
+  record[0] = static_cast<uint8_t>(JournalRecord::Sample);
+  PutU32(record + 1, t.id);
+  PutU32(record + 5, size);
+  PutU32(record + 9, duration);
+  PutU32(record + 13, static_cast<uint32_t>(renderingOffset));
+  record[17] = sync ? 1 : 0;
+  PutU32(record + 18, size > 0 ? SampleTailCheck(data, size) : 0);
+  pending_.Bytes(record, sizeof record);
 }
 
 bool JournalWriter::Due() const {
