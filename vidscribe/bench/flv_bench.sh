@@ -6,7 +6,9 @@
 #   3. `vidscribe index` (AddKeyFrame) against yamdi;
 #   4. mean SeekTag time over random seeks with and without the index.
 #   5. the recorder's peak memory at a tenth of the length, so a peak that
-#      grows with the recording shows at once.
+#      grows with the recording shows at once;
+#   6. `vidscribe repair` of the hour cut off in its last tag (as a kill
+#      leaves it) against `cp`, and against a copy put in the file's place.
 # usage: flv_bench.sh BUILD_DIR [WORK_DIR] [MINUTES]
 #   (under bench/run-all.sh: BENCH_BUILD, BENCH_WORK; BENCH_QUICK=1 is 6 min)
 # ffmpeg needs its raw H.264 input stamped (setts) to write FLV at all.
@@ -81,6 +83,30 @@ sync
 close_s=$("$bench" close closing.flv 2>/dev/null | sed -n 's/close_seconds=//p')
 echo "close in key-frame mode: ${close_s}s vs cp ${cp_s}s: ratio $(ratio "$close_s" "$cp_s")"
 
+# The repair writes the whole file anew beside the old one, so a copy is its
+# floor; putting the copy in the old file's place (and so freeing the old
+# file's blocks) costs more again, which the second baseline shows. Each
+# repair works on a fresh copy of the cut file, made untimed.
+head -c $(( $(stat -c %s recorded.flv) - 100 )) recorded.flv > cut.flv
+replace() { cp cut.flv replaced.tmp && mv replaced.tmp replaced.flv; }
+export -f replace
+cp cut.flv victim.flv
+p1=$(measure "$tool" repair victim.flv)
+c1=$(measure cp cut.flv copy.flv); rm -f copy.flv
+cp cut.flv replaced.flv
+m1=$(measure bash -c replace)
+cp cut.flv replaced.flv
+m2=$(measure bash -c replace)
+cp cut.flv victim.flv
+c2=$(measure cp cut.flv copy.flv); rm -f copy.flv
+p2=$(measure "$tool" repair victim.flv)
+read -r repair_s _ repair_cpu <<< "$(best "$p1" "$p2")"
+read -r copy_s _ copy_cpu <<< "$(best "$c1" "$c2")"
+read -r replace_s _ _ <<< "$(best "$m1" "$m2")"
+rm -f cut.flv victim.flv replaced.flv
+echo "repair: vidscribe ${repair_s}s (CPU ${repair_cpu}s) vs cp ${copy_s}s (CPU ${copy_cpu}s): ratio" \
+     "$(ratio "$repair_s" "$copy_s"); vs cp and mv over the file ${replace_s}s: ratio $(ratio "$repair_s" "$replace_s")"
+
 index_args=("$tool" index ffmpeg.flv indexed.flv)
 yamdi_args=(yamdi -i ffmpeg.flv -o yamdi.flv)
 # Both copy a gigabyte through the page cache, so each run's time depends
@@ -112,5 +138,7 @@ echo "BENCH|FLV recording (vidscribe record, Vidscriber), best of 2|$size|$rec_s
 echo "BENCH|FLV recording, peak RSS|$size|$(mib "$rec_kb")|-|-|MiB|ours<=32"
 echo "BENCH|FLV recording, peak RSS against a tenth of the length|$size|$(mib "$rec_kb")|same, $((minutes * 6)) s|$(mib "$short_kb")|MiB|ratio<=1.25"
 echo "BENCH|Close in key-frame mode (index inserted)|$size|$close_s|cp|$cp_s|s|ratio<=2"
+echo "BENCH|FLV repair of a recording cut off (vidscribe repair), best of 2|$size|$repair_s|cp|$copy_s|s|ratio<=1.5"
+echo "BENCH|FLV repair of a recording cut off, against replacing the file|$size|$repair_s|cp to a new name, mv over the file|$replace_s|s|-"
 echo "BENCH|AddKeyFrame (vidscribe index), best of 3|$size|$index_s|yamdi|$yamdi_s|s|ratio<=1"
 echo "BENCH|SeekTag, mean of 1000 random seeks|$size|$seek_with|without the index|$seek_without|us|-"

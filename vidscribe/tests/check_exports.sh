@@ -4,7 +4,7 @@
 #   check_exports.sh libvidscribe.so
 set -euo pipefail
 lib=$1
-allowed='^(FLVIO|FlvTag|IReadStream|IAvWriter|Vidscriber|Mp4Writer|Mp4Reader|IReader|vidscribe::PictureOrder)::|^vidscribe::(FindStartCode|ParseAdtsHeader)\(|^(typeinfo|typeinfo name|vtable) for (FLVIO|FlvTag|IReadStream|IAvWriter|Vidscriber|Mp4Writer|Mp4Reader|IReader)$|^VIDSCRIBE_1$'
+allowed='^(FLVIO|FlvTag|IReadStream|IAvWriter|Vidscriber|Mp4Writer|Mp4Reader|IReader|vidscribe::PictureOrder)::|^vidscribe::(FindStartCode|ParseAdtsHeader|RepairRecording|RecordingJournalPath)(\[abi:cxx11\])?\(|^(typeinfo|typeinfo name|vtable) for (FLVIO|FlvTag|IReadStream|IAvWriter|Vidscriber|Mp4Writer|Mp4Reader|IReader)$|^VIDSCRIBE_1$'
 symbols=$(nm -D --defined-only "$lib" | awk '{ $1=""; $2=""; sub(/^  /, ""); print }' | c++filt | sed 's/@@\?VIDSCRIBE_1$//')
 [[ -n "$symbols" ]] || { echo "no dynamic symbols in $lib"; exit 1; }
 grep -q '^FLVIO::Open' <<<"$symbols" || { echo "FLVIO::Open is not exported"; exit 1; }

@@ -16,6 +16,7 @@ const char kUsage[] =
     "  append DST.flv SRC.flv [--offset MS]\n"
     "  pad FILE.flv MS\n"
     "  index SRC.flv DST.flv [--force]\n"
+    "  repair FILE [--keyframes]   (a recording cut off by a crash; FLV or MP4)\n"
     "Set VIDSCRIBE_LOG to see the library's diagnostic lines.\n";
 
 struct Command {
@@ -27,7 +28,7 @@ const Command kCommands[] = {
     {"record", vidscribe_tool::RunRecord}, {"info", vidscribe_tool::RunInfo},
     {"seek", vidscribe_tool::RunSeek},     {"extract", vidscribe_tool::RunExtract},
     {"append", vidscribe_tool::RunAppend}, {"pad", vidscribe_tool::RunPad},
-    {"index", vidscribe_tool::RunIndex},
+    {"index", vidscribe_tool::RunIndex},   {"repair", vidscribe_tool::RunRepair},
 };
 
 }  // namespace

@@ -7,7 +7,13 @@
 // Video is stamped with decode times and composition offsets; with B-frames
 // the first picture is shown some frames after its decode time, and the
 // audio starts then, as it did beside that picture in the source.
+//
+// --realtime hands each frame over when its time comes, as a live source
+// would; --frame-log notes when each frame was handed over. Together they
+// show what a crash of a live recording loses (see repair).
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +21,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "composition_clock.h"
@@ -29,12 +36,20 @@ namespace {
 constexpr uint32_t kTimeBase = 1000;
 
 const char kUsage[] =
-    "usage: vidscribe record --h264 IN.h264 [--aac IN.aac] [--fps N] [--keyframes] OUT.flv|OUT.mp4\n"
+    "usage: vidscribe record --h264 IN.h264 [--aac IN.aac] [--fps N] [--keyframes]\n"
+    "                        [--realtime] [--frame-log LOG] OUT.flv|OUT.mp4\n"
     "  Records an Annex B H.264 stream and optionally an ADTS AAC stream into OUT.flv,\n"
     "  or into an MP4 file when the name ends in .mp4 (--keyframes is then unused).\n"
     "  Video frames are stamped from the frame rate (default 25), audio frames from\n"
     "  1024 samples at the ADTS sampling rate. --keyframes adds a key-frame index\n"
-    "  to onMetaData. The file appears under its name only when complete.\n";
+    "  to onMetaData. The file appears under its name only when complete; until\n"
+    "  then it is OUT.part (and, for MP4, its journal OUT.part.journal). A\n"
+    "  recording that was cut off leaves those behind: vidscribe repair OUT.part\n"
+    "  makes it playable, and record refuses to start over it.\n"
+    "  --realtime  hand each frame to the writer when its time comes, as a live\n"
+    "              source would (a 10 s input takes 10 s)\n"
+    "  --frame-log LOG  write a line per frame the writer took: v or a, its time in\n"
+    "              ms, and the monotonic clock in ms when it was taken\n";
 
 enum Feed { kVideo = 0, kAudio = 1 };
 
@@ -100,10 +115,44 @@ struct Progress {
   }
 };
 
+// How frames reach the writer: at once or when their time comes, and noted
+// in the frame log when there is one.
+class Delivery {
+ public:
+  bool Open(bool realtime, const std::string& logPath) {
+    paced = realtime;
+    start = std::chrono::steady_clock::now();
+    if (logPath.empty()) return true;
+    log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    return log >= 0;
+  }
+  ~Delivery() {
+    if (log >= 0) ::close(log);
+  }
+  void WaitFor(uint64_t time) const {
+    if (paced) std::this_thread::sleep_until(start + std::chrono::milliseconds(time - kTimeBase));
+  }
+  // One write per line, so a kill never leaves half a line.
+  void Taken(Feed feed, uint64_t time) const {
+    if (log < 0) return;
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    const std::string line = std::string(feed == kVideo ? "v " : "a ") + std::to_string(time) + " " +
+                             std::to_string(now.count()) + "\n";
+    if (::write(log, line.data(), line.size()) < 0) return;  // the log is a help, never a reason to stop
+  }
+
+ private:
+  bool paced = false;
+  std::chrono::steady_clock::time_point start;
+  int log = -1;
+};
+
 // A write the writer refused (a full disk) ends both feeds: the recording
 // is lost anyway, and the rest of the input need not be read for it.
 void feedVideo(IAvWriter& writer, AnnexBFrameReader& video, std::vector<uint8_t> frame,
-               CompositionClock clock, TurnTaker& turns, Progress& progress, std::atomic<bool>& failed) {
+               CompositionClock clock, TurnTaker& turns, const Delivery& delivery, Progress& progress,
+               std::atomic<bool>& failed) {
   vidscribe::PictureOrder order;
   while (!failed.load()) {
     uint64_t decodeMs = 0;
@@ -111,9 +160,12 @@ void feedVideo(IAvWriter& writer, AnnexBFrameReader& video, std::vector<uint8_t>
     clock.Next(order.Next(frame.data(), frame.size()), &decodeMs, &composition);
     const uint64_t time = kTimeBase + decodeMs;
     turns.Wait(kVideo, time);
+    delivery.WaitFor(time);
     if (writer.WriteVideo(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time), false,
                           composition) != 0)
       failed.store(true);
+    else
+      delivery.Taken(kVideo, time);
     progress.Report(video.Consumed());
     if (!video.Next(frame)) break;
   }
@@ -121,12 +173,15 @@ void feedVideo(IAvWriter& writer, AnnexBFrameReader& video, std::vector<uint8_t>
 }
 
 void feedAudio(IAvWriter& writer, AdtsFrameReader& audio, std::vector<uint8_t> frame, int sampleRate,
-               uint64_t startMs, TurnTaker& turns, std::atomic<bool>& failed) {
+               uint64_t startMs, TurnTaker& turns, const Delivery& delivery, std::atomic<bool>& failed) {
   for (uint64_t index = 0; !failed.load(); ++index) {
     const uint64_t time = kTimeBase + startMs + index * 1024 * 1000 / static_cast<uint64_t>(sampleRate);
     turns.Wait(kAudio, time);
+    delivery.WaitFor(time);
     if (writer.WriteAudio(frame.data(), static_cast<int>(frame.size()), static_cast<unsigned>(time)) != 0)
       failed.store(true);
+    else
+      delivery.Taken(kAudio, time);
     if (!audio.Next(frame, nullptr)) break;
   }
   turns.Finish(kAudio);
@@ -148,10 +203,39 @@ int64_t fileSize(const char* path) {
   return ::stat(path, &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
 }
 
+bool exists(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+// An earlier recording of this name that was cut off can still be repaired:
+// it is never recorded over.
+bool leftBehind(const std::string& partial) {
+  const std::string journal = vidscribe::RecordingJournalPath(partial.c_str());
+  if (exists(journal)) {
+    Fail("record: %s is the journal of a recording that did not finish: repair it (vidscribe repair %s) or "
+         "remove both", journal.c_str(), partial.c_str());
+    return true;
+  }
+  if (exists(partial)) {
+    Fail("record: %s is left from a recording that did not finish: repair it (vidscribe repair %s) or remove "
+         "it", partial.c_str(), partial.c_str());
+    return true;
+  }
+  return false;
+}
+
+// A recording that failed leaves nothing behind, journal included.
+int discard(const std::string& partial, int status) {
+  std::remove(partial.c_str());
+  std::remove(vidscribe::RecordingJournalPath(partial.c_str()).c_str());
+  return status;
+}
+
 }  // namespace
 
 int RunRecord(int argc, char** argv) {
-  Args args(argc, argv, {"--h264", "--aac", "--fps"});
+  Args args(argc, argv, {"--h264", "--aac", "--fps", "--frame-log"});
   if (args.Has("--help")) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -166,7 +250,10 @@ int RunRecord(int argc, char** argv) {
       (!ParseInteger(args.Value("--fps"), false, &fps) || fps < 1 || fps > 1000))
     return Fail("record: --fps must be a whole number from 1 to 1000");
   const std::string out = args.Positional()[0];
-  if (OutputsOverlap("record", {h264, aac}, {out})) return 1;
+  const std::string frameLog = args.Value("--frame-log");
+  if (OutputsOverlap("record", {h264, aac}, {out, frameLog})) return 1;
+  const std::string partial = PartialName(out);
+  if (leftBehind(partial)) return 1;
 
   AnnexBFrameReader video;
   std::vector<uint8_t> firstFrame;
@@ -191,7 +278,8 @@ int RunRecord(int argc, char** argv) {
   writer->SetVideo(vidscribe::kCodecAvc, 0, 0, static_cast<int>(fps));
   if (!aac.empty())
     writer->SetAudio(vidscribe::kSoundAac, format.sampleRate, format.channels, format.profile);
-  const std::string partial = PartialName(out);
+  Delivery delivery;
+  if (!delivery.Open(args.Has("--realtime"), frameLog)) return Fail("record: cannot create %s", frameLog.c_str());
   if (!writer->Open(partial.c_str())) return Fail("record: cannot create %s", partial.c_str());
 
   TurnTaker turns;
@@ -201,31 +289,22 @@ int RunRecord(int argc, char** argv) {
   const CompositionClock clock(static_cast<double>(fps), LearnDisplayDelay(h264.c_str(), 300));
   std::atomic<bool> failed{false};
   std::thread videoThread(feedVideo, std::ref(*writer), std::ref(video), std::move(firstFrame), clock,
-                          std::ref(turns), std::ref(progress), std::ref(failed));
+                          std::ref(turns), std::cref(delivery), std::ref(progress), std::ref(failed));
   std::thread audioThread;
   if (!aac.empty())
     audioThread = std::thread(feedAudio, std::ref(*writer), std::ref(audio), std::move(firstAudio),
-                              format.sampleRate, clock.FirstShownMs(), std::ref(turns), std::ref(failed));
+                              format.sampleRate, clock.FirstShownMs(), std::ref(turns), std::cref(delivery),
+                              std::ref(failed));
   videoThread.join();
   if (audioThread.joinable()) audioThread.join();
   const uint32_t frames = framesWritten(*writer, mp4);
   const bool finished = writer->Close() && !failed.load();
-  if (!finished) {
-    std::remove(partial.c_str());
-    return Fail("record: writing %s failed", partial.c_str());
-  }
-  if (frames == 0) {
-    std::remove(partial.c_str());
-    return Fail("record: %s holds no H.264 frame with parameter sets", h264.c_str());
-  }
-  if (audio.error()) {
-    std::remove(partial.c_str());
-    return Fail("record: %s has a damaged ADTS frame", aac.c_str());
-  }
-  if (std::rename(partial.c_str(), out.c_str()) != 0) {
-    std::remove(partial.c_str());
-    return Fail("record: cannot rename %s to %s", partial.c_str(), out.c_str());
-  }
+  if (!finished) return discard(partial, Fail("record: writing %s failed", partial.c_str()));
+  if (frames == 0)
+    return discard(partial, Fail("record: %s holds no H.264 frame with parameter sets", h264.c_str()));
+  if (audio.error()) return discard(partial, Fail("record: %s has a damaged ADTS frame", aac.c_str()));
+  if (std::rename(partial.c_str(), out.c_str()) != 0)
+    return discard(partial, Fail("record: cannot rename %s to %s", partial.c_str(), out.c_str()));
   return 0;
 }
 

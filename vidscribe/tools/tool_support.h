@@ -93,6 +93,7 @@ int RunExtract(int argc, char** argv);
 int RunAppend(int argc, char** argv);
 int RunPad(int argc, char** argv);
 int RunIndex(int argc, char** argv);
+int RunRepair(int argc, char** argv);
 
 }  // namespace vidscribe_tool
 

@@ -299,6 +299,10 @@ class VIDSCRIBE_API Mp4Writer : public IAvWriter {
   Mp4Writer();
   int SetVideo(int codec, int width, int height, int fps) override;
   int SetAudio(int codec, int sampleRate, int channels, int profile) override;
+  // Keeps a journal beside the file while it records (see RepairRecording).
+  // False when the file cannot be created, or when the journal of an earlier
+  // recording of path is still there: that recording can still be repaired,
+  // so neither file is touched.
   bool Open(const char* path) override;
   // False only when the file could not be finished; true with no file open.
   bool Close() override;
@@ -534,5 +538,46 @@ class VIDSCRIBE_API Vidscriber : public IAvWriter {
 
   vidscribe::VidscriberState* state;
 };
+
+// ---------------------------------------------------------------------------
+// Recordings cut off by a crash
+// ---------------------------------------------------------------------------
+
+namespace vidscribe {
+
+// What RepairRecording did.
+struct RepairReport {
+  // One line: what was rebuilt, or why nothing was changed.
+  std::string message;
+  uint32_t videoFrames = 0;
+  uint32_t audioFrames = 0;
+  uint32_t duration = 0;  // ms
+  // Bytes past the last whole frame that were left out: a frame cut short,
+  // or (MP4) media the journal had not named yet.
+  uint64_t bytesDropped = 0;
+};
+
+enum RepairOption {
+  // FLV: write a key-frame index even when the file was not recorded with one.
+  kRepairKeyFrameIndex = 1,
+};
+
+// Makes a recording whose recorder died (a crash, a kill, a power cut)
+// playable, in place. MP4: the movie box is rebuilt from the media data and
+// the journal the recording kept beside it (RecordingJournalPath); the
+// journal is removed after. FLV: a tag cut short at the end is dropped and
+// onMetaData rewritten (duration, sizes, rates, and the key-frame index when
+// the file was recorded with one or kRepairKeyFrameIndex is given). The new
+// file is written beside the old (PATH.repairing) and renamed over it only
+// when complete, so a repair cut off itself changes nothing. False, with the
+// reason in report.message, when nothing was changed.
+VIDSCRIBE_API bool RepairRecording(const char* path, int options, RepairReport& report);
+
+// The journal an MP4 recording of path keeps beside it while it runs. While
+// it is there, Mp4Writer::Open refuses path: the recording it belongs to was
+// never finished and can still be repaired.
+VIDSCRIBE_API std::string RecordingJournalPath(const char* path);
+
+}  // namespace vidscribe
 
 #endif  // VIDSCRIBE_VIDSCRIBE_H

@@ -2,7 +2,11 @@
 // them side by side with ffmpeg):
 //   mp4_bench frames IN.mp4 OUT.frames  IN's samples as a live source sends
 //                                     them (Annex B, ADTS), in one file
-//   mp4_bench record IN.frames OUT.mp4  feed those frames to Mp4Writer
+//   mp4_bench record IN.frames OUT.mp4 [plain|cut]
+//                                     feed those frames to Mp4Writer (plain:
+//                                     without its journal, as the writer was
+//                                     before it; cut: end the process without
+//                                     Close, as a crash does)
 //   mp4_bench open FILE [REPEAT]      time opening FILE
 //   mp4_bench tables HOURS OUT.mp4    table memory of a synthetic recording
 //   mp4_bench large GIB OUT.mp4       a recording past 4 GiB, read back whole
@@ -11,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +23,7 @@
 #include "bitstream/aac_config.h"
 #include "mp4file/mp4_file_reader.h"
 #include "mp4file/mp4_file_writer.h"
+#include "recorder_file_options.h"
 #include "vidscribe/vidscribe.h"
 
 using namespace mp4file;
@@ -138,9 +144,11 @@ int frames(const char* in, const char* outPath) {
   return std::fflush(out.get()) == 0 ? 0 : 1;
 }
 
+enum class Ending { Close, Cut };
+
 // Feeds a frames file to Mp4Writer the way a live recorder does: one frame
 // at a time from a reused buffer.
-int record(const char* in, const char* outPath) {
+int record(const char* in, const char* outPath, Ending ending) {
   FramesFile source(std::fopen(in, "rb"));
   if (!source.get()) return 1;
   std::vector<uint8_t> frame;
@@ -162,6 +170,12 @@ int record(const char* in, const char* outPath) {
       else
         writer.WriteAudio(frame.data(), int(h.size), h.ms);
       ++samples;
+    }
+    if (ending == Ending::Cut) {
+      std::printf("record: %llu samples, cut off without Close after %.3f s\n", (unsigned long long)samples,
+                  secondsSince(start));
+      std::fflush(stdout);
+      std::_Exit(0);  // no destructor, no Close: what a crash leaves
     }
     if (!writer.Close()) return 1;
   }
@@ -274,13 +288,18 @@ int large(double gib, const char* outPath) {
 
 int main(int argc, char** argv) {
   if (argc >= 4 && std::strcmp(argv[1], "frames") == 0) return frames(argv[2], argv[3]);
-  if (argc >= 4 && std::strcmp(argv[1], "record") == 0) return record(argv[2], argv[3]);
+  if (argc >= 4 && std::strcmp(argv[1], "record") == 0) {
+    const char* how = argc >= 5 ? argv[4] : "";
+    if (std::strcmp(how, "plain") == 0) vidscribe::RecorderFileOptions().journal = false;
+    return record(argv[2], argv[3], std::strcmp(how, "cut") == 0 ? Ending::Cut : Ending::Close);
+  }
   if (argc >= 3 && std::strcmp(argv[1], "open") == 0)
     return open(argv[2], argc >= 4 ? std::atoi(argv[3]) : 10);
   if (argc >= 4 && std::strcmp(argv[1], "tables") == 0) return tables(std::atof(argv[2]), argv[3]);
   if (argc >= 4 && std::strcmp(argv[1], "large") == 0) return large(std::atof(argv[2]), argv[3]);
   std::fprintf(stderr,
-               "usage: mp4_bench frames IN OUT | record FRAMES OUT | open FILE [REPEAT] | tables HOURS OUT | "
+               "usage: mp4_bench frames IN OUT | record FRAMES OUT [plain|cut] | open FILE [REPEAT] | "
+               "tables HOURS OUT | "
                "large GIB OUT\n");
   return 2;
 }

@@ -1,5 +1,7 @@
 #include "mp4file/mp4_file_writer.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "mp4file/box_writer.h"
@@ -13,16 +15,6 @@ namespace {
 // Bounds chunks of a track that is written alone, so a reader never has to
 // treat the whole media data as one chunk.
 constexpr uint32_t kMaxSamplesPerChunk = 128;
-
-std::vector<uint8_t> fileTypeBox() {
-  BoxWriter w;
-  size_t box = w.Begin(FourCC("ftyp"));
-  w.U32(FourCC("isom"));
-  w.U32(0x200);
-  for (uint32_t brand : {FourCC("isom"), FourCC("iso2"), FourCC("avc1"), FourCC("mp41")}) w.U32(brand);
-  w.End(box);
-  return w.Take();
-}
 
 std::string folderOf(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -39,13 +31,33 @@ bool addDistinct(std::vector<std::vector<uint8_t>>& sets, const uint8_t* data, s
   return true;
 }
 
+// Devices and pipes cannot be rebuilt, so they get no journal.
+bool isOtherThanRegularFile(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
 }  // namespace
+
+std::vector<uint8_t> FileTypeBox() {
+  BoxWriter w;
+  size_t box = w.Begin(FourCC("ftyp"));
+  w.U32(FourCC("isom"));
+  w.U32(0x200);
+  for (uint32_t brand : {FourCC("isom"), FourCC("iso2"), FourCC("avc1"), FourCC("mp41")}) w.U32(brand);
+  w.End(box);
+  return w.Take();
+}
 
 std::unique_ptr<Mp4FileWriter> Mp4FileWriter::Create(const std::string& path, const WriterOptions& options) {
   std::unique_ptr<Mp4FileWriter> writer(new Mp4FileWriter(options));
   // Taken over first, so the descriptor is closed on every path.
   writer->spill_ = SpillFile::Adopt(options.scratchDescriptor, "a descriptor handed in");
-  if (!writer->start(path)) {
+  // The journal is claimed before the file is truncated, so a recording
+  // that can still be repaired is never overwritten.
+  if ((options.journal && !writer->claimJournal(path)) || !writer->start(path)) {
+    if (writer->journal_) writer->journal_->Remove();
+    writer->journal_.reset();
     writer->closed_ = writer->failed_ = true;  // nothing to finish, and already reported
     return nullptr;
   }
@@ -63,6 +75,23 @@ void Mp4FileWriter::openScratch() {
   }
 }
 
+bool Mp4FileWriter::claimJournal(const std::string& path) {
+  if (isOtherThanRegularFile(path)) return true;
+  JournalWriter::Claim claim = JournalWriter::Claim::Failed;
+  std::string why;
+  journal_ = JournalWriter::Create(path, FileTypeBox().size(), options_.journalEvery, claim, why);
+  if (claim == JournalWriter::Claim::Taken) {
+    LogLine(LogSource::Writer, "refusing to record over %s: %s is the journal of an earlier recording of it that "
+            "was never finished; repair that recording first", path.c_str(), JournalPathFor(path).c_str());
+    return false;
+  }
+  if (claim == JournalWriter::Claim::Failed) {
+    LogLine(LogSource::Writer, "no journal for %s (%s): a crash would lose this recording", path.c_str(),
+            why.c_str());
+  }
+  return true;
+}
+
 Mp4FileWriter::~Mp4FileWriter() {
   Close();
 }
@@ -70,7 +99,7 @@ Mp4FileWriter::~Mp4FileWriter() {
 bool Mp4FileWriter::start(const std::string& path) {
   path_ = path;
   if (!file_.Open(path)) return false;
-  std::vector<uint8_t> ftyp = fileTypeBox();
+  std::vector<uint8_t> ftyp = FileTypeBox();
   // The media data's size is known only at close. Its header sits behind an
   // 8-byte free box so that a recording past 4 GiB can turn the pair into
   // one 16-byte header with a 64-bit size without moving any sample.
@@ -83,6 +112,7 @@ TrackId Mp4FileWriter::addTrack(std::unique_ptr<WriterTrack> t) {
   if (closed_) return kInvalidTrackId;
   t->id = static_cast<TrackId>(tracks_.size() + 1);
   tracks_.push_back(std::move(t));
+  if (journal_) journal_->AddTrack(*tracks_.back());
   return tracks_.back()->id;
 }
 
@@ -116,26 +146,39 @@ WriterTrack* Mp4FileWriter::track(TrackId id, TrackKind kind) {
   return t->kind == kind ? t : nullptr;
 }
 
-bool Mp4FileWriter::AddH264SequenceParameterSet(TrackId id, const uint8_t* data, size_t size) {
+bool Mp4FileWriter::addParameterSet(JournalRecord kind, TrackId id, const uint8_t* data, size_t size) {
   WriterTrack* t = track(id, TrackKind::Video);
-  return t != nullptr && addDistinct(t->sequenceSets, data, size, 31);
+  if (t == nullptr) return false;
+  const bool sequence = kind == JournalRecord::SequenceSet;
+  std::vector<std::vector<uint8_t>>& sets = sequence ? t->sequenceSets : t->pictureSets;
+  const size_t before = sets.size();
+  if (!addDistinct(sets, data, size, sequence ? 31 : 255)) return false;
+  if (journal_ && sets.size() != before) journal_->AddBytes(kind, id, sets.back());
+  return true;
+}
+
+bool Mp4FileWriter::AddH264SequenceParameterSet(TrackId id, const uint8_t* data, size_t size) {
+  return addParameterSet(JournalRecord::SequenceSet, id, data, size);
 }
 
 bool Mp4FileWriter::AddH264PictureParameterSet(TrackId id, const uint8_t* data, size_t size) {
-  WriterTrack* t = track(id, TrackKind::Video);
-  return t != nullptr && addDistinct(t->pictureSets, data, size, 255);
+  return addParameterSet(JournalRecord::PictureSet, id, data, size);
 }
 
 bool Mp4FileWriter::SetTrackESConfiguration(TrackId id, const uint8_t* data, size_t size) {
   WriterTrack* t = track(id, TrackKind::Audio);
   if (t == nullptr || (data == nullptr && size != 0) || size > 0xFFFF) return false;
-  t->esConfiguration.assign(data, data + size);
+  std::vector<uint8_t> config(data, data + size);
+  if (journal_ && config != t->esConfiguration) journal_->AddBytes(JournalRecord::EsConfiguration, id, config);
+  t->esConfiguration = std::move(config);
   return true;
 }
 
 bool Mp4FileWriter::SetTrackEdit(TrackId id, uint64_t delay, uint64_t mediaStart) {
   WriterTrack* t = id >= 1 && id <= tracks_.size() ? tracks_[id - 1].get() : nullptr;
   if (t == nullptr) return false;
+  if (journal_ && (delay != t->editDelay || mediaStart != t->editMediaStart))
+    journal_->SetEdit(id, delay, mediaStart);
   t->editDelay = delay;
   t->editMediaStart = mediaStart;
   return true;
@@ -145,21 +188,77 @@ bool Mp4FileWriter::WriteSample(TrackId id, const uint8_t* data, uint32_t size, 
                                 int32_t renderingOffset, bool sync) {
   if (closed_ || failed_) return false;
   WriterTrack* t = id >= 1 && id <= tracks_.size() ? tracks_[id - 1].get() : nullptr;
-  if (t == nullptr || (data == nullptr && size != 0)) return false;
+  if (t == nullptr || (data == nullptr && size != 0) || pendingMedia_ != 0) return false;
   uint64_t at = file_.Position();
-  bool newChunk = lastTrack_ != id || t->table.SamplesInLastChunk() >= kMaxSamplesPerChunk;
   if (!file_.Write(data, size)) {
     LogLine(LogSource::Writer, "cannot write a sample to %s", path_.c_str());
     failed_ = true;
     return false;
   }
-  // The scratch file has logged why a table could not grow.
-  if (!t->table.Add(size, duration, renderingOffset, sync, at, newChunk)) {
+  if (!addSample(*t, at, size, duration, renderingOffset, sync)) return false;
+  if (journal_) {
+    journal_->AddSample(*t, data, size, duration, renderingOffset, sync);
+    if (journal_->Due()) commitJournal();
+  }
+  return !failed_;
+}
+
+bool Mp4FileWriter::NoteSample(TrackId id, uint32_t size, uint32_t duration, int32_t renderingOffset,
+                               bool sync) {
+  if (closed_ || failed_) return false;
+  WriterTrack* t = id >= 1 && id <= tracks_.size() ? tracks_[id - 1].get() : nullptr;
+  if (t == nullptr) return false;
+  if (!addSample(*t, file_.Position() + pendingMedia_, size, duration, renderingOffset, sync)) return false;
+  pendingMedia_ += size;
+  return true;
+}
+
+bool Mp4FileWriter::CopyMediaData(int fd, uint64_t offset) {
+  if (closed_ || failed_) return false;
+  if (!file_.CopyFrom(fd, offset, pendingMedia_)) {
+    LogLine(LogSource::Writer, "cannot copy the media data into %s", path_.c_str());
     failed_ = true;
     return false;
   }
-  lastTrack_ = id;
+  pendingMedia_ = 0;
   return true;
+}
+
+bool Mp4FileWriter::addSample(WriterTrack& t, uint64_t at, uint32_t size, uint32_t duration,
+                              int32_t renderingOffset, bool sync) {
+  bool newChunk = lastTrack_ != t.id || t.table.SamplesInLastChunk() >= kMaxSamplesPerChunk;
+  // The scratch file has logged why a table could not grow.
+  if (!t.table.Add(size, duration, renderingOffset, sync, at, newChunk)) {
+    failed_ = true;
+    return false;
+  }
+  lastTrack_ = t.id;
+  return true;
+}
+
+// The samples a block names must be in the file before the block is: the
+// write buffer goes out first. A buffer that cannot go out fails the
+// recording, and its samples never reach the journal.
+void Mp4FileWriter::commitJournal() {
+  if (!file_.Flush()) {
+    LogLine(LogSource::Writer, "cannot write a sample to %s", path_.c_str());
+    failed_ = true;
+    return;
+  }
+  journal_->Commit(file_.Position());
+}
+
+// A complete file needs no journal; one that could not be finished keeps
+// it, so the recording can still be rebuilt once the cause is gone.
+void Mp4FileWriter::finishJournal() {
+  if (!journal_) return;
+  if (failed_) {
+    LogLine(LogSource::Writer, "the journal %s is kept: %s can be rebuilt from it", journal_->Path().c_str(),
+            path_.c_str());
+  } else {
+    journal_->Remove();
+  }
+  journal_.reset();
 }
 
 bool Mp4FileWriter::finishMediaData() {
@@ -180,9 +279,13 @@ bool Mp4FileWriter::finishMediaData() {
 bool Mp4FileWriter::Close() {
   if (closed_) return !failed_;
   closed_ = true;
+  if (pendingMedia_ != 0) failed_ = true;  // tables would point at bytes never copied in
   for (auto& t : tracks_) {
     if (!t->table.Finish()) failed_ = true;
   }
+  // Everything the movie box will say goes into the journal first, so a
+  // crash while it is written still leaves the whole recording rebuildable.
+  if (!failed_ && journal_) commitJournal();
   if (!failed_ && !finishMediaData()) failed_ = true;
   if (!failed_) {
     uint64_t movieAt = file_.Position();
@@ -194,6 +297,7 @@ bool Mp4FileWriter::Close() {
   }
   if (!file_.Close()) failed_ = true;
   if (failed_) LogLine(LogSource::Writer, "could not finish %s", path_.c_str());
+  finishJournal();
   tracks_.clear();
   spill_.reset();
   return !failed_;

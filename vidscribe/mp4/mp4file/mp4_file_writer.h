@@ -3,18 +3,24 @@
 // media data box, the tables keep one block per list in memory and the rest
 // in an unlinked scratch file next to the recording, and Close streams the
 // movie box out of them. A file that is never closed has no movie box and
-// does not pass for a finished recording.
+// does not pass for a finished recording; with a journal (WriterOptions) it
+// can still be rebuilt (recovery.h).
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "mp4file/journal_writer.h"
 #include "mp4file/mp4_types.h"
 #include "mp4file/output_file.h"
 #include "mp4file/spill_file.h"
 #include "mp4file/writer_track.h"
 
 namespace mp4file {
+
+// The file type box every file of this writer starts with.
+std::vector<uint8_t> FileTypeBox();
 
 struct WriterOptions {
   // Table entries per list kept in memory before a block moves out.
@@ -24,6 +30,14 @@ struct WriterOptions {
   // Tests: an open read/write descriptor to use as the scratch file (taken
   // over), so its writes can be made to fail.
   int scratchDescriptor = -1;
+  // Keep a journal beside the file (PATH.journal) from which a recording
+  // cut off by a crash can be rebuilt; Close removes it once the file is
+  // complete. The file itself is the same byte for byte. Create refuses a
+  // path whose journal is still there: that recording can be repaired.
+  bool journal = false;
+  // How long journal records gather before they go out as a block (tests:
+  // zero, a block per sample).
+  std::chrono::milliseconds journalEvery{500};
 };
 
 class Mp4FileWriter {
@@ -56,6 +70,12 @@ class Mp4FileWriter {
   bool WriteSample(TrackId track, const uint8_t* data, uint32_t size, uint32_t duration,
                    int32_t renderingOffset, bool sync);
 
+  // Rebuilding a file: a sample whose bytes lie in another file, noted in
+  // the tables as if written; CopyMediaData then copies the bytes of every
+  // sample noted since the last copy, from offset on in fd, into place.
+  bool NoteSample(TrackId track, uint32_t size, uint32_t duration, int32_t renderingOffset, bool sync);
+  bool CopyMediaData(int fd, uint64_t offset);
+
   // Writes the movie box and closes the file; false when anything on the way
   // failed. Further calls do nothing and return the same result.
   bool Close();
@@ -69,12 +89,20 @@ class Mp4FileWriter {
   WriterTrack* track(TrackId id, TrackKind kind);
   TrackId addTrack(std::unique_ptr<WriterTrack> track);
   bool finishMediaData();
+  bool claimJournal(const std::string& path);
+  bool addParameterSet(JournalRecord kind, TrackId id, const uint8_t* data, size_t size);
+  bool addSample(WriterTrack& track, uint64_t at, uint32_t size, uint32_t duration, int32_t renderingOffset,
+                 bool sync);
+  void commitJournal();
+  void finishJournal();
 
   WriterOptions options_;
   OutputFile file_;
   std::string path_;
   std::unique_ptr<SpillFile> spill_;  // outlives the tracks, whose tables use it
   std::vector<std::unique_ptr<WriterTrack>> tracks_;
+  std::unique_ptr<JournalWriter> journal_;
+  uint64_t pendingMedia_ = 0;  // bytes of noted samples not yet copied in
   uint64_t mediaHeaderAt_ = 0;  // 16 bytes reserved: a free box, then the media data header
   TrackId lastTrack_ = kInvalidTrackId;
   bool failed_ = false;

@@ -1,11 +1,13 @@
 #include "mp4file/output_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "base/file_copy.h"
 #include "mp4file/mp4_log.h"
 
 namespace mp4file {
@@ -25,6 +27,9 @@ bool OutputFile::Open(const std::string& path) {
     LogLine(LogSource::Writer, "cannot create %s: %s", path.c_str(), std::strerror(errno));
     return false;
   }
+  // Held while the file is written, so a repair never replaces a recording
+  // under its recorder (advisory: only our own repair looks).
+  ::flock(fd_, LOCK_EX | LOCK_NB);
   buffer_.resize(kBufferSize);
   used_ = 0;
   position_ = 0;
@@ -66,6 +71,16 @@ bool OutputFile::Flush() {
   bool ok = writeAll(buffer_.data(), used_);
   used_ = 0;
   return ok;
+}
+
+bool OutputFile::CopyFrom(int fd, uint64_t offset, uint64_t length) {
+  if (fd_ < 0 || !Flush()) return false;
+  if (!vidscribe::CopyFileRange(fd, offset, fd_, length)) {
+    LogLine(LogSource::Writer, "copy failed: %s", std::strerror(errno));
+    return false;
+  }
+  position_ += length;
+  return true;
 }
 
 bool OutputFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {

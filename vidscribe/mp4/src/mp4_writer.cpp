@@ -14,6 +14,9 @@
 // shown frame comes later on the caller's clock waits that long, and the
 // video track skips the composition delay of its first picture (B-frames),
 // so that picture is shown at the track's start rather than two frames late.
+// They are set again as soon as each track's first frame is in, so the
+// journal holds them too: a recording rebuilt after a crash keeps its
+// tracks in step.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -24,6 +27,7 @@
 #include "log/log_channel.h"
 #include "mp4_log_bridge.h"
 #include "mp4file/mp4_file_writer.h"
+#include "recorder_file_options.h"
 #include "vidscribe/vidscribe.h"
 
 using vidscribe::LogPrint;
@@ -35,6 +39,19 @@ constexpr uint32_t kAacFrameSamples = 1024;
 constexpr uint8_t kObjectTypeMpeg2AacLc = 0x67;
 
 }  // namespace
+
+namespace vidscribe {
+
+mp4file::WriterOptions& RecorderFileOptions() {
+  static mp4file::WriterOptions options = [] {
+    mp4file::WriterOptions o;
+    o.journal = true;
+    return o;
+  }();
+  return options;
+}
+
+}  // namespace vidscribe
 
 Mp4Writer::Mp4Writer()
     : sampleRate(44100),
@@ -88,7 +105,7 @@ bool Mp4Writer::Open(const char* path) {
   if (path == nullptr) return false;
   // A file still open would otherwise never get its movie box.
   if (file) Close();
-  file = mp4file::Mp4FileWriter::Create(path);
+  file = mp4file::Mp4FileWriter::Create(path, vidscribe::RecorderFileOptions());
   if (!file) return false;
   LogPrint("Mp4", "Open %s", path);
   return true;
@@ -195,6 +212,7 @@ int Mp4Writer::WriteVideo(uint8_t* data, int length, unsigned int timestamp, boo
     if (videoFrames++ == 0) {
       firstVideoTime = timestamp;
       firstVideoOffset = heldVideo.offset;
+      setEdits();
     }
     workBufferSize = static_cast<int32_t>(workBuffer.size());
   }
@@ -242,7 +260,7 @@ int Mp4Writer::WriteAudio(uint8_t* data, int length, unsigned int timestamp) {
     if (length > 0) std::memcpy(heldAudio.data.data(), data, static_cast<size_t>(length));
     heldAudio.length = static_cast<uint32_t>(length);
     heldAudio.held = true;
-    ++audioFrames;
+    if (audioFrames++ == 0) setEdits();
   }
   lastAudioTime = timestamp;
   return result;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <thread>
 
 #include "media_fixtures.h"
@@ -258,6 +259,31 @@ TEST_F(Mp4WriterRecording, OpeningAgainFinishesTheFirstFile) {
   auto again = Mp4FileReader::Open(second);
   ASSERT_TRUE(again);
   EXPECT_EQ(again->SampleCount(again->FindTrackId(TrackKind::Audio)), 1u);
+}
+
+// A recording cut off leaves its journal beside it. While that is there the
+// path can still be repaired, so Open refuses it and touches neither file;
+// a recording that finishes leaves no journal.
+TEST_F(Mp4WriterRecording, OpenRefusesARecordingThatCanStillBeRepaired) {
+  Recording r = RecordingFromMp4(CachedMp4(SourceOptions()));
+  const std::string out = dir_.File("lesson.mp4");
+  const std::string journal = vidscribe::RecordingJournalPath(out.c_str());
+  {
+    Mp4Writer writer;
+    ASSERT_TRUE(writer.Open(out.c_str()));
+    EXPECT_TRUE(std::ifstream(journal).good());
+    record(writer, r);
+    ASSERT_TRUE(writer.Close());
+  }
+  EXPECT_FALSE(std::ifstream(journal).good());
+  const std::vector<uint8_t> bytes = ReadFileBytes(out), left = {'V', 'S', 'J'};
+  WriteFileBytes(journal, left);
+  Mp4Writer writer;
+  StderrCapture log;
+  EXPECT_FALSE(writer.Open(out.c_str()));
+  EXPECT_NE(log.Text().find("refusing to record over " + out), std::string::npos) << log.Text();
+  EXPECT_TRUE(ReadFileBytes(out) == bytes);
+  EXPECT_TRUE(ReadFileBytes(journal) == left);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <functional>
 
 #include "media_fixtures.h"
 #include "mp4file/byte_order.h"
@@ -15,6 +16,7 @@
 #include "mp4file/mp4_file_reader.h"
 #include "mp4file/mp4_file_writer.h"
 #include "mp4file/mp4_log.h"
+#include "mp4file/recovery.h"
 
 using namespace mp4file;
 using namespace mp4test;
@@ -22,13 +24,17 @@ using namespace mp4test;
 namespace {
 
 // Copies every sample of an MP4 through our writer, interleaved by decode
-// time as a recorder would deliver them.
-bool remux(const std::string& from, const std::string& to, const WriterOptions& options = WriterOptions()) {
+// time as a recorder would deliver them. afterSample, when given, is called
+// with each sample written (its kind and size) while the writer is open.
+using SampleHook = std::function<void(TrackKind kind, uint32_t size)>;
+bool remux(const std::string& from, const std::string& to, const WriterOptions& options = WriterOptions(),
+           const SampleHook& afterSample = nullptr) {
   auto reader = Mp4FileReader::Open(from);
   auto writer = Mp4FileWriter::Create(to, options);
   if (!reader || !writer) return false;
   struct Stream {
     TrackId in, out;
+    TrackKind kind;
     uint32_t next = 1;
   };
   std::vector<Stream> streams;
@@ -40,7 +46,7 @@ bool remux(const std::string& from, const std::string& to, const WriterOptions& 
                                             reader->VideoHeight(video), sps[0][1], sps[0][2], sps[0][3], 3);
     for (auto& s : sps) writer->AddH264SequenceParameterSet(out, s.data(), s.size());
     for (auto& p : pps) writer->AddH264PictureParameterSet(out, p.data(), p.size());
-    streams.push_back({video, out});
+    streams.push_back({video, out, TrackKind::Video});
   }
   TrackId audio = reader->FindTrackId(TrackKind::Audio);
   if (audio != kInvalidTrackId) {
@@ -48,7 +54,7 @@ bool remux(const std::string& from, const std::string& to, const WriterOptions& 
     reader->ESConfiguration(audio, config);
     TrackId out = writer->AddAudioTrack(reader->TimeScale(audio), 0x40);
     writer->SetTrackESConfiguration(out, config.data(), config.size());
-    streams.push_back({audio, out});
+    streams.push_back({audio, out, TrackKind::Audio});
   }
   std::vector<uint8_t> buffer(1 << 20);
   for (;;) {
@@ -69,6 +75,7 @@ bool remux(const std::string& from, const std::string& to, const WriterOptions& 
         !writer->WriteSample(earliest->out, buffer.data(), size, timing.duration, timing.renderingOffset,
                              sync))
       return false;
+    if (afterSample) afterSample(earliest->kind, size);
   }
   return writer->Close();
 }
@@ -336,6 +343,128 @@ TEST(Mp4FileMovieBox, ChunkOffsetsPast4GiBUseWideOffsets) {
   EXPECT_EQ(parsed.offsets[3], base + 300);
   std::string tooSmall;
   EXPECT_FALSE(ParseTrack(box.payload, box.size, base + 350, parsed = ReaderTrack(), tooSmall));
+}
+
+// The journal sits beside the recording and leaves its bytes alone: the file
+// is the one the writer makes without it, and the journal is gone after
+// Close. Kept whole (the recorder died once the movie box was out), it
+// rebuilds that very file; while it is there, the path is not recorded over.
+TEST_F(Mp4FileWriterOutput, TheJournalLeavesTheFileAsItIsAndRebuildsItWhole) {
+  std::string source = CachedMp4(SourceOptions());
+  ASSERT_FALSE(source.empty());
+  std::string plain = dir_.File("plain.mp4"), journaled = dir_.File("journaled.mp4");
+  WriterOptions withJournal;
+  withJournal.journal = true;
+  ASSERT_TRUE(remux(source, plain));
+  const std::string journal = JournalPathFor(journaled), kept = dir_.File("kept.journal");
+  // A second name keeps the journal's bytes when Close removes the first.
+  ASSERT_TRUE(remux(source, journaled, withJournal, [&](TrackKind, uint32_t) {
+    if (!std::filesystem::exists(kept)) {
+      ASSERT_EQ(::link(journal.c_str(), kept.c_str()), 0);
+    }
+  }));
+  const std::vector<uint8_t> bytes = ReadFileBytes(plain);
+  EXPECT_TRUE(ReadFileBytes(journaled) == bytes);
+  EXPECT_FALSE(std::filesystem::exists(journal));
+
+  std::string rebuilt = dir_.File("rebuilt.mp4");
+  WriteFileBytes(rebuilt, bytes);
+  std::filesystem::rename(kept, JournalPathFor(rebuilt));
+  {
+    LogCapture log;
+    EXPECT_FALSE(Mp4FileWriter::Create(rebuilt, withJournal));
+    EXPECT_EQ(log.Count("refusing to record over"), 1);
+  }
+  EXPECT_TRUE(ReadFileBytes(rebuilt) == bytes);
+  RecoveryReport report;
+  ASSERT_EQ(RebuildFromJournal(rebuilt, report), RecoveryResult::Rebuilt) << report.problem;
+  EXPECT_TRUE(ReadFileBytes(rebuilt) == bytes);
+  EXPECT_EQ(report.droppedBytes, 0u);  // the old movie box is no media
+  EXPECT_FALSE(std::filesystem::exists(JournalPathFor(rebuilt)));
+  EXPECT_EQ(RebuildFromJournal(rebuilt, report), RecoveryResult::NoJournal);
+}
+
+// A recording cut off: its file and journal as a kill leaves them (the write
+// buffer lost), and as a power cut may (a torn last block, media turned to
+// zeros). The rebuilt file holds the recording's first samples unchanged and
+// decodes cleanly. Its journal takes in every sample at once here, so a kill
+// costs nothing the journal named: a block that went out before its samples
+// reached the file would show as a sample lost. A journal beside another
+// file changes nothing.
+TEST_F(Mp4FileWriterOutput, ARecordingCutOffIsRebuiltFromWhatItsJournalNames) {
+  std::string source = CachedMp4(SourceOptions());
+  ASSERT_FALSE(source.empty());
+  std::string full = dir_.File("full.mp4"), cut = dir_.File("cut.mp4");
+  WriterOptions withJournal;
+  withJournal.journal = true;
+  withJournal.journalEvery = std::chrono::milliseconds(0);
+  const size_t cutAfter = 120;
+  uint32_t written[2] = {0, 0};  // video, audio samples before the cut
+  std::vector<uint64_t> starts;  // file offset of each sample, in writing order
+  uint64_t at = FileTypeBox().size() + 16;
+  std::vector<uint8_t> cutMedia, cutJournal;
+  ASSERT_TRUE(remux(source, full, withJournal, [&](TrackKind kind, uint32_t size) {
+    starts.push_back(at);
+    at += size;
+    if (starts.size() > cutAfter) return;
+    ++written[kind == TrackKind::Video ? 0 : 1];
+    if (starts.size() == cutAfter) {
+      cutMedia = ReadFileBytes(full);
+      cutJournal = ReadFileBytes(JournalPathFor(full));
+    }
+  }));
+  const std::vector<Packet> video = ProbePackets(full, "v"), audio = ProbePackets(full, "a");
+  // Rebuilds the cut file from these bytes; checks it against the full
+  // recording and returns the samples it kept.
+  auto rebuild = [&](const std::vector<uint8_t>& media, const std::vector<uint8_t>& journal) {
+    WriteFileBytes(cut, media);
+    WriteFileBytes(JournalPathFor(cut), journal);
+    RecoveryReport report;
+    EXPECT_EQ(RebuildFromJournal(cut, report), RecoveryResult::Rebuilt) << report.problem;
+    EXPECT_EQ(DecodeErrors(cut), "");
+    std::vector<Packet> v = ProbePackets(cut, "v"), a = ProbePackets(cut, "a");
+    EXPECT_EQ(v.size(), report.videoSamples);
+    EXPECT_EQ(a.size(), report.audioSamples);
+    if (v.size() <= video.size()) expectSamePackets(v, {video.begin(), video.begin() + v.size()});
+    if (a.size() <= audio.size()) expectSamePackets(a, {audio.begin(), audio.begin() + a.size()});
+    return std::make_pair(report.videoSamples, report.audioSamples);
+  };
+  {
+    SCOPED_TRACE("killed");
+    const auto kept = rebuild(cutMedia, cutJournal);
+    EXPECT_EQ(kept.first, written[0]);
+    EXPECT_EQ(kept.second, written[1]);
+  }
+  {
+    SCOPED_TRACE("torn last block");
+    const auto whole = rebuild(cutMedia, cutJournal);
+    const auto torn = rebuild(cutMedia, {cutJournal.begin(), cutJournal.end() - 3});
+    EXPECT_LT(torn.first + torn.second, whole.first + whole.second);
+    EXPECT_GT(torn.first + torn.second, 0u);
+  }
+  {
+    SCOPED_TRACE("zeros from the 60th sample on");
+    std::vector<uint8_t> zeroed = cutMedia;
+    std::fill(zeroed.begin() + static_cast<std::ptrdiff_t>(starts[60]), zeroed.end(), 0);
+    const auto kept = rebuild(zeroed, cutJournal);
+    EXPECT_EQ(kept.first + kept.second, 60u);
+  }
+  {
+    SCOPED_TRACE("another file");
+    // Made alike (the same boxes up front) from other pictures.
+    SourceOptions otherOptions;
+    otherOptions.bFrames = false;
+    std::string other = dir_.File("other.mp4");
+    ASSERT_TRUE(remux(CachedMp4(otherOptions), other));
+    const std::vector<uint8_t> otherBytes = ReadFileBytes(other);
+    WriteFileBytes(other, otherBytes);
+    WriteFileBytes(JournalPathFor(other), cutJournal);
+    RecoveryReport report;
+    EXPECT_EQ(RebuildFromJournal(other, report), RecoveryResult::Refused);
+    EXPECT_NE(report.problem.find("no whole sample its journal names"), std::string::npos) << report.problem;
+    EXPECT_TRUE(ReadFileBytes(other) == otherBytes);
+    EXPECT_TRUE(std::filesystem::exists(JournalPathFor(other)));
+  }
 }
 
 }  // namespace

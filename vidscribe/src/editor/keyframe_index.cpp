@@ -1,7 +1,6 @@
 // Key-frame indexes of existing files: rebuilt in memory for a recording
 // that continues a file, or written into a copy of a file.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,8 @@
 
 #include "amf/amf0_metadata.h"
 #include "base/big_endian.h"
+#include "base/file_copy.h"
+#include "base/mapped_file.h"
 #include "log/log_channel.h"
 #include "recorder/vidscriber_state.h"
 
@@ -25,17 +26,17 @@ using vidscribe::kSlotHeaderSize;
 using vidscribe::kTagHeaderSize;
 using vidscribe::LogPrint;
 
-namespace {
+namespace vidscribe {
 
-// A video key frame worth seeking to: AVC configuration and end-of-sequence
-// packets carry the key-frame flag too, but there is no picture to show at
-// them (an index entry on the end marker would send a player past the end).
-bool isIndexedFrame(const uint8_t* body, uint32_t dataSize) {
+// AVC configuration and end-of-sequence packets carry the key-frame flag
+// too, but there is no picture to show at them (an index entry on the end
+// marker would send a player past the end).
+bool IsIndexedKeyFrame(const uint8_t* body, uint32_t dataSize) {
   if ((body[0] & 0x10) == 0) return false;
   return (body[0] & 0x0F) != vidscribe::kCodecAvc || (dataSize > 1 && body[1] == 1);
 }
 
-}  // namespace
+}  // namespace vidscribe
 
 void Vidscriber::buildKeyFrame() {
   FLVIO& io = state->io;
@@ -48,7 +49,7 @@ void Vidscriber::buildKeyFrame() {
     if (dataSize > 0) {
       uint8_t first[2] = {0, 1};
       if (io.Read(first, dataSize > 1 ? 2 : 1) < 1) break;
-      if (tag.GetType() == vidscribe::kVideoTag && isIndexedFrame(first, dataSize))
+      if (tag.GetType() == vidscribe::kVideoTag && vidscribe::IsIndexedKeyFrame(first, dataSize))
         state->KeyframeIndex[tag.GetTimeStamp()] = slot + 4;
     }
     slot += kSlotHeaderSize + static_cast<int64_t>(dataSize);
@@ -64,28 +65,9 @@ namespace {
 // them into a buffer first.
 class MappedSource {
  public:
-  explicit MappedSource(const char* path) {
-    fd = path != nullptr ? ::open(path, O_RDONLY | O_CLOEXEC) : -1;
-    struct stat info;
-    if (fd < 0 || ::fstat(fd, &info) != 0) return;
-    size = static_cast<int64_t>(info.st_size);
-    if (size == 0) return;
-    void* mapped = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
-    if (mapped == MAP_FAILED) {
-      size = -1;
-      return;
-    }
-    data = static_cast<const uint8_t*>(mapped);
-    ::madvise(mapped, static_cast<size_t>(size), MADV_SEQUENTIAL);
-  }
-  ~MappedSource() {
-    if (data != nullptr) ::munmap(const_cast<uint8_t*>(data), static_cast<size_t>(size));
-    if (fd >= 0) ::close(fd);
-  }
-  MappedSource(const MappedSource&) = delete;
-  MappedSource& operator=(const MappedSource&) = delete;
+  explicit MappedSource(const char* path) : file(path), data(file.data()), size(file.size()) {}
 
-  bool ok() const { return fd >= 0 && size >= 0; }
+  bool ok() const { return file.ok(); }
   // End of the tag body at slot (its trailer's offset), or -1 when the
   // header or the body is cut short.
   int64_t tagEnd(int64_t slot) const {
@@ -94,9 +76,9 @@ class MappedSource {
     return end <= size ? end : -1;
   }
 
-  int fd = -1;
-  const uint8_t* data = nullptr;
-  int64_t size = -1;
+  vidscribe::MappedFile file;
+  const uint8_t* data;
+  int64_t size;
 };
 
 // The source's first tag when it is script data, else an empty onMetaData.
@@ -130,24 +112,13 @@ std::map<uint32_t, int64_t> scanKeyFrames(const MappedSource& source, int64_t fi
   for (int64_t slot = firstSlot, end; (end = source.tagEnd(slot)) >= 0; slot = end) {
     const uint32_t dataSize = GetU24(source.data + slot + 5);
     if (source.data[slot + 4] == vidscribe::kVideoTag && dataSize > 0 &&
-        isIndexedFrame(source.data + slot + kSlotHeaderSize, dataSize)) {
+        vidscribe::IsIndexedKeyFrame(source.data + slot + kSlotHeaderSize, dataSize)) {
       const uint32_t time = (uint32_t{source.data[slot + 11]} << 24) | GetU24(source.data + slot + 8);
       index[time] = slot + 4;
     }
   }
   LogPrint(kFlvTag, "read %d keyframes", static_cast<int>(index.size()));
   return index;
-}
-
-bool writeAll(int fd, const uint8_t* data, int64_t length) {
-  while (length > 0) {
-    const ssize_t wrote = ::write(fd, data, static_cast<size_t>(std::min<int64_t>(length, 1 << 30)));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return false;
-    data += wrote;
-    length -= wrote;
-  }
-  return true;
 }
 
 // Every whole tag from firstSlot on, each followed by its own size: runs of
@@ -163,10 +134,12 @@ bool copyTags(const MappedSource& source, int64_t firstSlot, int fd) {
     }
     uint8_t trailer[4];
     vidscribe::PutU32(trailer, tagSize);
-    if (!writeAll(fd, source.data + runStart, end - runStart) || !writeAll(fd, trailer, 4)) return false;
+    if (!vidscribe::WriteAll(fd, source.data + runStart, static_cast<size_t>(end - runStart)) ||
+        !vidscribe::WriteAll(fd, trailer, 4))
+      return false;
     runStart = runEnd = end + 4;
   }
-  return runEnd <= runStart || writeAll(fd, source.data + runStart, runEnd - runStart);
+  return runEnd <= runStart || vidscribe::WriteAll(fd, source.data + runStart, static_cast<size_t>(runEnd - runStart));
 }
 
 class OutputFile {
@@ -277,7 +250,7 @@ bool Vidscriber::AddKeyFrame(const char* source, const char* destination, bool f
   start.insert(start.end(), trailer, trailer + 4);
   // Write errors are checked here: a copy cut short by a full disk must not
   // be reported as a finished file.
-  const bool written = writeAll(out.fd, start.data(), static_cast<int64_t>(start.size())) &&
+  const bool written = vidscribe::WriteAll(out.fd, start.data(), start.size()) &&
                        copyTags(in, firstSlot, out.fd) && out.Close();
   if (!written) {
     LogPrint(kFlvTag, "unable to write dst file %s", destination);

@@ -2,7 +2,15 @@
 // mapping to its last tag: the sequence headers, the key-frame position and
 // the frame's tag then stay together in the file, and the pending flags and
 // counters that both threads touch are never raced on.
+//
+// A recording killed mid-way keeps whatever reached its file, and a repair
+// makes that whole (RepairRecording). So the 1 MiB buffer goes out at least
+// every half second of wall-clock time: a crash loses no more than the
+// recorder took in that half second. (Wall-clock, not media time: a live
+// recording gets both at once, and one fed faster than it plays can be made
+// again from its source.)
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "bitstream/aac_config.h"
@@ -60,6 +68,15 @@ bool takeParameterSet(std::vector<uint8_t>& stored, const uint8_t* unit, size_t 
   LogPrint(kFlvTag, "%s change %d->%d", what, static_cast<int>(stored.size()), static_cast<int>(length));
   stored.assign(unit, unit + length);
   return true;
+}
+
+constexpr auto kFlushEvery = std::chrono::milliseconds(500);
+
+void flushWhenDue(vidscribe::VidscriberState& s) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - s.flushedClock < kFlushEvery) return;
+  s.flushedClock = now;
+  if (!s.io.Flush()) s.writeFailed = true;
 }
 
 }  // namespace
@@ -157,6 +174,7 @@ int Vidscriber::WriteVideo(uint8_t* data, int length, unsigned int timestamp, bo
   if (WriteTag(kVideoTag, t, header, headerLength, frame, static_cast<int>(frameLength)) != 0) return -1;
   state->videoBytes += static_cast<int64_t>(frameLength);
   state->videoFrames += 1;
+  flushWhenDue(*state);
   return state->writeFailed ? -1 : 0;
 }
 
@@ -184,5 +202,6 @@ int Vidscriber::WriteAudio(uint8_t* data, int length, unsigned int timestamp) {
   if (state->aacConfigPending) WriteAacSeqInfo(t);
   if (WriteTag(kAudioTag, t, header, p.audioCodec == kSoundAac ? 2 : 1, data, length) != 0) return -1;
   state->audioFrames += 1;
+  flushWhenDue(*state);
   return state->writeFailed ? -1 : 0;
 }

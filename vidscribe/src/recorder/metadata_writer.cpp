@@ -18,6 +18,7 @@
 
 #include "amf/amf0_metadata.h"
 #include "log/log_channel.h"
+#include "recorder/closing_metadata.h"
 #include "recorder/vidscriber_state.h"
 
 using Flash::AS_Double;
@@ -78,7 +79,11 @@ void setStreamEntries(const VidscriberState& s, AS_ECMA_Array& array) {
   setNumber(array, "audiosamplerate", s.params.sampleRate);
   setNumber(array, "audiosamplesize", 16);
   setBool(array, "stereo", s.params.channels >= 2);
-  if (!s.keyframeMode) setBool(array, "hasKeyframes", false);
+  if (!s.keyframeMode) {
+    setBool(array, "hasKeyframes", false);
+  } else if (array.FindMember("hasKeyframes") != nullptr) {
+    setBool(array, "hasKeyframes", true);  // a file that gets an index now has one
+  }
 }
 
 void setKeyframeEntries(const VidscriberState& s, AS_ECMA_Array& array, int64_t oldSize) {
@@ -159,6 +164,17 @@ bool writeHeaderAndMetaData(Vidscriber& writer, const std::vector<uint8_t>& body
 
 }  // namespace
 
+namespace vidscribe {
+
+std::vector<uint8_t> EncodeClosingMetaData(const VidscriberState& s, Flash::MetaDataBody& body, int64_t oldSize) {
+  setStreamEntries(s, body.entries);
+  if (s.keyframeMode) setKeyframeEntries(s, body.entries, oldSize);
+  body.name.value = "onMetaData";
+  return Flash::EncodeMetaData(body);
+}
+
+}  // namespace vidscribe
+
 int Vidscriber::WriteMetaData() {
   vidscribe::MutexGuard guard(state->lock);
   FLVIO& io = state->io;
@@ -171,10 +187,7 @@ int Vidscriber::WriteMetaData() {
     io.Seek(0, 2);
     return -1;
   }
-  setStreamEntries(*state, body.entries);
-  if (state->keyframeMode) setKeyframeEntries(*state, body.entries, oldSize);
-  body.name.value = "onMetaData";
-  const std::vector<uint8_t> encoded = Flash::EncodeMetaData(body);
+  const std::vector<uint8_t> encoded = vidscribe::EncodeClosingMetaData(*state, body, oldSize);
   if (encoded.empty()) {
     vidscribe::LogPrint(vidscribe::kFlvTag, "WriteMetaData unable to encode metadata");
     return 0;

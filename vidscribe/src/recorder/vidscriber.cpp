@@ -1,5 +1,6 @@
 // Vidscriber lifecycle: construction, stream declaration, opening a new
 // recording, the time mapping, raw tag writes and finishing.
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -112,6 +113,9 @@ bool createBuffered(vidscribe::VidscriberState& s, const char* path) {
   LogPrint(kFlvTag, "OpenFile %s,%d return %d", path != nullptr ? path : "(null)", 1,
            file != nullptr ? 1 : 0);
   if (file == nullptr) return false;
+  // Held while the recording runs, so a repair never replaces it under its
+  // recorder (advisory: only our own repair looks).
+  ::flock(fileno(file), LOCK_EX | LOCK_NB);
   std::unique_ptr<char[]> buffer(new char[kRecordingBuffer]);
   std::setvbuf(file, buffer.get(), _IOFBF, kRecordingBuffer);
   s.io.Attach(file);
@@ -140,6 +144,7 @@ bool Vidscriber::startRecording() {
   // the same parameter sets as the previous recording of this object.
   state->params.sps.clear();
   state->params.pps.clear();
+  state->flushedClock = std::chrono::steady_clock::now();
   if (state->keyframeMode) {
     WriteHeader();
   } else {

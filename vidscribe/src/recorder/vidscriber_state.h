@@ -3,6 +3,7 @@
 #ifndef VIDSCRIBE_RECORDER_VIDSCRIBER_STATE_H
 #define VIDSCRIBE_RECORDER_VIDSCRIBER_STATE_H
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -62,6 +63,9 @@ struct VidscriberState {
   // A tag write failed (a full disk, say): the file no longer holds what the
   // writer thinks, so Close must neither finish it nor call it a success.
   bool writeFailed = false;
+  // When the recording's buffer last went out to the file (see
+  // flushWhenDue).
+  std::chrono::steady_clock::time_point flushedClock;
   // Device and inode of the open file, so that it is never appended to
   // itself.
   uint64_t fileDevice = 0;
@@ -80,6 +84,10 @@ void NoteOpenFile(VidscriberState& s, const char* path);
 // back-pointer repeats the size, and the file ends there or a tag follows.
 // Damage to that size is what an in-place rewrite must never trust.
 bool MetaDataFits(FLVIO& io, uint32_t dataSize);
+
+// A video tag body (dataSize > 0) of a key frame worth an index entry: a
+// picture, not a configuration or end-of-sequence packet.
+bool IsIndexedKeyFrame(const uint8_t* body, uint32_t dataSize);
 
 }  // namespace vidscribe
 

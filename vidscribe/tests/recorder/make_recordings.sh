@@ -11,7 +11,7 @@ exec 9>"$out/.lock"
 flock 9
 # The stamp names the set of files, so a folder made for an older set is
 # filled up.
-[[ -f "$out/.done-nobf" ]] && exit 0
+[[ -f "$out/.done-steady" ]] && exit 0
 
 ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
 # name seconds audio-rate audio-channels [size [B-frames]]
@@ -26,4 +26,6 @@ make mono48 3 48000 1
 make twelve 12 44100 2
 # Coded as 368 lines and cropped to 360; no B-frames.
 make nobf 2 44100 2 640x360 0
-touch "$out/.done-nobf"
+# Long enough to be killed at any moment of its first three seconds.
+make steady 6 44100 2 320x240 0
+touch "$out/.done-steady"
