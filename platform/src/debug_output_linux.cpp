@@ -1,7 +1,7 @@
 #include "platform/debug_output.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 namespace platform {
 

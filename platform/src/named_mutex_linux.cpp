@@ -91,7 +91,9 @@ NamedMutex::NamedMutex(const std::string& name) {
   ::close(fd);
 }
 
-NamedMutex::~NamedMutex() { Release(); }
+NamedMutex::~NamedMutex() {
+  Release();
+}
 
 NamedMutex::NamedMutex(NamedMutex&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), state_(std::exchange(other.state_, NamedMutexState::kFailed)) {}

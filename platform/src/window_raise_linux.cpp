@@ -22,7 +22,9 @@ struct XFreer {
 
 // Ignore errors from windows that vanish between listing and reading: the
 // default handler would end the process.
-int ignoreXError(Display*, XErrorEvent*) { return 0; }
+int ignoreXError(Display*, XErrorEvent*) {
+  return 0;
+}
 
 class ErrorHandlerScope {
  public:

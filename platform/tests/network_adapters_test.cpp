@@ -51,13 +51,14 @@ TEST(ListNetworkAdapters, MalformedEntriesNeverCrashOrInventAddresses) {
   addInterface(root, "c", 3, 1, "02-fc-00-00-00-01");   // wrong separator
   addInterface(root, "d", 4, 1, "02:fc:00:00:00:01:");  // trailing separator
   addInterface(root, "e", 5, 1, "");
-  test_env::MakeDir(root / "no-index");                  // skipped entirely
+  test_env::MakeDir(root / "no-index");  // skipped entirely
   test_env::WriteFile(root / "stray-file", "x");
 
   std::vector<NetworkAdapter> adapters = ListNetworkAdapters(root.path());
   ASSERT_EQ(adapters.size(), 5u);
   EXPECT_EQ(adapters[0].address.size(), 5u);
-  for (std::size_t i = 1; i < adapters.size(); ++i) EXPECT_TRUE(adapters[i].address.empty()) << adapters[i].name;
+  for (std::size_t i = 1; i < adapters.size(); ++i)
+    EXPECT_TRUE(adapters[i].address.empty()) << adapters[i].name;
   EXPECT_TRUE(ListNetworkAdapters(root / "missing").empty());
 }
 

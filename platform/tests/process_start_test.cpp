@@ -1,7 +1,7 @@
 #include "platform/process_start.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -84,9 +84,10 @@ TEST_F(ProcessStartTest, FailedExecOrFolderIsReportedNotSuccess) {
 TEST_F(ProcessStartTest, ProgramDoesNotInheritOurOpenFiles) {
   int kept = ::open("/dev/null", O_RDONLY);  // deliberately not close-on-exec
   ASSERT_GE(kept, 3);
-  test_env::WriteFile(script_, "#!/bin/sh\nls /proc/$$/fd > \"$(dirname \"$0\")/../fds.tmp\"\n"
-                               "echo end >> \"$(dirname \"$0\")/../fds.tmp\"\n"
-                               "mv \"$(dirname \"$0\")/../fds.tmp\" \"$(dirname \"$0\")/../fds.txt\"\n");
+  test_env::WriteFile(script_,
+                      "#!/bin/sh\nls /proc/$$/fd > \"$(dirname \"$0\")/../fds.tmp\"\n"
+                      "echo end >> \"$(dirname \"$0\")/../fds.tmp\"\n"
+                      "mv \"$(dirname \"$0\")/../fds.tmp\" \"$(dirname \"$0\")/../fds.txt\"\n");
   ProcessStartResult result = StartProcess(script_, "x", dir_.path());
   ASSERT_TRUE(result.started);
   std::optional<std::string> fds = waitForFile(dir_ / "fds.txt");

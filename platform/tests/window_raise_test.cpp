@@ -64,7 +64,9 @@ class TestWindow {
   Window window_;
 };
 
-std::string uniqueTitle(const char* base) { return std::string(base) + "-" + std::to_string(::getpid()); }
+std::string uniqueTitle(const char* base) {
+  return std::string(base) + "-" + std::to_string(::getpid());
+}
 
 template <typename Pred>
 bool waitFor(Pred pred) {
@@ -87,7 +89,8 @@ TEST(RaiseWindowByTitle, NoDisplayMeansNotFound) {
 class BareDisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "DISPLAY is not set; run under scripts/with-display.sh";
+    if (std::getenv("DISPLAY") == nullptr)
+      GTEST_SKIP() << "DISPLAY is not set; run under scripts/with-display.sh";
     display_ = XOpenDisplay(nullptr);
     if (display_ == nullptr) GTEST_SKIP() << "cannot open DISPLAY " << std::getenv("DISPLAY");
   }
@@ -185,8 +188,8 @@ class ManagedDisplay {
     unsigned long count = 0, after;
     unsigned char* data = nullptr;
     std::vector<Window> clients;
-    if (XGetWindowProperty(display_, DefaultRootWindow(display_), list, 0, 1024, False, XA_WINDOW, &type, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(display_, DefaultRootWindow(display_), list, 0, 1024, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) == Success &&
         data != nullptr) {
       for (unsigned long i = 0; i < count; ++i) {
         long value;
@@ -205,8 +208,8 @@ class ManagedDisplay {
     unsigned long count, after;
     unsigned char* data = nullptr;
     Window result = None;
-    if (XGetWindowProperty(display_, DefaultRootWindow(display_), active, 0, 1, False, XA_WINDOW, &type, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(display_, DefaultRootWindow(display_), active, 0, 1, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) == Success &&
         data != nullptr && count == 1) {
       long value;
       std::memcpy(&value, data, sizeof value);

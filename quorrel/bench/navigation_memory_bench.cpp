@@ -63,7 +63,8 @@ void navigations(int total) {
   std::printf("RSS after 1000 navigations: %.1f MiB, after %d: %.1f MiB (%.0f navigations/s)\n", mib(early),
               total, mib(late), total / seconds);
   std::printf(
-      "BENCH|RSS after %d navigations|%d navigations, main and new child frames|%.1f|RSS after 1000 navigations|%.1f|MiB|"
+      "BENCH|RSS after %d navigations|%d navigations, main and new child frames|%.1f|RSS after 1000 "
+      "navigations|%.1f|MiB|"
       "ratio<=1.5\n",
       total, total, mib(late), mib(early));
 }

@@ -213,13 +213,17 @@ bool exists(const std::string& path) {
 bool leftBehind(const std::string& partial) {
   const std::string journal = vidscribe::RecordingJournalPath(partial.c_str());
   if (exists(journal)) {
-    Fail("record: %s is the journal of a recording that did not finish: repair it (vidscribe repair %s) or "
-         "remove both", journal.c_str(), partial.c_str());
+    Fail(
+        "record: %s is the journal of a recording that did not finish: repair it (vidscribe repair %s) or "
+        "remove both",
+        journal.c_str(), partial.c_str());
     return true;
   }
   if (exists(partial)) {
-    Fail("record: %s is left from a recording that did not finish: repair it (vidscribe repair %s) or remove "
-         "it", partial.c_str(), partial.c_str());
+    Fail(
+        "record: %s is left from a recording that did not finish: repair it (vidscribe repair %s) or remove "
+        "it",
+        partial.c_str(), partial.c_str());
     return true;
   }
   return false;
@@ -279,7 +283,8 @@ int RunRecord(int argc, char** argv) {
   if (!aac.empty())
     writer->SetAudio(vidscribe::kSoundAac, format.sampleRate, format.channels, format.profile);
   Delivery delivery;
-  if (!delivery.Open(args.Has("--realtime"), frameLog)) return Fail("record: cannot create %s", frameLog.c_str());
+  if (!delivery.Open(args.Has("--realtime"), frameLog))
+    return Fail("record: cannot create %s", frameLog.c_str());
   if (!writer->Open(partial.c_str())) return Fail("record: cannot create %s", partial.c_str());
 
   TurnTaker turns;
@@ -292,9 +297,9 @@ int RunRecord(int argc, char** argv) {
                           std::ref(turns), std::cref(delivery), std::ref(progress), std::ref(failed));
   std::thread audioThread;
   if (!aac.empty())
-    audioThread = std::thread(feedAudio, std::ref(*writer), std::ref(audio), std::move(firstAudio),
-                              format.sampleRate, clock.FirstShownMs(), std::ref(turns), std::cref(delivery),
-                              std::ref(failed));
+    audioThread =
+        std::thread(feedAudio, std::ref(*writer), std::ref(audio), std::move(firstAudio), format.sampleRate,
+                    clock.FirstShownMs(), std::ref(turns), std::cref(delivery), std::ref(failed));
   videoThread.join();
   if (audioThread.joinable()) audioThread.join();
   const uint32_t frames = framesWritten(*writer, mp4);

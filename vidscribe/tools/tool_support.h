@@ -85,7 +85,6 @@ class PendingOutput {
   bool kept = false;
 };
 
-
 int RunRecord(int argc, char** argv);
 int RunInfo(int argc, char** argv);
 int RunSeek(int argc, char** argv);

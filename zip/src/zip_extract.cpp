@@ -39,7 +39,7 @@ int OpenRootFolder(std::string root) {
 // non-blocking and anything but a regular file is refused.
 int CreateRegularFile(int parent, const std::string& name, mode_t mode) {
   platform::UniqueFd fd(::openat(parent, name.c_str(),
-                       O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode));
+                                 O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode));
   struct stat st;
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
@@ -88,7 +88,8 @@ struct ContentHead {
   // An ELF image or a "#!" script: content whose only use is to be run.
   bool IsProgram() const {
     static constexpr unsigned char kElf[] = {0x7f, 'E', 'L', 'F'};
-    return (size >= 4 && std::memcmp(bytes, kElf, 4) == 0) || (size >= 2 && bytes[0] == '#' && bytes[1] == '!');
+    return (size >= 4 && std::memcmp(bytes, kElf, 4) == 0) ||
+           (size >= 2 && bytes[0] == '#' && bytes[1] == '!');
   }
 };
 

@@ -25,12 +25,14 @@ WindowRun RunLauncherWindow() {
   SkinUI::PrewarmFonts();
   // Without a display there is nowhere to show the window.
   if (!SkinUI::UseGtkHost()) {
-    DebugLog("no display to show the window on (DISPLAY=%s)", std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
+    DebugLog("no display to show the window on (DISPLAY=%s)",
+             std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
     return WindowRun::kNotCreated;
   }
   CDropShadow::RegisterShadowClass(&g_instance);
   SkinUI::PaintManager::SetInstance(&g_instance);
-  SkinUI::PaintManager::SetResourcePath(SkinUI::PaintManager::GetInstancePath() + launcher_config::kSkinFolder + L"/");
+  SkinUI::PaintManager::SetResourcePath(SkinUI::PaintManager::GetInstancePath() +
+                                        launcher_config::kSkinFolder + L"/");
 
   // The window object deletes itself once its window is gone (AfterDestroy).
   auto* dlg = new LuancherDlg();

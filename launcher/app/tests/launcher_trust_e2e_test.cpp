@@ -34,8 +34,9 @@ class UpdateRoadTrust : public ::testing::Test {
     suiteDir_ = pattern;
     // The vendor's package, signed with the build's package key, and the
     // attacker's: a shell of their own beside a payload, unsigned.
-    const bool built = BuildPackage("genuine", {}, "--sign " + std::string(LOCAL_KEYS_DIR) + "/package-signing.key") &&
-                       BuildPackage("evil", {"payload.txt"}, "");
+    const bool built =
+        BuildPackage("genuine", {}, "--sign " + std::string(LOCAL_KEYS_DIR) + "/package-signing.key") &&
+        BuildPackage("evil", {"payload.txt"}, "");
     if (!built) suiteDir_.clear();
   }
   static void TearDownTestSuite() {
@@ -49,7 +50,8 @@ class UpdateRoadTrust : public ::testing::Test {
     fs::copy_file(DEMO_SHELL_PATH, folder / "tarkel.shell.exe");
     for (const std::string& extra : extras) std::ofstream(folder / extra) << "not from the vendor\n";
     const std::string cmd = std::string("python3 ") + PACKAGE_BUILDER_SCRIPT + " " + folder.string() + " " +
-                            Package(name) + " --mkmanifest " + MKMANIFEST_PATH + " " + options + " >/dev/null 2>&1";
+                            Package(name) + " --mkmanifest " + MKMANIFEST_PATH + " " + options +
+                            " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
   }
   static std::string Package(const std::string& name) { return suiteDir_ + "/" + name + ".zip"; }
@@ -80,12 +82,16 @@ class UpdateRoadTrust : public ::testing::Test {
   // pins or one of its own. extra: more demo_gateway.py switches.
   void StartGateway(Child& gateway, Certificate certificate, std::vector<std::string> extra,
                     const std::string& name = "gateway") {
-    const std::string certDir = certificate == Certificate::kPinned ? LOCAL_KEYS_DIR : round_ + "/foreign-cert";
+    const std::string certDir =
+        certificate == Certificate::kPinned ? LOCAL_KEYS_DIR : round_ + "/foreign-cert";
     fs::create_directories(certDir);
-    std::vector<std::string> argv = {"python3", DEMO_GATEWAY_SCRIPT, "--primary-port", TRUST_PRIMARY_PORT,
-                                     "--fallback-port", TRUST_FALLBACK_PORT, "--version", kVersion,
-                                     "--ready-file", round_ + "/" + name + ".json", "--request-log",
-                                     round_ + "/requests.jsonl", "--cert-dir", certDir};
+    std::vector<std::string> argv = {"python3",         DEMO_GATEWAY_SCRIPT,
+                                     "--primary-port",  TRUST_PRIMARY_PORT,
+                                     "--fallback-port", TRUST_FALLBACK_PORT,
+                                     "--version",       kVersion,
+                                     "--ready-file",    round_ + "/" + name + ".json",
+                                     "--request-log",   round_ + "/requests.jsonl",
+                                     "--cert-dir",      certDir};
     argv.insert(argv.end(), extra.begin(), extra.end());
     ASSERT_TRUE(gateway.Start(argv, round_ + "/" + name + ".log"));
     ASSERT_TRUE(e2e::WaitForText(round_ + "/" + name + ".json", "primary", 1, 20s))
@@ -97,14 +103,16 @@ class UpdateRoadTrust : public ::testing::Test {
     Child launcher;
     EXPECT_TRUE(launcher.Start({LAUNCHER_SECURED_EXE}, round_ + "/launcher.log"));
     EXPECT_TRUE(e2e::WaitForText(round_ + "/launcher.log", until, 1, 30s))
-        << "no '" << until << "'; log:\n" << e2e::ReadFile(round_ + "/launcher.log");
+        << "no '" << until << "'; log:\n"
+        << e2e::ReadFile(round_ + "/launcher.log");
     return e2e::ReadFile(round_ + "/launcher.log");
   }
   int PackageRequests() { return e2e::CountOf(e2e::ReadFile(round_ + "/requests.jsonl"), "/pkg/"); }
   bool ShellRan() { return fs::exists(round_ + "/shell.jsonl"); }
 
   void RequireDisplay() {
-    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no DISPLAY: the launcher window needs an X server";
+    if (std::getenv("DISPLAY") == nullptr)
+      GTEST_SKIP() << "no DISPLAY: the launcher window needs an X server";
   }
 
   static std::string suiteDir_;
@@ -123,15 +131,19 @@ TEST_F(UpdateRoadTrust, TheUrlTestCountsAGatewayWithoutAPinnedKeyAsAnError) {
                "fallback");
   Child launcher;
   const std::string log = round_ + "/urltest.log";
-  ASSERT_TRUE(launcher.Start({"sh", "-c", std::string("cd ") + round_ + " && exec " + LAUNCHER_SECURED_EXE + " UrlTest"},
-                             round_ + "/launcher.log"));
+  ASSERT_TRUE(launcher.Start(
+      {"sh", "-c", std::string("cd ") + round_ + " && exec " + LAUNCHER_SECURED_EXE + " UrlTest"},
+      round_ + "/launcher.log"));
   ASSERT_EQ(launcher.WaitExit(30s), 0);
   const std::string block = std::regex_replace(e2e::ReadFile(log), std::regex("\\?tm=-?[0-9]+"), "");
   const std::string query = "/public/versions/shell/teacher";
-  EXPECT_NE(block.find("[0] got fist response from https://127.0.0.1:" + std::string(TRUST_PRIMARY_PORT) + query),
-            std::string::npos) << block;
+  EXPECT_NE(
+      block.find("[0] got fist response from https://127.0.0.1:" + std::string(TRUST_PRIMARY_PORT) + query),
+      std::string::npos)
+      << block;
   EXPECT_NE(block.find("[1] UrlError https://127.0.0.1:" + std::string(TRUST_FALLBACK_PORT) + query),
-            std::string::npos) << block;
+            std::string::npos)
+      << block;
   EXPECT_NE(block.find("done TestVerUrl: 0 dismatch,1 error\n"), std::string::npos) << block;
 }
 

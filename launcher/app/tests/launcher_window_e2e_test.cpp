@@ -95,13 +95,15 @@ class LauncherWindow : public ::testing::TestWithParam<World> {
   }
 
   void StartGateway(std::vector<std::string> extra) {
-    std::vector<std::string> argv = {"python3", DEMO_GATEWAY_SCRIPT, "--primary-port", E2E_PRIMARY_PORT,
-                                     "--fallback-port", E2E_FALLBACK_PORT, "--version", kVersion, "--package",
-                                     suiteDir_ + "/package.zip", "--ready-file", dir_ + "/ready.json",
-                                     "--request-log", dir_ + "/requests.jsonl", "--cert-dir", suiteDir_};
+    std::vector<std::string> argv = {
+        "python3",         DEMO_GATEWAY_SCRIPT,        "--primary-port", E2E_PRIMARY_PORT,
+        "--fallback-port", E2E_FALLBACK_PORT,          "--version",      kVersion,
+        "--package",       suiteDir_ + "/package.zip", "--ready-file",   dir_ + "/ready.json",
+        "--request-log",   dir_ + "/requests.jsonl",   "--cert-dir",     suiteDir_};
     argv.insert(argv.end(), extra.begin(), extra.end());
     ASSERT_TRUE(gateway_.Start(argv, dir_ + "/gateway.log"));
-    ASSERT_TRUE(e2e::WaitForText(dir_ + "/ready.json", "primary", 1, 20s)) << e2e::ReadFile(dir_ + "/gateway.log");
+    ASSERT_TRUE(e2e::WaitForText(dir_ + "/ready.json", "primary", 1, 20s))
+        << e2e::ReadFile(dir_ + "/gateway.log");
   }
   void StartRefusingGateway() { StartGateway({"--primary-mode", "refuse", "--fallback-mode", "refuse"}); }
 
@@ -145,9 +147,8 @@ class LauncherWindow : public ::testing::TestWithParam<World> {
   bool ShadowShows(const e2e::Geometry& w) {
     const Rgb ground = desktop_.Grab(5, 5, 1, 1).at(0);
     const std::vector<Rgb> band = BelowWindow(w);
-    return !band.empty() && std::all_of(band.begin(), band.end(), [&](const Rgb& p) {
-      return !IsBlack(p) && p.g < ground.g - 15;
-    });
+    return !band.empty() && std::all_of(band.begin(), band.end(),
+                                        [&](const Rgb& p) { return !IsBlack(p) && p.g < ground.g - 15; });
   }
   // Only the empty screen there: no shadow, nothing black.
   bool Empty(const std::vector<Rgb>& area) {
@@ -246,7 +247,8 @@ TEST_P(LauncherWindow, DraggingTheCaptionMovesTheWindowAndItsShadow) {
     return "mousemove " + std::to_string(to.x + 300 + dx) + " " + std::to_string(to.y + 50);
   };
   bool arrived = false;
-  for (auto end = std::chrono::steady_clock::now() + 15s; !arrived && std::chrono::steady_clock::now() < end;) {
+  for (auto end = std::chrono::steady_clock::now() + 15s;
+       !arrived && std::chrono::steady_clock::now() < end;) {
     (void)e2e::Xdo(dropAt(1));
     (void)e2e::Xdo(dropAt(0));
     arrived = WaitForScreen([&] { return movedTo(to); }, 300ms);

@@ -39,7 +39,8 @@ bool Child::Start(const std::vector<std::string>& argv, const std::string& logPa
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
   const int rc = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -88,12 +89,14 @@ std::string ReadFile(const std::string& path) {
 
 int CountOf(const std::string& text, const std::string& needle) {
   int count = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
+  for (std::size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + needle.size()))
     ++count;
   return count;
 }
 
-bool WaitForText(const std::string& path, const std::string& needle, int times, std::chrono::milliseconds limit) {
+bool WaitForText(const std::string& path, const std::string& needle, int times,
+                 std::chrono::milliseconds limit) {
   return test_env::WaitUntil([&] { return CountOf(ReadFile(path), needle) >= times; }, limit,
                              std::chrono::milliseconds(30));
 }
@@ -111,7 +114,8 @@ std::optional<std::string> WaitForWindow(const std::string& title, std::chrono::
 }
 
 std::optional<Geometry> WindowGeometry(const std::string& windowId) {
-  return test_env::ParseXdotoolGeometry(Capture("xdotool getwindowgeometry --shell " + windowId + " 2>/dev/null"));
+  return test_env::ParseXdotoolGeometry(
+      Capture("xdotool getwindowgeometry --shell " + windowId + " 2>/dev/null"));
 }
 
 std::optional<Geometry> ScreenSize() {

@@ -16,7 +16,8 @@ namespace e2e {
 // Failure texts as the window logs them with its status line; the comma is
 // the full-width one of the texts themselves.
 inline constexpr char kNetworkFailedText[] = "net error\xEF\xBC\x8Cplease check network and retry";
-inline constexpr char kDownloadFailedText[] = "download files error\xEF\xBC\x8Cplease check network and retry";
+inline constexpr char kDownloadFailedText[] =
+    "download files error\xEF\xBC\x8Cplease check network and retry";
 
 // Output of a shell command (stdout only); empty on failure.
 std::string Capture(const std::string& command);
@@ -48,7 +49,8 @@ class Child {
 std::string ReadFile(const std::string& path);
 int CountOf(const std::string& text, const std::string& needle);
 // Waits until the file holds needle at least `times` times.
-bool WaitForText(const std::string& path, const std::string& needle, int times, std::chrono::milliseconds limit);
+bool WaitForText(const std::string& path, const std::string& needle, int times,
+                 std::chrono::milliseconds limit);
 
 using Geometry = test_env::WindowGeometry;
 // The first top-level window whose title is exactly `title`.

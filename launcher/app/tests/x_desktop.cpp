@@ -25,7 +25,8 @@ std::optional<std::string> readDisplayNumber(int fd) {
   const auto end = std::chrono::steady_clock::now() + kStartLimit;
   while (std::chrono::steady_clock::now() < end) {
     pollfd p{fd, POLLIN, 0};
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
     if (poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 1))) <= 0) continue;
     char c = 0;
     if (read(fd, &c, 1) != 1) break;
@@ -86,8 +87,8 @@ bool XDesktop::startXServer() {
   fcntl(fds[0], F_SETFD, FD_CLOEXEC);
   // A white root: nothing on an empty screen is black, so black pixels are
   // always someone's fault.
-  const bool started = server_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
-                                      "-nolisten", "tcp", "-wr"},
+  const bool started = server_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                      "1280x800x24", "-nolisten", "tcp", "-wr"},
                                      logDir_ + "/xvfb.log");
   close(fds[1]);
   const std::optional<std::string> number = started ? readDisplayNumber(fds[0]) : std::nullopt;
@@ -98,7 +99,8 @@ bool XDesktop::startXServer() {
   if (display_ == nullptr) return false;
   const Window root = DefaultRootWindow(display_);
   wmCheck_ = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
-  cmSelection_ = XInternAtom(display_, ("_NET_WM_CM_S" + std::to_string(DefaultScreen(display_))).c_str(), False);
+  cmSelection_ =
+      XInternAtom(display_, ("_NET_WM_CM_S" + std::to_string(DefaultScreen(display_))).c_str(), False);
   XSelectInput(display_, root, PropertyChangeMask);
   int eventBase = 0;
   int errorBase = 0;
@@ -133,8 +135,8 @@ bool XDesktop::windowManagerRunning() {
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
-  const int rc = XGetWindowProperty(display_, DefaultRootWindow(display_), wmCheck_, 0, 1, False, XA_WINDOW, &type,
-                                    &format, &count, &after, &data);
+  const int rc = XGetWindowProperty(display_, DefaultRootWindow(display_), wmCheck_, 0, 1, False, XA_WINDOW,
+                                    &type, &format, &count, &after, &data);
   if (data != nullptr) XFree(data);
   return rc == Success && type == XA_WINDOW && count == 1;
 }
@@ -161,15 +163,15 @@ bool XDesktop::StopCompositor() {
 
 std::vector<Rgb> XDesktop::Grab(int x, int y, int width, int height) {
   std::vector<Rgb> pixels;
-  XImage* image =
-      XGetImage(display_, DefaultRootWindow(display_), x, y, static_cast<unsigned>(width),
-                static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  XImage* image = XGetImage(display_, DefaultRootWindow(display_), x, y, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
   if (image == nullptr) return pixels;
   pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   for (int row = 0; row < height; ++row) {
     for (int col = 0; col < width; ++col) {
       const unsigned long p = XGetPixel(image, col, row);
-      pixels.push_back({static_cast<int>((p & image->red_mask) >> 16), static_cast<int>((p & image->green_mask) >> 8),
+      pixels.push_back({static_cast<int>((p & image->red_mask) >> 16),
+                        static_cast<int>((p & image->green_mask) >> 8),
                         static_cast<int>(p & image->blue_mask)});
     }
   }

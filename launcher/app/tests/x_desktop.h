@@ -26,7 +26,9 @@ enum class World {
 };
 const char* WorldName(World world);
 // For test names and failure messages.
-inline void PrintTo(World world, std::ostream* out) { *out << WorldName(world); }
+inline void PrintTo(World world, std::ostream* out) {
+  *out << WorldName(world);
+}
 bool WorldHasCompositor(World world);
 
 class XDesktop {

@@ -37,7 +37,8 @@ std::optional<std::wstring> LocalAppDataFolder() {
 bool IsPlainName(const std::wstring& name) {
   if (name.empty() || name == L"." || name == L"..") return false;
   if (WideToUtf8(name).rfind(launcher_tree::kDiscardPrefix, 0) == 0) return false;
-  if (name.find_first_of(L"/\\") != std::wstring::npos || name.find(L'\0') != std::wstring::npos) return false;
+  if (name.find_first_of(L"/\\") != std::wstring::npos || name.find(L'\0') != std::wstring::npos)
+    return false;
   return WideToUtf8(name).size() <= kMaxNameBytes;
 }
 

@@ -11,8 +11,8 @@
 
 #include "launcher/string_util.h"
 #include "path_text.h"
-#include "tree_delete.h"
 #include "platform/unique_fd.h"
+#include "tree_delete.h"
 
 namespace {
 

@@ -4,9 +4,13 @@
 
 namespace launcher_path {
 
-std::string ToDiskPath(const std::string& path) { return ReplaceChar(path, "\\", "/"); }
+std::string ToDiskPath(const std::string& path) {
+  return ReplaceChar(path, "\\", "/");
+}
 
-std::string ToDiskPath(const std::wstring& path) { return ToDiskPath(WideToAnsi(path)); }
+std::string ToDiskPath(const std::wstring& path) {
+  return ToDiskPath(WideToAnsi(path));
+}
 
 bool HasParentReference(const std::string& diskPath) {
   std::size_t start = 0;

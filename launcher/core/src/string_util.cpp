@@ -4,19 +4,29 @@
 
 #include "platform/utf8.h"
 
-std::wstring Utf8ToWide(const char* text, std::size_t length) { return platform::Utf8ToWide(text, length); }
+std::wstring Utf8ToWide(const char* text, std::size_t length) {
+  return platform::Utf8ToWide(text, length);
+}
 
-std::wstring Utf8ToWide(const std::string& text) { return platform::Utf8ToWide(text.data(), text.size()); }
+std::wstring Utf8ToWide(const std::string& text) {
+  return platform::Utf8ToWide(text.data(), text.size());
+}
 
-std::string WideToUtf8(const std::wstring& text) { return platform::WideToUtf8(text.data(), text.size()); }
+std::string WideToUtf8(const std::wstring& text) {
+  return platform::WideToUtf8(text.data(), text.size());
+}
 
 std::string WideToUtf8(const wchar_t* text) {
   return text == nullptr ? std::string() : platform::WideToUtf8(text, std::wcslen(text));
 }
 
-std::string WideToAnsi(const std::wstring& text) { return WideToUtf8(text); }
+std::string WideToAnsi(const std::wstring& text) {
+  return WideToUtf8(text);
+}
 
-std::string WideToAnsi(const wchar_t* text) { return WideToUtf8(text); }
+std::string WideToAnsi(const wchar_t* text) {
+  return WideToUtf8(text);
+}
 
 void SplitString(const std::string& text, const std::string& separator, std::vector<std::string>& out) {
   if (text.empty()) return;

@@ -38,4 +38,6 @@ bool GetMacAddressString(std::string& out, const std::string& sysClassNet) {
   return true;
 }
 
-bool GetMacAddressString(std::string& out) { return GetMacAddressString(out, "/sys/class/net"); }
+bool GetMacAddressString(std::string& out) {
+  return GetMacAddressString(out, "/sys/class/net");
+}

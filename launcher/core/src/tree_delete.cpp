@@ -35,7 +35,8 @@ std::vector<std::string> listNames(int dirFd) {
 
 bool deleteFolderAt(int parentFd, const std::string& name, DotNames dots, int depth) {
   if (depth >= kMaxDepth) return false;
-  platform::UniqueFd folder(::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  platform::UniqueFd folder(
+      ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (folder.get() < 0) return errno == ENOENT;
   DeleteEntries(
       folder.get(), [](const std::string&) { return false; }, dots, depth + 1);

@@ -139,7 +139,8 @@ TEST_F(DataFolderTest, FixDirAppWithoutLocalAppDataDoesNothing) {
 
 TEST_F(DataFolderTest, FixDirAppOnReadOnlyFolderSkipsWhatItCannotRemove) {
   Populate();
-  ASSERT_EQ(std::system(("chmod -R a+rX '" + local_.path() + "' && chmod a-w '" + app_ + "/bin'").c_str()), 0);
+  ASSERT_EQ(std::system(("chmod -R a+rX '" + local_.path() + "' && chmod a-w '" + app_ + "/bin'").c_str()),
+            0);
   int status = test_env::RunInChild(
       [] {
         FixDirApp(L"tarkel.shell");

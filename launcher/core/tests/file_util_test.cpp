@@ -14,7 +14,9 @@ using test_env::MakeDir;
 using test_env::TempDir;
 using test_env::WriteFile;
 
-std::wstring W(const std::string& text) { return Utf8ToWide(text); }
+std::wstring W(const std::string& text) {
+  return Utf8ToWide(text);
+}
 
 class FileUtilTest : public ::testing::Test {
  protected:
@@ -61,7 +63,7 @@ TEST_F(FileUtilTest, PathExistsForFilesFoldersAndPatterns) {
   EXPECT_TRUE(PathExists(W(dir_ / "x/*.*")));
   EXPECT_FALSE(PathExists(W(dir_ / "x/*.exe")));
   EXPECT_FALSE(PathExists(W(dir_ / "x/??.0.zip")));
-  EXPECT_FALSE(PathExists(W(dir_ / "empty/*")));  // "." and ".." are no matches
+  EXPECT_FALSE(PathExists(W(dir_ / "empty/*")));    // "." and ".." are no matches
   EXPECT_FALSE(PathExists(W(dir_ / "*/1.0.zip")));  // wildcards only in the last part
   EXPECT_FALSE(PathExists(W(dir_ / "missing/*")));
 }

@@ -44,7 +44,8 @@ TEST_F(InstanceMutexTest, NameTooLongForTheBufferGetsNothingAndSaysWhy) {
 }
 
 TEST_F(InstanceMutexTest, RunningInstanceWindowIsRaisedAndLogged) {
-  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "DISPLAY is not set; run under scripts/with-display.sh";
+  if (std::getenv("DISPLAY") == nullptr)
+    GTEST_SKIP() << "DISPLAY is not set; run under scripts/with-display.sh";
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) GTEST_SKIP() << "cannot open DISPLAY";
   std::wstring name = L"launch.teacher-" + std::to_wstring(::getpid());

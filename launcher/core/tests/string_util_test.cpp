@@ -35,14 +35,14 @@ TEST(TextConversion, MalformedUtf8BecomesReplacementWithoutEatingGoodText) {
     std::wstring expected;
   };
   const std::vector<Case> cases = {
-      {"\x80x", {kBad, L'x'}},                        // lone continuation byte
-      {"\xC0\x80x", {kBad, kBad, L'x'}},              // overlong NUL
-      {"\xE0\x80\xAFx", {kBad, kBad, kBad, L'x'}},    // overlong three-byte form
-      {"\xED\xA0\x80x", {kBad, kBad, kBad, L'x'}},    // UTF-16 surrogate
+      {"\x80x", {kBad, L'x'}},                                // lone continuation byte
+      {"\xC0\x80x", {kBad, kBad, L'x'}},                      // overlong NUL
+      {"\xE0\x80\xAFx", {kBad, kBad, kBad, L'x'}},            // overlong three-byte form
+      {"\xED\xA0\x80x", {kBad, kBad, kBad, L'x'}},            // UTF-16 surrogate
       {"\xF4\x90\x80\x80x", {kBad, kBad, kBad, kBad, L'x'}},  // past U+10FFFF
-      {"\xF5\x80x", {kBad, kBad, L'x'}},              // lead byte never valid
-      {"\xE4\xB8x", {kBad, L'x'}},                    // truncated: one replacement
-      {"\xF0\x9F\x98", {kBad}},                       // truncated at the end
+      {"\xF5\x80x", {kBad, kBad, L'x'}},                      // lead byte never valid
+      {"\xE4\xB8x", {kBad, L'x'}},                            // truncated: one replacement
+      {"\xF0\x9F\x98", {kBad}},                               // truncated at the end
       {"\xFF\xFE", {kBad, kBad}},
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8ToWide(c.input), c.expected) << testing::PrintToString(c.input);
@@ -51,7 +51,9 @@ TEST(TextConversion, MalformedUtf8BecomesReplacementWithoutEatingGoodText) {
 TEST(TextConversion, ImpossibleWideValuesBecomeReplacementAndPairsJoin) {
   std::wstring wide = {L'a', static_cast<wchar_t>(0xD800), L'b', static_cast<wchar_t>(0xDC00),
                        static_cast<wchar_t>(0x110000)};
-  EXPECT_EQ(WideToUtf8(wide), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(WideToUtf8(wide),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD\xEF\xBF\xBD");
   std::wstring pair = {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
   EXPECT_EQ(WideToUtf8(pair), "\xF0\x9F\x98\x80");
 }

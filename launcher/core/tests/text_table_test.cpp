@@ -25,8 +25,10 @@ TEST_F(TextTableTest, EveryIdHasTextInAllThreeLanguages) {
 
 TEST_F(TextTableTest, TextsAreKeptExactlyIncludingFullWidthCommasAndTypos) {
   EXPECT_EQ(LoadText(kTextDownloading, kLanguageEnglishUs), L"downloading upate...");
-  EXPECT_EQ(LoadText(kTextUnzipFailed, kLanguageEnglishUs), L"unzip files error\uFF0Cplease info the developer");
-  EXPECT_EQ(LoadText(kTextNetworkFailed, kLanguageEnglishUs), L"net error\uFF0Cplease check network and retry");
+  EXPECT_EQ(LoadText(kTextUnzipFailed, kLanguageEnglishUs),
+            L"unzip files error\uFF0Cplease info the developer");
+  EXPECT_EQ(LoadText(kTextNetworkFailed, kLanguageEnglishUs),
+            L"net error\uFF0Cplease check network and retry");
   EXPECT_EQ(LoadText(kTextDownloadFailed, kLanguageEnglishUs),
             L"download files error\uFF0Cplease check network and retry");
   EXPECT_EQ(LoadText(kTextFileCheckFailed, kLanguageEnglishUs), L"file check error, code %d");

@@ -6,8 +6,8 @@
 #include "platform/named_event.h"
 #include "platform/process_start.h"
 
-void LaunchClient(LauncherMessageSink& window, const std::wstring& versionFolder, const std::wstring& shellName,
-                  const std::wstring& runMode) {
+void LaunchClient(LauncherMessageSink& window, const std::wstring& versionFolder,
+                  const std::wstring& shellName, const std::wstring& runMode) {
   const std::wstring executable = versionFolder + L"/" + shellName + L".exe";
   const std::wstring eventName = L"luanch." + runMode;
   const std::wstring argument = L"--CliMode=" + runMode;

@@ -1,8 +1,8 @@
 #include "launcher/launch_client.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <semaphore.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -40,7 +40,8 @@ class RecordingWindow : public LauncherMessageSink {
 class LaunchClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string id = std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::string id =
+        std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     root_ = fs::temp_directory_path() / ("launch-test-" + id);
     fs::remove_all(root_);
     version_ = root_ / "bin" / "1.0.0";
@@ -56,13 +57,12 @@ class LaunchClientTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  void InstallShell() {
-    fs::copy_file(DEMO_SHELL_PATH, version_ / "tarkel.shell.exe");
-  }
+  void InstallShell() { fs::copy_file(DEMO_SHELL_PATH, version_ / "tarkel.shell.exe"); }
 
   std::chrono::milliseconds Launch() {
     auto start = std::chrono::steady_clock::now();
-    LaunchClient(window_, version_.wstring(), L"tarkel.shell", std::wstring(runMode_.begin(), runMode_.end()));
+    LaunchClient(window_, version_.wstring(), L"tarkel.shell",
+                 std::wstring(runMode_.begin(), runMode_.end()));
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   }
 

@@ -44,7 +44,8 @@ std::string DigestOfListedFile(int versionFolder, const std::string& file, const
     folder.reset(::openat(folder.get(), names[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   }
   if (folder.get() < 0) return std::string();
-  platform::UniqueFd listed(::openat(folder.get(), names.back().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  platform::UniqueFd listed(
+      ::openat(folder.get(), names.back().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   return listed.get() < 0 ? std::string() : digestOf(listed.get());
 }
 
@@ -71,7 +72,8 @@ int CheckItems(int versionFolder, const std::vector<ManifestItem>& items, const 
 // The manifest itself is read the same careful way: a FIFO or a link in
 // its place counts as a manifest that cannot be read.
 bool ReadManifest(int versionFolder, std::string& text) {
-  platform::UniqueFd file(::openat(versionFolder, "md5.json", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  platform::UniqueFd file(
+      ::openat(versionFolder, "md5.json", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat info;
   if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   ::fcntl(file.get(), F_SETFL, 0);

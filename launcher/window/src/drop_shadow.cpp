@@ -43,7 +43,8 @@ class CDropShadow::Surface : public CWindowWnd {
     unsigned char* data = cairo_image_surface_get_data(image_);
     for (int y = 0; y < height; ++y)
       std::memcpy(data + static_cast<std::size_t>(y) * stride,
-                  bits.data() + static_cast<std::size_t>(height - 1 - y) * width, static_cast<std::size_t>(width) * 4);
+                  bits.data() + static_cast<std::size_t>(height - 1 - y) * width,
+                  static_cast<std::size_t>(width) * 4);
     cairo_surface_mark_dirty(image_);
     if (GetHost() != nullptr) GetHost()->Invalidate({0, 0, width, height});
   }
@@ -100,7 +101,7 @@ void CDropShadow::AttachShadow(CWindowWnd* parent) {
   if (!g_layeredAvailable || parent == nullptr || parent_ != nullptr) return;
   window_ = std::make_unique<Surface>();
   if (window_->Create(parent->GetHWND(), L"", kPopupWindowStyle, WS_EX_LAYERED | WS_EX_TRANSPARENT,
-                       CW_USEDEFAULT, 0, 0, 0) == 0) {
+                      CW_USEDEFAULT, 0, 0, 0) == 0) {
     window_.reset();
     return;
   }
@@ -177,7 +178,8 @@ void CDropShadow::RedrawShadow() {
   window_->SetImage(bits, width, height);
 }
 
-LRESULT CDropShadow::SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const Previous& previous) {
+LRESULT CDropShadow::SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                                  const Previous& previous) {
   switch (uMsg) {
     case WM_DESTROY:
       if (window_) window_->DestroyWindow();

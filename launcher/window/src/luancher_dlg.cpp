@@ -2,11 +2,11 @@
 
 #include "launcher/data_folder.h"
 #include "launcher/debug_log.h"
+#include "launcher/file_util.h"
 #include "launcher/text_table.h"
 #include "launcher/window/tool_dialogs.h"
-#include "zip/zip_reader.h"
-#include "launcher/file_util.h"
 #include "skinui/progress.h"
+#include "zip/zip_reader.h"
 
 using namespace SkinUI;
 
@@ -45,13 +45,14 @@ void LuancherDlg::OnSkinReady() {
 
   outputLine_ = FindControl(L"output_line");
   progress_ = FindControl(L"prog_stat");
-  auto* bar = progress_ != nullptr ? static_cast<CProgressUI*>(progress_->GetInterface(L"Progress")) : nullptr;
+  auto* bar =
+      progress_ != nullptr ? static_cast<CProgressUI*>(progress_->GetInterface(L"Progress")) : nullptr;
   controls_.Bind(outputLine_, bar);
   if (CControlUI* title = FindControl(L"title")) title->SetText(LoadText(kTextTitle));
   if (CControlUI* fix = FindControl(L"fix_app")) fix->SetText(LoadText(kTextClearCache));
 
   controller_ = std::make_unique<UpdateController>(controls_, std::make_shared<WindowMessageSink>(GetHWND()),
-                                                    shellName_, runMode_);
+                                                   shellName_, runMode_);
   StartUpdateWorker();
 }
 
@@ -79,7 +80,8 @@ void LuancherDlg::OnNotify(TNotifyUI& msg) {
 LRESULT LuancherDlg::OnWmLButtonUp(UINT, WPARAM, LPARAM lParam, bool& bHandled) {
   // Only the release point counts: a press elsewhere that ends on the bar
   // is a retry too.
-  if (progress_ != nullptr && !WorkerRunning() && progress_->GetPos().Contains({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}))
+  if (progress_ != nullptr && !WorkerRunning() &&
+      progress_->GetPos().Contains({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}))
     StartUpdateWorker();
   bHandled = false;
   return 0;

@@ -48,8 +48,8 @@ class ShadowCanvas {
 // The parent's outline placed in a frame one empty row larger on each end,
 // then shrunk so the blur starts inside the outline by the part of the
 // blurred edge that the shadow's size does not cover.
-std::vector<ShadowSpan> WorkingSpans(const std::vector<ShadowSpan>& outline, int parentWidth, int shadowHeight,
-                                     const ShadowParams& p) {
+std::vector<ShadowSpan> WorkingSpans(const std::vector<ShadowSpan>& outline, int parentWidth,
+                                     int shadowHeight, const ShadowParams& p) {
   const int parentHeight = static_cast<int>(outline.size());
   const int rows = std::max(parentHeight, shadowHeight) + 2;
   const ShadowSpan empty{parentWidth, 0};
@@ -64,7 +64,8 @@ std::vector<ShadowSpan> WorkingSpans(const std::vector<ShadowSpan>& outline, int
       const ShadowSpan& up = before[j - 1];
       const ShadowSpan& here = before[j];
       const ShadowSpan& down = before[j + 1];
-      spans[j] = {std::max({up.start, here.start, down.start}) + 1, std::min({up.end, here.end, down.end}) - 1};
+      spans[j] = {std::max({up.start, here.start, down.start}) + 1,
+                  std::min({up.end, here.end, down.end}) - 1};
     }
   }
   // From here on the spans are indexed by shadow row.
@@ -125,18 +126,20 @@ void BlurBorder(ShadowCanvas& canvas, const std::vector<ShadowSpan>& spans, cons
     const ShadowSpan below = SpanAt(spans, i + 1);
     const int leftStop = std::min(std::max(above.start, below.start) + 1, row.end);
     for (int x = row.start; x < leftStop; ++x) LayKernel(canvas, k, x, i);
-    for (int x = std::max(leftStop, std::min(above.end, below.end) - 1); x < row.end; ++x) LayKernel(canvas, k, x, i);
+    for (int x = std::max(leftStop, std::min(above.end, below.end) - 1); x < row.end; ++x)
+      LayKernel(canvas, k, x, i);
   }
 }
 
 // The solid middle, with the parent's own pixels cut out: the shadow never
 // shows through the window it belongs to.
-void FillAndCut(ShadowCanvas& canvas, const std::vector<ShadowSpan>& spans, const std::vector<ShadowSpan>& outline,
-                int radius, const ShadowParams& p) {
+void FillAndCut(ShadowCanvas& canvas, const std::vector<ShadowSpan>& spans,
+                const std::vector<ShadowSpan>& outline, int radius, const ShadowParams& p) {
   const int parentHeight = static_cast<int>(outline.size());
   const std::uint32_t centre = ShadowPixel(p.colour, p.darkness);
   const int first = std::min(radius, std::max(p.size - p.yOffset, 0));
-  const int last = std::max(canvas.Height() - radius, std::min(parentHeight + p.size - p.yOffset, parentHeight + 2 * p.size));
+  const int last = std::max(canvas.Height() - radius,
+                            std::min(parentHeight + p.size - p.yOffset, parentHeight + 2 * p.size));
   for (int i = first; i < last; ++i) {
     const ShadowSpan span = SpanAt(spans, i);
     const int r = i - p.size + p.yOffset;
@@ -154,8 +157,8 @@ void FillAndCut(ShadowCanvas& canvas, const std::vector<ShadowSpan>& spans, cons
 
 }  // namespace
 
-void RenderShadow(std::uint32_t* bits, int shadowWidth, int shadowHeight, const std::vector<ShadowSpan>& outline,
-                  int parentWidth, const ShadowParams& params) {
+void RenderShadow(std::uint32_t* bits, int shadowWidth, int shadowHeight,
+                  const std::vector<ShadowSpan>& outline, int parentWidth, const ShadowParams& params) {
   if (bits == nullptr || shadowWidth <= 0 || shadowHeight <= 0) return;
   ShadowCanvas canvas(bits, shadowWidth, shadowHeight);
   const std::vector<ShadowSpan> spans = WorkingSpans(outline, parentWidth, shadowHeight, params);

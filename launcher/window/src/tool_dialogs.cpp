@@ -29,7 +29,8 @@ bool WriteFolderManifest(const std::string& folder) {
   std::ofstream out(folder + "/md5.json", std::ios::binary | std::ios::trunc);
   if (!out) return false;
   Json::Value array(Json::arrayValue);
-  if (CollectManifestEntries(folder, "", array, DefaultManifestExtensions()) > 0) out << FormatManifest(array);
+  if (CollectManifestEntries(folder, "", array, DefaultManifestExtensions()) > 0)
+    out << FormatManifest(array);
   return static_cast<bool>(out);
 }
 

@@ -128,7 +128,9 @@ TEST_F(DropShadowTest, PaintsTheRenderedBitmapTopDown) {
   ASSERT_EQ(cairo_image_surface_get_width(surface.get()), 208);
   const int stride = cairo_image_surface_get_stride(surface.get());
   const unsigned char* data = cairo_image_surface_get_data(surface.get());
-  auto pixel = [&](int x, int y) { return *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4); };
+  auto pixel = [&](int x, int y) {
+    return *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4);
+  };
   // Below the window: 3 under the last row of kernel centres (shadow row
   // 99), so alpha trunc((1 - 3/9) * 100) = 66.
   EXPECT_EQ(pixel(100, 102) >> 24, 66u);

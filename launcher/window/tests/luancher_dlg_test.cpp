@@ -68,7 +68,9 @@ class LuancherDlgTest : public ::testing::Test {
         std::chrono::seconds(30));
   }
   std::wstring Status() { return dlg_->FindControl(L"output_line")->GetText(); }
-  CProgressUI* Bar() { return static_cast<CProgressUI*>(dlg_->FindControl(L"prog_stat")->GetInterface(L"Progress")); }
+  CProgressUI* Bar() {
+    return static_cast<CProgressUI*>(dlg_->FindControl(L"prog_stat")->GetInterface(L"Progress"));
+  }
 
   HeadlessEventLoop* loop_ = nullptr;
   LuancherDlg* dlg_ = nullptr;
@@ -173,8 +175,8 @@ TEST_F(LuancherDlgTest, EveryFailureTextFitsOnOneLineInEveryLanguage) {
   auto* status = static_cast<CLabelUI*>(dlg_->FindControl(L"output_line")->GetInterface(L"Label"));
   ASSERT_NE(status, nullptr);
   const auto fits = [&](CLabelUI* label) {
-    const SIZE need =
-        MeasureSkinText(label->GetText(), dlg_->GetPaintManager().GetFont(label->GetFont()), label->IsShowHtml());
+    const SIZE need = MeasureSkinText(label->GetText(), dlg_->GetPaintManager().GetFont(label->GetFont()),
+                                      label->IsShowHtml());
     const RECT room = label->TextRect();
     return need.cx <= room.Width() && need.cy <= room.Height();
   };
@@ -189,8 +191,9 @@ TEST_F(LuancherDlgTest, EveryFailureTextFitsOnOneLineInEveryLanguage) {
     }
     CairoSurfacePtr picture = RenderWindow(*dlg_);
     ASSERT_TRUE(picture);
-    EXPECT_EQ(cairo_surface_write_to_png(picture.get(), (std::string(WINDOW_TEST_OUTPUT_DIR) + "/network_failure_" +
-                                                         name + ".png").c_str()),
+    EXPECT_EQ(cairo_surface_write_to_png(
+                  picture.get(),
+                  (std::string(WINDOW_TEST_OUTPUT_DIR) + "/network_failure_" + name + ".png").c_str()),
               CAIRO_STATUS_SUCCESS);
     // One line of 14-pixel text: fewer ink rows than two lines would need.
     EXPECT_LT(TextRows(picture.get(), status->GetPos()), 18) << name << ": the status line broke into lines";

@@ -27,7 +27,9 @@ struct Rendered {
   int height;
   std::vector<std::uint32_t> bits;
   // x, y counted from the top-left, as on screen.
-  std::uint32_t At(int x, int y) const { return bits[static_cast<std::size_t>((height - 1 - y) * width + x)]; }
+  std::uint32_t At(int x, int y) const {
+    return bits[static_cast<std::size_t>((height - 1 - y) * width + x)];
+  }
   int Alpha(int x, int y) const { return static_cast<int>(At(x, y) >> 24); }
 };
 
@@ -71,9 +73,9 @@ TEST(RenderShadow, LauncherWindowReachesFourPixelsOutAndIsClearedUnderTheWindow)
   ASSERT_EQ(r.width, 608);
   ASSERT_EQ(r.height, 308);
   EXPECT_EQ(r.Alpha(0, 0), 0);
-  EXPECT_EQ(r.Alpha(3, 3), 21);      // sqrt(50) from the corner centre (8,8)
-  EXPECT_EQ(r.Alpha(4, 4), 0);       // the window's top-left pixel
-  EXPECT_EQ(r.Alpha(300, 0), 11);    // top edge: 8 above the centres' row
+  EXPECT_EQ(r.Alpha(3, 3), 21);    // sqrt(50) from the corner centre (8,8)
+  EXPECT_EQ(r.Alpha(4, 4), 0);     // the window's top-left pixel
+  EXPECT_EQ(r.Alpha(300, 0), 11);  // top edge: 8 above the centres' row
   EXPECT_EQ(r.Alpha(300, 1), 22);
   EXPECT_EQ(r.Alpha(300, 2), 0);     // the window starts 2 rows down
   EXPECT_EQ(r.Alpha(3, 150), 44);    // 5 left of the centres' column

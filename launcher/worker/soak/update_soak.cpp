@@ -22,10 +22,10 @@
 #include <set>
 #include <thread>
 
+#include "../tests/worker_fixture.h"
 #include "launcher/data_folder.h"
 #include "launcher/manifest/manifest_check.h"
 #include "launcher/update_worker.h"
-#include "../tests/worker_fixture.h"
 
 namespace worker_test {
 namespace {
@@ -77,8 +77,8 @@ std::set<std::string> OutsideData(const fs::path& root, const fs::path& data) {
 
 // What the gateway and the demo shell of this harness write next to the data.
 bool HarnessFile(const std::string& path) {
-  static const std::set<std::string> names = {"gateway-ready.json", "gateway-requests.jsonl", "shell-record.json",
-                                              "gateway.crt", "gateway.key"};
+  static const std::set<std::string> names = {"gateway-ready.json", "gateway-requests.jsonl",
+                                              "shell-record.json", "gateway.crt", "gateway.key"};
   return names.count(path) > 0;
 }
 
@@ -212,12 +212,23 @@ TEST_F(UpdateSoak, EveryFailureIsFollowedByACleanInstallAndStart) {
     sink_ = std::make_shared<RecordingSink>();
     {
       switch (fault) {
-        case Fault::Refusal: args.insert(args.end(), {"--primary-mode", "refuse", "--fallback-mode", "refuse"}); break;
-        case Fault::Timeout: args.insert(args.end(), {"--primary-mode", "timeout"}); break;
-        case Fault::SlowTransfer: args.insert(args.end(), {"--slow-route", "a", "--slow-rate", "262144"}); break;
-        case Fault::BadMd5: args.insert(args.end(), {"--bad-md5-route", "a"}); break;
-        case Fault::CorruptZip: args[3] = corrupt.string(); break;
-        default: break;
+        case Fault::Refusal:
+          args.insert(args.end(), {"--primary-mode", "refuse", "--fallback-mode", "refuse"});
+          break;
+        case Fault::Timeout:
+          args.insert(args.end(), {"--primary-mode", "timeout"});
+          break;
+        case Fault::SlowTransfer:
+          args.insert(args.end(), {"--slow-route", "a", "--slow-rate", "262144"});
+          break;
+        case Fault::BadMd5:
+          args.insert(args.end(), {"--bad-md5-route", "a"});
+          break;
+        case Fault::CorruptZip:
+          args[3] = corrupt.string();
+          break;
+        default:
+          break;
       }
       if (fault == Fault::SilentShell) setenv("DEMO_SHELL_MODE", "never-signal", 1);
       DemoGateway gateway(root_, args);
@@ -239,15 +250,24 @@ TEST_F(UpdateSoak, EveryFailureIsFollowedByACleanInstallAndStart) {
       setenv("DEMO_SHELL_MODE", "normal", 1);
     }
     switch (fault) {
-      case Fault::Refusal: ExpectSingleReport(reports, WM_LAUNCHER_FAILED, FailNetwork); break;
-      case Fault::BadMd5: ExpectSingleReport(reports, WM_LAUNCHER_FAILED, FailDownload); break;
+      case Fault::Refusal:
+        ExpectSingleReport(reports, WM_LAUNCHER_FAILED, FailNetwork);
+        break;
+      case Fault::BadMd5:
+        ExpectSingleReport(reports, WM_LAUNCHER_FAILED, FailDownload);
+        break;
       case Fault::CorruptZip:
         EXPECT_EQ(reports[0].message, WM_LAUNCHER_FAILED);
-        EXPECT_TRUE(reports[0].wParam == FailUnzip || reports[0].wParam == FailFileCheck) << reports[0].wParam;
+        EXPECT_TRUE(reports[0].wParam == FailUnzip || reports[0].wParam == FailFileCheck)
+            << reports[0].wParam;
         break;
-      case Fault::SilentShell: ExpectSingleReport(reports, WM_LAUNCHER_FAILED, FailLaunch); break;
+      case Fault::SilentShell:
+        ExpectSingleReport(reports, WM_LAUNCHER_FAILED, FailLaunch);
+        break;
       case Fault::Timeout:
-      case Fault::SlowTransfer: ExpectSingleReport(reports, WM_LAUNCHER_LAUNCHED, 0); break;
+      case Fault::SlowTransfer:
+        ExpectSingleReport(reports, WM_LAUNCHER_LAUNCHED, 0);
+        break;
       case Fault::DamagedInstall:
         ExpectSingleReport(reports, WM_LAUNCHER_LAUNCHED, 0);
         ExpectComplete(version, lessons);
@@ -291,7 +311,8 @@ TEST_F(UpdateSoak, EveryFailureIsFollowedByACleanInstallAndStart) {
     std::fflush(stdout);
   }
   std::printf("soak: faults injected:");
-  for (int f = 0; f < static_cast<int>(Fault::kCount); ++f) std::printf(" %s %d,", Name(static_cast<Fault>(f)), counts[f]);
+  for (int f = 0; f < static_cast<int>(Fault::kCount); ++f)
+    std::printf(" %s %d,", Name(static_cast<Fault>(f)), counts[f]);
   std::printf(" rounds recovered cleanly %d of %d\n", recovered, rounds);
 }
 

@@ -36,6 +36,7 @@ void PackageDigest::Finish() {
   md5_.Finish();
   unsigned int length = 0;
   if (sha256Ok_) {
-    sha256Ok_ = EVP_DigestFinal_ex(sha256Context_.get(), sha256_.data(), &length) == 1 && length == sha256_.size();
+    sha256Ok_ =
+        EVP_DigestFinal_ex(sha256Context_.get(), sha256_.data(), &length) == 1 && length == sha256_.size();
   }
 }

@@ -70,5 +70,6 @@ bool PackageKey::Verifies(const Sha256Digest& digest, const PackageSignature& si
   if (!context) return false;
   // Ed25519 takes no separate digest: the message goes to the one-shot call.
   if (EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key_.get()) != 1) return false;
-  return EVP_DigestVerify(context.get(), signature.data(), signature.size(), digest.data(), digest.size()) == 1;
+  return EVP_DigestVerify(context.get(), signature.data(), signature.size(), digest.data(), digest.size()) ==
+         1;
 }

@@ -22,17 +22,23 @@ struct WorkerExit {
   bool exited = false;
 };
 
-int UpdateController::RunningWorkers() { return runningWorkers.load(); }
+int UpdateController::RunningWorkers() {
+  return runningWorkers.load();
+}
 
 bool UpdateController::WaitForWorkerExit(int timeoutMs) {
   if (!lastExit_) return true;
   std::unique_lock<std::mutex> lock(lastExit_->mutex);
-  return lastExit_->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return lastExit_->exited; });
+  return lastExit_->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [this] { return lastExit_->exited; });
 }
 
 UpdateController::UpdateController(LauncherWindowPort& window, std::shared_ptr<LauncherMessageSink> poster,
                                    std::wstring shellName, std::wstring runMode)
-    : window_(window), poster_(std::move(poster)), shellName_(std::move(shellName)), runMode_(std::move(runMode)) {}
+    : window_(window),
+      poster_(std::move(poster)),
+      shellName_(std::move(shellName)),
+      runMode_(std::move(runMode)) {}
 
 UpdateController::~UpdateController() {
   // The worker owns copies of everything it uses and posts through a shared
@@ -51,13 +57,14 @@ void UpdateController::StartUpdateWorker() {
   lastFailure_ = FailNone;
   lastExit_ = std::make_shared<WorkerExit>();
   ++runningWorkers;
-  worker_ = std::thread([setup = WorkerSetup{shellName_, runMode_, poster_, freeBytes_}, exit = lastExit_]() mutable {
-    UpdateThreadProc(std::move(setup));
-    --runningWorkers;
-    std::lock_guard<std::mutex> lock(exit->mutex);
-    exit->exited = true;
-    exit->done.notify_all();
-  });
+  worker_ = std::thread(
+      [setup = WorkerSetup{shellName_, runMode_, poster_, freeBytes_}, exit = lastExit_]() mutable {
+        UpdateThreadProc(std::move(setup));
+        --runningWorkers;
+        std::lock_guard<std::mutex> lock(exit->mutex);
+        exit->exited = true;
+        exit->done.notify_all();
+      });
   window_.SetStatusText(LoadText(kTextCheckingUpdate));
   window_.SetProgressValue(0);
   window_.SetProgressText(L"");
@@ -81,15 +88,24 @@ void UpdateController::ShowFailure(int kind, int code) {
   window_.SetProgressValue(100);
   wchar_t message[260] = L"";
   switch (kind) {
-    case FailNetwork: std::swprintf(message, 260, L"%ls", LoadText(kTextNetworkFailed).c_str()); break;
-    case FailDownload: std::swprintf(message, 260, L"%ls", LoadText(kTextDownloadFailed).c_str()); break;
-    case FailUnzip: std::swprintf(message, 260, L"%ls", LoadText(kTextUnzipFailed).c_str()); break;
-    case FailFileCheck: std::swprintf(message, 260, LoadText(kTextFileCheckFailed).c_str(), code); break;
+    case FailNetwork:
+      std::swprintf(message, 260, L"%ls", LoadText(kTextNetworkFailed).c_str());
+      break;
+    case FailDownload:
+      std::swprintf(message, 260, L"%ls", LoadText(kTextDownloadFailed).c_str());
+      break;
+    case FailUnzip:
+      std::swprintf(message, 260, L"%ls", LoadText(kTextUnzipFailed).c_str());
+      break;
+    case FailFileCheck:
+      std::swprintf(message, 260, LoadText(kTextFileCheckFailed).c_str(), code);
+      break;
     case FailLaunch:
       std::swprintf(message, 260, L"%ls", LoadText(kTextLaunchFailed).c_str());
       window_.SetProgressText(LoadText(kTextFixIt));
       break;
-    default: break;
+    default:
+      break;
   }
   window_.ShowNormal();
   DebugLog("%s", WideToUtf8(message).c_str());

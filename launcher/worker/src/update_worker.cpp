@@ -16,11 +16,11 @@
 //   recheck  check the unpacked folder, then start the shell
 // Each phase returns "go on", "launch" or a failure; Execute() posts the one
 // report of the run.
+#include <strings.h>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <strings.h>
 #include <utility>
 
 #include "launcher/config.h"
@@ -38,8 +38,8 @@
 #include "launcher/system_info.h"
 #include "launcher/unpacked_digests.h"
 #include "launcher/version_reply.h"
-#include "zip/zip_reader.h"
 #include "platform/disk_space.h"
+#include "zip/zip_reader.h"
 
 namespace {
 
@@ -97,8 +97,8 @@ PhaseResult UpdateRun::queryVersion() {
   const std::map<std::string, std::string> noFields;
   int gateway = 0;
   for (int left = kVersionQueryAttempts; left > 0; --left, gateway = 1 - gateway) {
-    std::string url = VersionQueryUrl(GatewayBaseUrls[gateway], static_cast<std::int32_t>(std::time(nullptr)),
-                                      machineId);
+    std::string url =
+        VersionQueryUrl(GatewayBaseUrls[gateway], static_cast<std::int32_t>(std::time(nullptr)), machineId);
     DebugLog("%d get version with url %s", left, url.c_str());
     if (!client.Request("GET", url, noFields)) {
       DebugLog("getVersion error %d,%s", client.last_code(), client.error_text().c_str());
@@ -159,7 +159,8 @@ PhaseResult UpdateRun::prepare() {
   if (!DiscardDirectoryTree(versionFolder_)) DebugLog("can't remove %s", WideToUtf8(versionFolder_).c_str());
   DiscardDirectoryTree(stagingFolder_);
   std::remove(WideToAnsi(packagePath_).c_str());
-  DebugLog("download %s with %d urls", WideToUtf8(packagePath_).c_str(), static_cast<int>(reply_.urls.size()));
+  DebugLog("download %s with %d urls", WideToUtf8(packagePath_).c_str(),
+           static_cast<int>(reply_.urls.size()));
   return {};
 }
 
@@ -175,7 +176,8 @@ bool UpdateRun::packagesVerifiable() {
   }
   std::optional<PackageSignature> signature = DecodePackageSignature(reply_.signature);
   if (reply_.md5.empty() || !signature) {
-    DebugLog("** package can't be verified: the reply has %s", reply_.md5.empty() ? "no md5" : "no valid signature");
+    DebugLog("** package can't be verified: the reply has %s",
+             reply_.md5.empty() ? "no md5" : "no valid signature");
     return false;
   }
   signature_ = *signature;

@@ -2,9 +2,9 @@
 
 #include <json/json.h>
 
+#include <strings.h>
 #include <algorithm>
 #include <memory>
-#include <strings.h>
 
 #include "launcher/data_folder.h"
 #include "launcher/string_util.h"

@@ -50,8 +50,9 @@ TEST_F(WorkerTest, KilledAtRandomPointsTheNextRunAlwaysEndsInstalledAndStarted) 
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      UpdateThreadProc(WorkerSetup{L"tarkel.shell", RunMode(), std::make_shared<RecordingSink>(),
-                                   [](const std::string&) { return std::optional<std::uint64_t>(1ull << 40); }});
+      UpdateThreadProc(
+          WorkerSetup{L"tarkel.shell", RunMode(), std::make_shared<RecordingSink>(),
+                      [](const std::string&) { return std::optional<std::uint64_t>(1ull << 40); }});
       _exit(0);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs(random)));

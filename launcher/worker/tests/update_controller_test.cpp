@@ -65,8 +65,8 @@ TEST_F(UpdateControllerTest, ProgressShowsPercentUntil100ThenTheUnzipText) {
 
 TEST_F(UpdateControllerTest, SecondStartWhileRunningIsIgnoredAndRetryAfterFailureRuns) {
   // Both gateways hang, so the first worker is busy for a while.
-  auto gateway = std::make_unique<DemoGateway>(root_, std::vector<std::string>{"--primary-mode", "timeout",
-                                                                               "--fallback-mode", "timeout"});
+  auto gateway = std::make_unique<DemoGateway>(
+      root_, std::vector<std::string>{"--primary-mode", "timeout", "--fallback-mode", "timeout"});
   UpdateController controller(window_, sink_, L"tarkel.shell", RunMode());
   controller.StartUpdateWorker();
   EXPECT_EQ(window_.status, L"checking update..");

@@ -13,7 +13,8 @@ namespace {
 std::vector<std::string> Bases(const std::vector<std::string>& requests) {
   std::vector<std::string> bases;
   for (const std::string& r : requests)
-    if (r.find("/public/versions/shell/teacher?tm=") != std::string::npos) bases.push_back(r.substr(0, r.find(' ')));
+    if (r.find("/public/versions/shell/teacher?tm=") != std::string::npos)
+      bases.push_back(r.substr(0, r.find(' ')));
   return bases;
 }
 

@@ -55,7 +55,8 @@ TEST(VersionReplyReading, OnlyPaddedBase64OfSixtyFourBytesIsASignature) {
   EXPECT_EQ(reply->signature, "");
   for (const std::string& bad :
        {std::string(), bytes0to63.substr(0, 86), bytes0to63 + "\n", " " + bytes0to63.substr(1),
-        std::string("AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+P0A="),
+        std::string(
+            "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8gISIjJCUmJygpKissLS4vMDEyMzQ1Njc4OTo7PD0+P0A="),
         "=" + bytes0to63.substr(1), std::string(88, '=')}) {
     EXPECT_FALSE(DecodePackageSignature(bad)) << bad;
   }

@@ -80,10 +80,13 @@ DemoGateway::DemoGateway(const fs::path& workDir, std::vector<std::string> args)
   log_ = workDir / "gateway-requests.jsonl";
   fs::remove(ready);
   fs::remove(log_);
-  std::vector<std::string> argv = {"python3", DEMO_GATEWAY_SCRIPT, "--primary-port", TEST_PRIMARY_PORT,
-                                   "--fallback-port", TEST_FALLBACK_PORT, "--ready-file", ready.string(),
-                                   "--request-log", log_.string(), "--cert-dir", workDir.string(),
-                                   "--hang-seconds", "8"};
+  std::vector<std::string> argv = {"python3",         DEMO_GATEWAY_SCRIPT,
+                                   "--primary-port",  TEST_PRIMARY_PORT,
+                                   "--fallback-port", TEST_FALLBACK_PORT,
+                                   "--ready-file",    ready.string(),
+                                   "--request-log",   log_.string(),
+                                   "--cert-dir",      workDir.string(),
+                                   "--hang-seconds",  "8"};
   argv.insert(argv.end(), args.begin(), args.end());
   pid_ = fork();
   if (pid_ == 0) {
@@ -98,7 +101,8 @@ DemoGateway::DemoGateway(const fs::path& workDir, std::vector<std::string> args)
     _exit(127);
   }
   // Generous: a loaded CI machine may take seconds to start Python.
-  for (int i = 0; i < 1500 && !fs::exists(ready); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 0; i < 1500 && !fs::exists(ready); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   std::string text = ReadFile(ready);
   auto at = text.find("\"md5\": \"");
   if (at != std::string::npos) md5_ = text.substr(at + 8, text.find('"', at + 8) - at - 8);
@@ -168,7 +172,8 @@ void WorkerTest::UseTmpfsDataFolder() {
   setenv("XDG_DATA_HOME", dataHome_.c_str(), 1);
 }
 
-fs::path WorkerTest::BuildPackage(const std::map<std::string, std::string>& files, const std::string& damage) {
+fs::path WorkerTest::BuildPackage(const std::map<std::string, std::string>& files,
+                                  const std::string& damage) {
   fs::path folder = root_ / "package-src";
   fs::remove_all(folder);
   fs::create_directories(folder);
@@ -180,7 +185,9 @@ fs::path WorkerTest::BuildPackage(const std::map<std::string, std::string>& file
   EXPECT_EQ(RunCommand({MKMANIFEST_PATH, "--all", folder.string()}), 0);
   if (!damage.empty()) std::ofstream(folder / damage, std::ios::app) << "damaged after the manifest";
   fs::path package = root_ / "package.zip";
-  EXPECT_EQ(RunCommand({"python3", PACKAGE_BUILDER_SCRIPT, "--keep-manifest", folder.string(), package.string()}), 0);
+  EXPECT_EQ(
+      RunCommand({"python3", PACKAGE_BUILDER_SCRIPT, "--keep-manifest", folder.string(), package.string()}),
+      0);
   return package;
 }
 
@@ -189,7 +196,8 @@ std::wstring WorkerTest::RunMode() const {
   return std::wstring(mode.begin(), mode.end());
 }
 
-std::vector<Posted> WorkerTest::RunWorker(std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes) {
+std::vector<Posted> WorkerTest::RunWorker(
+    std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes) {
   if (!freeBytes) freeBytes = [](const std::string&) { return std::optional<std::uint64_t>(1ull << 40); };
   UpdateThreadProc(WorkerSetup{L"tarkel.shell", RunMode(), sink_, freeBytes});
   return sink_->Reports();
@@ -197,7 +205,8 @@ std::vector<Posted> WorkerTest::RunWorker(std::function<std::optional<std::uint6
 
 std::string WorkerTest::ShellRecord() {
   fs::path record = root_ / "shell-record.json";
-  for (int i = 0; i < 100 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 100 && !fs::exists(record); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return ReadFile(record);
 }
 

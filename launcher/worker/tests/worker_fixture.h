@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <functional>
-#include <optional>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,13 +68,16 @@ class WorkerTest : public ::testing::Test {
   // `damage` names a file, it is changed after the manifest was written.
   fs::path BuildPackage(const std::map<std::string, std::string>& files = {}, const std::string& damage = "");
   // Runs one worker on this thread and returns the reports it posted.
-  std::vector<Posted> RunWorker(std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes = {});
+  std::vector<Posted> RunWorker(
+      std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes = {});
   std::wstring RunMode() const;
   fs::path DataFolder() const { return dataHome_ / "tarkel.shell"; }
   // Moves the data folder to a tmpfs (/dev/shm), which lists a folder's
   // newest entries first: the order a delete walks is then known.
   void UseTmpfsDataFolder();
-  fs::path VersionFolder(const std::string& version = "1.0.0") const { return DataFolder() / "bin" / version; }
+  fs::path VersionFolder(const std::string& version = "1.0.0") const {
+    return DataFolder() / "bin" / version;
+  }
   std::string ShellRecord();
 
   fs::path root_;

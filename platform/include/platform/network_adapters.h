@@ -8,12 +8,12 @@ namespace platform {
 
 struct NetworkAdapter {
   std::string name;
-  int index = 0;                  // interface index; the list is sorted by it
-  int hardwareType = 0;           // ARPHRD_* value: 1 Ethernet, 772 loopback
-  std::vector<uint8_t> address;   // hardware address bytes
+  int index = 0;                 // interface index; the list is sorted by it
+  int hardwareType = 0;          // ARPHRD_* value: 1 Ethernet, 772 loopback
+  std::vector<uint8_t> address;  // hardware address bytes
   bool wireless = false;
   bool loopback = false;
-  bool hardwareBacked = false;    // a device (not a purely virtual link) sits under it
+  bool hardwareBacked = false;  // a device (not a purely virtual link) sits under it
 };
 
 // Reads every interface below sysClassNet (/sys/class/net on a real system;

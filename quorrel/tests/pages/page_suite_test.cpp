@@ -91,7 +91,8 @@ TEST_F(Pages, BridgeRequestsCarryProcessWideIdsAndConvertedCallLists) {
   EXPECT_EQ(Run(0,
                 "var a = [1]; a.push(a);"
                 "[TKInvoke({name: 'g', get args() { throw new Error('no'); }}),"
-                " (function () { try { return TKInvoke({name: 'c', args: [a]}); } catch (e) { return e.message; } })(),"
+                " (function () { try { return TKInvoke({name: 'c', args: [a]}); } catch (e) { return "
+                "e.message; } })(),"
                 " TKCall('d', [])]"),
             "4,Invalid arguments; an array contains itself,5");
   EXPECT_EQ(

@@ -100,7 +100,9 @@ inline std::vector<std::string> ListNames(const std::string& folder) {
   return names;
 }
 
-inline void MakeDir(const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path; }
+inline void MakeDir(const std::string& path) {
+  ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path;
+}
 
 // Runs body in a forked child and returns its exit status (body's return
 // value, or 99 when it crashed). With asUnprivileged the child first drops to

@@ -56,7 +56,9 @@ ViewerRun runViewer(const std::vector<std::string>& args) {
   return runViewer(args, [] {});
 }
 
-int exitCode(const ViewerRun& run) { return WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1; }
+int exitCode(const ViewerRun& run) {
+  return WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
+}
 
 sockaddr_un abstractAddress(const std::string& name, socklen_t* length) {
   sockaddr_un address{};

@@ -105,7 +105,8 @@ class GtkHostWindow : public IHostWindow {
     gtk_widget_set_app_paintable(m_widget, TRUE);
     chooseVisual((p.exStyle & WS_EX_LAYERED) != 0);
     m_screen = gtk_widget_get_screen(m_widget);
-    m_compositedHandler = g_signal_connect(m_screen, "composited-changed", G_CALLBACK(onCompositedChanged), this);
+    m_compositedHandler =
+        g_signal_connect(m_screen, "composited-changed", G_CALLBACK(onCompositedChanged), this);
     gtk_window_set_title(win, WideToUtf8(p.title).c_str());
     const int cx = p.cx == CW_USEDEFAULT || p.cx <= 0 ? 1 : p.cx;
     const int cy = p.cy == CW_USEDEFAULT || p.cy <= 0 ? 1 : p.cy;
@@ -281,9 +282,10 @@ class GtkHostWindow : public IHostWindow {
   }
 
   void connectSignals() {
-    gtk_widget_add_events(m_widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
-                                        GDK_LEAVE_NOTIFY_MASK | GDK_ENTER_NOTIFY_MASK | GDK_KEY_PRESS_MASK |
-                                        GDK_FOCUS_CHANGE_MASK | GDK_STRUCTURE_MASK | GDK_SCROLL_MASK);
+    gtk_widget_add_events(m_widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                        GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK |
+                                        GDK_ENTER_NOTIFY_MASK | GDK_KEY_PRESS_MASK | GDK_FOCUS_CHANGE_MASK |
+                                        GDK_STRUCTURE_MASK | GDK_SCROLL_MASK);
     g_signal_connect(m_widget, "draw", G_CALLBACK(onDraw), this);
     g_signal_connect(m_widget, "button-press-event", G_CALLBACK(onButtonPress), this);
     g_signal_connect(m_widget, "button-release-event", G_CALLBACK(onButtonRelease), this);

@@ -47,7 +47,8 @@ void SetX11ClassHint(GtkWidget* window, const std::string& className) {
   XSetClassHint(display, xid, &hint);
 }
 
-BelowOwnerStacking::BelowOwnerStacking(GtkWidget* helper, GtkWidget* owner) : m_helper(helper), m_owner(owner) {
+BelowOwnerStacking::BelowOwnerStacking(GtkWidget* helper, GtkWidget* owner)
+    : m_helper(helper), m_owner(owner) {
   if (x11Display() == nullptr || m_owner == nullptr) return;
   g_object_add_weak_pointer(G_OBJECT(m_owner), reinterpret_cast<gpointer*>(&m_owner));
   // A filter for every window: the frame is not GDK's, so its events reach
@@ -59,7 +60,8 @@ BelowOwnerStacking::BelowOwnerStacking(GtkWidget* helper, GtkWidget* owner) : m_
 BelowOwnerStacking::~BelowOwnerStacking() {
   if (!m_filtering) return;
   gdk_window_remove_filter(nullptr, onXEvent, this);
-  if (m_owner != nullptr) g_object_remove_weak_pointer(G_OBJECT(m_owner), reinterpret_cast<gpointer*>(&m_owner));
+  if (m_owner != nullptr)
+    g_object_remove_weak_pointer(G_OBJECT(m_owner), reinterpret_cast<gpointer*>(&m_owner));
 }
 
 unsigned long BelowOwnerStacking::ownerXid() const {

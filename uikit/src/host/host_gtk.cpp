@@ -92,8 +92,9 @@ class GtkEventLoop : public IEventLoop {
     const GtkFileChooserAction action = params.action == FileChooserAction::SelectFolder
                                             ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
                                             : GTK_FILE_CHOOSER_ACTION_OPEN;
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(WideToUtf8(params.title).c_str(), nullptr, action, "_Cancel",
-                                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog =
+        gtk_file_chooser_dialog_new(WideToUtf8(params.title).c_str(), nullptr, action, "_Cancel",
+                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
     if (!params.filterName.empty()) {
       GtkFileFilter* all = gtk_file_filter_new();
       gtk_file_filter_set_name(all, WideToUtf8(params.filterName).c_str());

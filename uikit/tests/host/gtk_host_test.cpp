@@ -361,7 +361,8 @@ TEST_F(RealWindow, ClickThroughHelperStaysUnderItsOwnerAndLetsPressesThrough) {
       const auto at = std::find(stack.begin(), stack.end(), ownerId);
       return at != stack.begin() && at != stack.end() && *(at - 1) == helperId;
     };
-    EXPECT_TRUE(WaitFor(helperRightUnderOwner)) << "mapped after its owner, the helper must still go under it";
+    EXPECT_TRUE(WaitFor(helperRightUnderOwner))
+        << "mapped after its owner, the helper must still go under it";
 
     // Another window comes on top; raising the owner again brings the
     // helper along under it.

@@ -48,7 +48,8 @@ class QuittingWindow : public test::RecordingWindow {
   }
   void clickCloseButton() {
     const RECT rc = GetWindowRect();
-    xdotool("mousemove --sync " + std::to_string(rc.left + 560) + " " + std::to_string(rc.top + 15) + " click 1");
+    xdotool("mousemove --sync " + std::to_string(rc.left + 560) + " " + std::to_string(rc.top + 15) +
+            " click 1");
   }
   // In the background: the loop must keep running to see the input.
   void xdotool(const std::string& args) {

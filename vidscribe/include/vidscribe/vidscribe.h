@@ -58,7 +58,7 @@ struct MediaDescription {
   int32_t sampleRate = 0;
   int32_t channels = 0;
   int32_t aacProfile = 2;
-  uint32_t duration = 0;  // ms
+  uint32_t duration = 0;       // ms
   uint32_t videoDuration = 0;  // ms, of each MP4 track
   uint32_t audioDuration = 0;
   uint32_t videoFrames = 0;
@@ -307,7 +307,8 @@ class VIDSCRIBE_API Mp4Writer : public IAvWriter {
   // False only when the file could not be finished; true with no file open.
   bool Close() override;
   // 0, or -1 when no file is open or a sample could not be written.
-  int WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool keyframe, int compositionTime) override;
+  int WriteVideo(uint8_t* data, int length, unsigned int timestamp, bool keyframe,
+                 int compositionTime) override;
   int WriteAudio(uint8_t* data, int length, unsigned int timestamp) override;
   // Streams and frames accepted since Open.
   void Describe(vidscribe::MediaDescription& out);

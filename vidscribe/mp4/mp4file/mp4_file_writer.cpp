@@ -81,8 +81,10 @@ bool Mp4FileWriter::claimJournal(const std::string& path) {
   std::string why;
   journal_ = JournalWriter::Create(path, FileTypeBox().size(), options_.journalEvery, claim, why);
   if (claim == JournalWriter::Claim::Taken) {
-    LogLine(LogSource::Writer, "refusing to record over %s: %s is the journal of an earlier recording of it that "
-            "was never finished; repair that recording first", path.c_str(), JournalPathFor(path).c_str());
+    LogLine(LogSource::Writer,
+            "refusing to record over %s: %s is the journal of an earlier recording of it that "
+            "was never finished; repair that recording first",
+            path.c_str(), JournalPathFor(path).c_str());
     return false;
   }
   if (claim == JournalWriter::Claim::Failed) {
@@ -169,7 +171,8 @@ bool Mp4FileWriter::SetTrackESConfiguration(TrackId id, const uint8_t* data, siz
   WriterTrack* t = track(id, TrackKind::Audio);
   if (t == nullptr || (data == nullptr && size != 0) || size > 0xFFFF) return false;
   std::vector<uint8_t> config(data, data + size);
-  if (journal_ && config != t->esConfiguration) journal_->AddBytes(JournalRecord::EsConfiguration, id, config);
+  if (journal_ && config != t->esConfiguration)
+    journal_->AddBytes(JournalRecord::EsConfiguration, id, config);
   t->esConfiguration = std::move(config);
   return true;
 }

@@ -102,7 +102,7 @@ class Mp4FileWriter {
   std::unique_ptr<SpillFile> spill_;  // outlives the tracks, whose tables use it
   std::vector<std::unique_ptr<WriterTrack>> tracks_;
   std::unique_ptr<JournalWriter> journal_;
-  uint64_t pendingMedia_ = 0;  // bytes of noted samples not yet copied in
+  uint64_t pendingMedia_ = 0;   // bytes of noted samples not yet copied in
   uint64_t mediaHeaderAt_ = 0;  // 16 bytes reserved: a free box, then the media data header
   TrackId lastTrack_ = kInvalidTrackId;
   bool failed_ = false;

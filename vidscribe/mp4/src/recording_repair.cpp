@@ -63,8 +63,9 @@ bool RepairRecording(const char* path, int options, RepairReport& report) {
   bool repaired = false;
   if (kind == Kind::Unknown) {
     struct stat info;
-    report.message = ::stat(path, &info) != 0 ? std::string("cannot read ") + path + ": " + std::strerror(errno)
-                                               : std::string(path) + " is neither an FLV nor an MP4 recording";
+    report.message = ::stat(path, &info) != 0
+                         ? std::string("cannot read ") + path + ": " + std::strerror(errno)
+                         : std::string(path) + " is neither an FLV nor an MP4 recording";
   } else if (kind == Kind::Mp4 && (options & kRepairKeyFrameIndex) != 0) {
     report.message = std::string(path) + " is an MP4 file: a key-frame index is an FLV matter";
   } else {
@@ -80,7 +81,8 @@ bool RepairRecording(const char* path, int options, RepairReport& report) {
                 report.audioFrames, report.duration / 1000.0);
   report.message = std::string("repaired ") + path + summary;
   if (report.bytesDropped > 0)
-    report.message += "; left out " + std::to_string(report.bytesDropped) + " bytes after the last whole frame";
+    report.message +=
+        "; left out " + std::to_string(report.bytesDropped) + " bytes after the last whole frame";
   LogPrint(channel, "%s", report.message.c_str());
   return true;
 }

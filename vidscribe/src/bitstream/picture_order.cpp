@@ -89,7 +89,8 @@ PictureOrder::Frame PictureOrder::Next(const uint8_t* accessUnit, size_t length)
     frame.idr = type == kUnitIdr;
     int64_t poc = 0;
     // A count below the IDR frame's names no place after it: unknown.
-    if (haveSps && pocType == 0 && sliceOrder(unit, size, frame.idr, &poc) && poc >= 0) frame.displayIndex = poc / 2;
+    if (haveSps && pocType == 0 && sliceOrder(unit, size, frame.idr, &poc) && poc >= 0)
+      frame.displayIndex = poc / 2;
   });
   return frame;
 }

@@ -99,7 +99,8 @@ void readOldMetaData(const MappedFile& f, OldMetaData& old) {
 
 double numberIn(Flash::AS_Value& entries, const char* name) {
   Flash::AS_Variable* member = entries.FindMember(name);
-  const bool number = member != nullptr && member->Value() != nullptr && member->Value()->marker == Flash::kNumber;
+  const bool number =
+      member != nullptr && member->Value() != nullptr && member->Value()->marker == Flash::kNumber;
   return number ? member->AsNumber() : 0.0;
 }
 
@@ -132,7 +133,8 @@ void noteVideo(Scan& scan, const TagView& tag, int64_t slot) {
   s.videoBytes += tag.dataSize > header ? tag.dataSize - header : 0;
   if (s.videoFrames++ == 0) scan.firstVideoTime = tag.time;
   scan.lastVideoTime = tag.time;
-  if (s.keyframeMode && vidscribe::IsIndexedKeyFrame(tag.body, tag.dataSize)) s.KeyframeIndex[tag.time] = slot + 4;
+  if (s.keyframeMode && vidscribe::IsIndexedKeyFrame(tag.body, tag.dataSize))
+    s.KeyframeIndex[tag.time] = slot + 4;
 }
 
 void noteAudio(Scan& scan, const TagView& tag) {
@@ -140,7 +142,8 @@ void noteAudio(Scan& scan, const TagView& tag) {
   if (tag.dataSize == 0) return;
   p.audioCodec = tag.body[0] >> 4;
   if (p.audioCodec == vidscribe::kSoundAac && tag.dataSize >= 2 && tag.body[1] == 0) {
-    if (tag.dataSize >= 4) vidscribe::ReadAudioSpecificConfig(tag.body + 2, &p.sampleRate, &p.channels, &p.aacProfile);
+    if (tag.dataSize >= 4)
+      vidscribe::ReadAudioSpecificConfig(tag.body + 2, &p.sampleRate, &p.channels, &p.aacProfile);
     return;
   }
   if (p.sampleRate == 0) {
@@ -189,7 +192,8 @@ int64_t damageAfter(const MappedFile& f, int64_t end) {
 void completeFromOld(Scan& scan, OldMetaData& old, uint8_t headerFlags) {
   vidscribe::VidscriberState& s = scan.state;
   Flash::AS_Value& entries = old.body.entries;
-  if (s.videoCodec == -1 && (headerFlags & 0x01)) s.videoCodec = static_cast<int32_t>(numberIn(entries, "videocodecid"));
+  if (s.videoCodec == -1 && (headerFlags & 0x01))
+    s.videoCodec = static_cast<int32_t>(numberIn(entries, "videocodecid"));
   if (s.params.audioCodec == -1 && (headerFlags & 0x04))
     s.params.audioCodec = static_cast<int32_t>(numberIn(entries, "audiocodecid"));
   const double width = numberIn(entries, "width"), height = numberIn(entries, "height");
@@ -204,8 +208,8 @@ void completeFromOld(Scan& scan, OldMetaData& old, uint8_t headerFlags) {
 
 bool writeRepaired(const MappedFile& f, const Scan& scan, int64_t mediaSlot, const std::vector<uint8_t>& body,
                    int out) {
-  uint8_t head[kFileHeaderSize + kTagHeaderSize] = {'F', 'L', 'V', f.data()[3], 0, 0, 0, 0, 9, 0, 0, 0, 0,
-                                                    vidscribe::kScriptTag};
+  uint8_t head[kFileHeaderSize + kTagHeaderSize] = {'F', 'L', 'V', f.data()[3], 0, 0, 0,
+                                                    0,   9,   0,   0,           0, 0, vidscribe::kScriptTag};
   if (scan.state.videoCodec != -1) head[4] |= 0x01;
   if (scan.state.params.audioCodec != -1) head[4] |= 0x04;
   const uint32_t dataSize = static_cast<uint32_t>(body.size());
@@ -222,7 +226,8 @@ bool writeRepaired(const MappedFile& f, const Scan& scan, int64_t mediaSlot, con
     const uint32_t tagSize = viewAt(f, slot).dataSize + kTagHeaderSize;
     if (tagEnd + 4 <= f.size() && GetU32(f.data() + tagEnd) == tagSize) continue;
     vidscribe::PutU32(trailer, tagSize);
-    if (!vidscribe::CopyFileRange(f.fd(), runStart, out, tagEnd - runStart) || !vidscribe::WriteAll(out, trailer, 4))
+    if (!vidscribe::CopyFileRange(f.fd(), runStart, out, tagEnd - runStart) ||
+        !vidscribe::WriteAll(out, trailer, 4))
       return false;
     runStart = tagEnd + 4;
   }

@@ -139,7 +139,8 @@ bool copyTags(const MappedSource& source, int64_t firstSlot, int fd) {
       return false;
     runStart = runEnd = end + 4;
   }
-  return runEnd <= runStart || vidscribe::WriteAll(fd, source.data + runStart, static_cast<size_t>(runEnd - runStart));
+  return runEnd <= runStart ||
+         vidscribe::WriteAll(fd, source.data + runStart, static_cast<size_t>(runEnd - runStart));
 }
 
 class OutputFile {

@@ -17,7 +17,8 @@ namespace vidscribe {
 // the file as it stands, shifted for a tag of oldSize bytes (back-pointer
 // included; 0 when there was none) being replaced by the new one at slot 9.
 // Empty when a value cannot be encoded.
-std::vector<uint8_t> EncodeClosingMetaData(const VidscriberState& s, Flash::MetaDataBody& body, int64_t oldSize);
+std::vector<uint8_t> EncodeClosingMetaData(const VidscriberState& s, Flash::MetaDataBody& body,
+                                           int64_t oldSize);
 
 }  // namespace vidscribe
 

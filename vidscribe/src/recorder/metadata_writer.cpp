@@ -166,7 +166,8 @@ bool writeHeaderAndMetaData(Vidscriber& writer, const std::vector<uint8_t>& body
 
 namespace vidscribe {
 
-std::vector<uint8_t> EncodeClosingMetaData(const VidscriberState& s, Flash::MetaDataBody& body, int64_t oldSize) {
+std::vector<uint8_t> EncodeClosingMetaData(const VidscriberState& s, Flash::MetaDataBody& body,
+                                           int64_t oldSize) {
   setStreamEntries(s, body.entries);
   if (s.keyframeMode) setKeyframeEntries(s, body.entries, oldSize);
   body.name.value = "onMetaData";

@@ -100,8 +100,8 @@ pid_t startTool(const std::vector<std::string>& args) {
 }
 
 std::vector<std::string> recordArgs(const std::string& media, bool keyframes, const std::string& out) {
-  std::vector<std::string> args{"record", "--h264", kMedia + "/" + media + ".h264",
-                                "--aac", kMedia + "/" + media + ".aac"};
+  std::vector<std::string> args{"record", "--h264", kMedia + "/" + media + ".h264", "--aac",
+                                kMedia + "/" + media + ".aac"};
   if (keyframes) args.push_back("--keyframes");
   args.push_back(out);
   return args;
@@ -133,9 +133,11 @@ struct Probe {
 
 Probe probe(const std::string& path) {
   std::string out;
-  mp4test::Run("ffprobe -v error -show_data_hash adler32 -show_entries stream=index,codec_type:packet=stream_index,"
-               "pts_time,dts_time,size,flags,data_hash -of compact '" + path + "'",
-               &out);
+  mp4test::Run(
+      "ffprobe -v error -show_data_hash adler32 -show_entries stream=index,codec_type:packet=stream_index,"
+      "pts_time,dts_time,size,flags,data_hash -of compact '" +
+          path + "'",
+      &out);
   Probe p;
   std::map<std::string, char> kinds;  // stream index -> kind
   std::vector<std::pair<std::string, std::string>> packets;
@@ -173,7 +175,9 @@ struct Variant {
 };
 
 // Names the variant in test lists (gtest would print its bytes).
-void PrintTo(const Variant& v, std::ostream* out) { *out << v.name; }
+void PrintTo(const Variant& v, std::ostream* out) {
+  *out << v.name;
+}
 
 class KilledRecording : public ::testing::TestWithParam<Variant> {
  protected:
@@ -240,7 +244,8 @@ TEST_P(KilledRecording, RepairKeepsEveryFrameTakenASecondBeforeTheKill) {
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(waitFor([&] { return !ReadFile(log).empty(); })) << "the recorder took no frame";
     const int wait = moment(random);
-    SCOPED_TRACE("run " + std::to_string(run) + ", killed " + std::to_string(wait) + " ms after the first frame");
+    SCOPED_TRACE("run " + std::to_string(run) + ", killed " + std::to_string(wait) +
+                 " ms after the first frame");
     std::this_thread::sleep_for(std::chrono::milliseconds(wait));
     ASSERT_EQ(::kill(pid, SIGKILL), 0);
     const int64_t killedAt = nowMs();

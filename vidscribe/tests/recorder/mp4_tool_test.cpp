@@ -3,10 +3,10 @@
 // (from our own files and from ffmpeg's, which keep the parameter sets only
 // in the track's configuration), info on ffmpeg's files, and failures that
 // leave nothing behind that looks complete.
-#include "annexb_units.h"
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "annexb_units.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -73,7 +73,9 @@ std::vector<std::vector<uint8_t>> pick(const std::vector<std::vector<uint8_t>>& 
   return kept;
 }
 
-std::vector<std::vector<uint8_t>> units(const std::vector<uint8_t>& stream) { return recordertest::AnnexBUnits(stream); }
+std::vector<std::vector<uint8_t>> units(const std::vector<uint8_t>& stream) {
+  return recordertest::AnnexBUnits(stream);
+}
 
 // Every unit after a four-byte start code; an SPS and a PPS before the
 // first slice.
@@ -90,14 +92,16 @@ void expectFourByteStartCodes(const std::vector<uint8_t>& stream) {
   EXPECT_TRUE(sps && pps);
   size_t three = 0, four = 0;
   for (size_t i = 0; i + 3 < stream.size(); ++i) {
-    if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) (i > 0 && stream[i - 1] == 0) ? ++four : ++three;
+    if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1)
+      (i > 0 && stream[i - 1] == 0) ? ++four : ++three;
   }
   EXPECT_EQ(three, 0u);
   EXPECT_GT(four, 0u);
 }
 
 std::string probe(const std::string& path, const std::string& entries) {
-  return run("ffprobe -v error -show_entries " + entries + " -of default=nw=1 '" + path + "' 2>/dev/null").out;
+  return run("ffprobe -v error -show_entries " + entries + " -of default=nw=1 '" + path + "' 2>/dev/null")
+      .out;
 }
 
 TEST(Mp4Tool, RecordsStreamsThatFfmpegDecodesAndExtractsThemBack) {
@@ -115,8 +119,8 @@ TEST(Mp4Tool, RecordsStreamsThatFfmpegDecodesAndExtractsThemBack) {
   EXPECT_EQ(decode.status, 0);
   EXPECT_EQ(decode.out, "");
 
-  const Outcome extract = run("'" + kTool + "' extract '" + out + "' --h264 '" + kWork + "/back.h264' --aac '" +
-                              kWork + "/back.aac'");
+  const Outcome extract = run("'" + kTool + "' extract '" + out + "' --h264 '" + kWork +
+                              "/back.h264' --aac '" + kWork + "/back.aac'");
   ASSERT_EQ(extract.status, 0) << extract.out;
   const auto back = readFile(kWork + "/back.h264");
   expectFourByteStartCodes(back);
@@ -140,8 +144,8 @@ TEST(Mp4Tool, ReadsFfmpegMadeFiles) {
 
   // ffmpeg keeps SPS and PPS out of the samples; extract puts them back
   // ahead of the first frame.
-  const Outcome extract = run("'" + kTool + "' extract '" + file + "' --h264 '" + kWork + "/ff.h264' --aac '" +
-                              kWork + "/ff.aac'");
+  const Outcome extract = run("'" + kTool + "' extract '" + file + "' --h264 '" + kWork +
+                              "/ff.h264' --aac '" + kWork + "/ff.aac'");
   ASSERT_EQ(extract.status, 0) << extract.out;
   const auto back = readFile(kWork + "/ff.h264");
   expectFourByteStartCodes(back);
@@ -172,8 +176,8 @@ TEST(Mp4Tool, FailuresGiveOneLineAndLeaveNoOutput) {
     std::ofstream cut(kWork + "/cut.mp4", std::ios::binary);
     cut.write(reinterpret_cast<const char*>(whole.data()), static_cast<std::streamsize>(whole.size() / 2));
   }
-  for (const std::string& command : {"info '" + kWork + "/cut.mp4'",
-                                    "extract '" + kWork + "/cut.mp4' --h264 '" + kWork + "/c.h264'"}) {
+  for (const std::string& command :
+       {"info '" + kWork + "/cut.mp4'", "extract '" + kWork + "/cut.mp4' --h264 '" + kWork + "/c.h264'"}) {
     const Outcome failed = run("'" + kTool + "' " + command);
     EXPECT_EQ(failed.status, 1) << command;
     EXPECT_EQ(std::count(failed.out.begin(), failed.out.end(), '\n'), 1) << failed.out;
@@ -185,7 +189,8 @@ TEST(Mp4Tool, FailuresGiveOneLineAndLeaveNoOutput) {
     std::ofstream junk(kWork + "/junk.h264", std::ios::binary);
     junk.write("\0\0\0\1\x41\x9a\x00\x10", 8);
   }
-  const Outcome noFrames = run("'" + kTool + "' record --h264 '" + kWork + "/junk.h264' '" + kWork + "/j.mp4'");
+  const Outcome noFrames =
+      run("'" + kTool + "' record --h264 '" + kWork + "/junk.h264' '" + kWork + "/j.mp4'");
   EXPECT_EQ(noFrames.status, 1);
   EXPECT_FALSE(exists(kWork + "/j.mp4"));
   EXPECT_FALSE(exists(kWork + "/j.mp4.part"));

@@ -91,7 +91,9 @@ void expectDecodes(const std::string& path) {
   EXPECT_EQ(decode.out, "") << path;
 }
 
-std::vector<std::vector<uint8_t>> units(const std::vector<uint8_t>& stream) { return recordertest::AnnexBUnits(stream); }
+std::vector<std::vector<uint8_t>> units(const std::vector<uint8_t>& stream) {
+  return recordertest::AnnexBUnits(stream);
+}
 
 // Every index entry names the TagType byte of a video key frame.
 void expectIndexOnKeyFrames(const std::string& path) {

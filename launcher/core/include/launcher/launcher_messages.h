@@ -3,8 +3,8 @@
 // They never touch the window: they post one of three messages to it.
 #include <cstdint>
 
-inline constexpr unsigned kLauncherUserMessage = 0x0400;  // first application message id
-inline constexpr unsigned WM_LAUNCHER_FAILED = kLauncherUserMessage + 100;    // wParam kind, lParam check code
+inline constexpr unsigned kLauncherUserMessage = 0x0400;                    // first application message id
+inline constexpr unsigned WM_LAUNCHER_FAILED = kLauncherUserMessage + 100;  // wParam kind, lParam check code
 inline constexpr unsigned WM_LAUNCHER_PROGRESS = kLauncherUserMessage + 101;  // wParam percent 0..100
 inline constexpr unsigned WM_LAUNCHER_LAUNCHED = kLauncherUserMessage + 102;
 

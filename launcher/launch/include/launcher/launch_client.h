@@ -8,5 +8,5 @@
 // "--CliMode=<runMode>" in the version folder and waits up to kLaunchWaitMs
 // for the shell to set the event "luanch.<runMode>". Reports exactly once:
 // WM_LAUNCHER_LAUNCHED, or WM_LAUNCHER_FAILED with FailLaunch.
-void LaunchClient(LauncherMessageSink& window, const std::wstring& versionFolder, const std::wstring& shellName,
-                  const std::wstring& runMode);
+void LaunchClient(LauncherMessageSink& window, const std::wstring& versionFolder,
+                  const std::wstring& shellName, const std::wstring& runMode);

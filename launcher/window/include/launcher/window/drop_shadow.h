@@ -35,8 +35,8 @@ class CDropShadow : public SkinUI::IWindowSubclass {
   // The shadow's helper window, or null before AttachShadow.
   SkinUI::CWindowWnd* ShadowWindow() const;
 
-  SkinUI::LRESULT SubclassProc(SkinUI::HWND hWnd, SkinUI::UINT uMsg, SkinUI::WPARAM wParam, SkinUI::LPARAM lParam,
-                               const Previous& previous) override;
+  SkinUI::LRESULT SubclassProc(SkinUI::HWND hWnd, SkinUI::UINT uMsg, SkinUI::WPARAM wParam,
+                               SkinUI::LPARAM lParam, const Previous& previous) override;
 
  private:
   enum : std::uint8_t { kEnabled = 1, kShadowVisible = 2, kParentVisible = 4 };

@@ -32,8 +32,8 @@ inline int ShadowExtent(int parentExtent, const ShadowParams& p) {
 // Draws the shadow into bits (shadowWidth x shadowHeight pixels, bottom-up
 // rows, already cleared). Pixels are alpha << 24 | r << 16 | g << 8 | b with
 // the colour premultiplied. outline has one span per parent row.
-void RenderShadow(std::uint32_t* bits, int shadowWidth, int shadowHeight, const std::vector<ShadowSpan>& outline,
-                  int parentWidth, const ShadowParams& params);
+void RenderShadow(std::uint32_t* bits, int shadowWidth, int shadowHeight,
+                  const std::vector<ShadowSpan>& outline, int parentWidth, const ShadowParams& params);
 
 // The premultiplied pixel of the shadow colour at an opacity.
 std::uint32_t ShadowPixel(std::uint32_t colour, int alpha);
