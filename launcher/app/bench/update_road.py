@@ -38,7 +38,7 @@ def make_package(build, work):
     listing = os.path.join(work, "md5sum.list")
     if os.path.exists(stamp) and open(stamp).read() == key and os.path.exists(listing):
         return archive, listing
-    subprocess.run([sys.executable, os.path.join(root, "launcher", "zip", "bench", "make_package.py"), work],
+    subprocess.run([sys.executable, os.path.join(root, "zip", "bench", "make_package.py"), work],
                    check=True)
     tree = os.path.join(work, "package")
     shell = os.path.join(tree, "tarkel.shell.exe")
