@@ -47,14 +47,8 @@ TEST_F(WorkerTest, KilledAtRandomPointsTheNextRunAlwaysEndsInstalledAndStarted) 
   for (int round = 0; round < rounds; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     fs::remove_all(VersionFolder());
-    pid_t child = fork();
+    const pid_t child = ForkWorker();
     ASSERT_GE(child, 0);
-    if (child == 0) {
-      UpdateThreadProc(
-          WorkerSetup{L"tarkel.shell", RunMode(), std::make_shared<RecordingSink>(),
-                      [](const std::string&) { return std::optional<std::uint64_t>(1ull << 40); }});
-      _exit(0);
-    }
     std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs(random)));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);

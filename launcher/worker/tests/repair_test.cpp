@@ -73,14 +73,8 @@ TEST_F(WorkerTest, ARepairKilledWhileDeletingTheDamagedFolderLeavesItWholeOrGone
   std::ofstream(VersionFolder() / "md5.json", std::ios::binary) << manifest;
   const int watch = inotify_init1(IN_CLOEXEC);
   ASSERT_GE(inotify_add_watch(watch, VersionFolder().c_str(), IN_DELETE), 0);
-  pid_t child = fork();
+  const pid_t child = ForkWorker();
   ASSERT_GE(child, 0);
-  if (child == 0) {
-    UpdateThreadProc(
-        WorkerSetup{L"tarkel.shell", RunMode(), std::make_shared<RecordingSink>(),
-                    [](const std::string&) { return std::optional<std::uint64_t>(1ull << 40); }});
-    _exit(0);
-  }
   const bool deleted = WaitForDeletion(watch, "md5.json", 60000);
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);

@@ -39,6 +39,10 @@ int RunCommand(const std::vector<std::string>& argv) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::optional<std::uint64_t> plentyOfDisk(const std::string&) {
+  return 1ull << 40;
+}
+
 }  // namespace
 
 void RecordingSink::PostLauncherMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -198,9 +202,19 @@ std::wstring WorkerTest::RunMode() const {
 
 std::vector<Posted> WorkerTest::RunWorker(
     std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes) {
-  if (!freeBytes) freeBytes = [](const std::string&) { return std::optional<std::uint64_t>(1ull << 40); };
+  if (!freeBytes) freeBytes = plentyOfDisk;
   UpdateThreadProc(WorkerSetup{L"tarkel.shell", RunMode(), sink_, freeBytes});
   return sink_->Reports();
+}
+
+pid_t WorkerTest::ForkWorker() {
+  const pid_t child = fork();
+  if (child == 0) {
+    UpdateThreadProc(
+        WorkerSetup{L"tarkel.shell", RunMode(), std::make_shared<RecordingSink>(), plentyOfDisk});
+    _exit(0);
+  }
+  return child;
 }
 
 std::string WorkerTest::ShellRecord() {

@@ -70,6 +70,9 @@ class WorkerTest : public ::testing::Test {
   // Runs one worker on this thread and returns the reports it posted.
   std::vector<Posted> RunWorker(
       std::function<std::optional<std::uint64_t>(const std::string&)> freeBytes = {});
+  // Starts one worker, with plenty of disk, in a child process a test can
+  // kill at the moment it chooses; the child's pid.
+  pid_t ForkWorker();
   std::wstring RunMode() const;
   fs::path DataFolder() const { return dataHome_ / "tarkel.shell"; }
   // Moves the data folder to a tmpfs (/dev/shm), which lists a folder's
