@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Browser start to the first bridge reply in the demo shell, for
 # bench/run-all.sh (which provides the display).
-#   tools/demo_shell/bench/first_reply.sh [BUILD_DIR]
+#   tools/demo_shell/bench/first_reply_bench.sh [BUILD_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 build=${1:-${BENCH_BUILD:-$root/build-bench}}

@@ -2,7 +2,7 @@
 # TKInvoke round trips through WebKitGTK's messages (a page in a real web
 # view with the helper's extension), beside the Duktape helper's through
 # its pipe, in one run. Needs a display (bench/run-all.sh provides one).
-#   quorrel/bench/run-webkit-bench.sh [round trips] [window]
+#   quorrel/bench/webkit_bridge_bench.sh [round trips] [window]
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="${BENCH_BUILD:-${BUILD:-$root/build}}"
