@@ -20,7 +20,7 @@ packages=(
   # checks: Ninja (one build is generated with it), format and lint
   ninja-build clang-format-14 clang-tidy-14
   # tests, demo and test oracles
-  python3 python3-gi openssl curl zip unzip ffmpeg
+  python3 python3-gi openssl curl zip unzip ffmpeg strace
   # window tests: plain X, and a desktop with a window manager and a
   # compositing manager
   xvfb xauth x11-utils xdotool openbox xcompmgr imagemagick fonts-wqy-microhei

@@ -1,6 +1,5 @@
 // vidscribe repair: makes a recording whose recorder died playable again,
-// through the library's RepairRecording (which writes beside the file and
-// renames, so a repair cut off itself changes nothing).
+// through the library's RepairRecording.
 #include <cstdio>
 
 #include "tool_support.h"
@@ -19,8 +18,10 @@ const char kUsage[] =
     "  FLV: a tag cut short at the end is dropped and onMetaData rewritten\n"
     "  (duration, sizes, rates); with a key-frame index when the file was recorded\n"
     "  with one, or when --keyframes is given.\n"
-    "  The repaired file is written as FILE.repairing and renamed over FILE only\n"
-    "  when complete. A recording cut off by `vidscribe record` is OUT.part.\n";
+    "  Nothing is written before everything is checked, and no second copy is\n"
+    "  made (an FLV given a new index is written as FILE.repairing and renamed);\n"
+    "  a repair cut off itself is finished by running it again.\n"
+    "  A recording cut off by `vidscribe record` is OUT.part.\n";
 
 }  // namespace
 

@@ -568,10 +568,12 @@ enum RepairOption {
 // the journal the recording kept beside it (RecordingJournalPath); the
 // journal is removed after. FLV: a tag cut short at the end is dropped and
 // onMetaData rewritten (duration, sizes, rates, and the key-frame index when
-// the file was recorded with one or kRepairKeyFrameIndex is given). The new
-// file is written beside the old (PATH.repairing) and renamed over it only
-// when complete, so a repair cut off itself changes nothing. False, with the
-// reason in report.message, when nothing was changed.
+// the file was recorded with one or kRepairKeyFrameIndex is given).
+// Everything is checked before anything is written, and the file is mended
+// where it lies (an FLV that gets a longer onMetaData is written beside it,
+// as PATH.repairing, and renamed over it): a repair cut off itself, or one
+// that fails part way, leaves a file the next repair finishes. False, with
+// the reason in report.message, when the file was not repaired.
 VIDSCRIBE_API bool RepairRecording(const char* path, int options, RepairReport& report);
 
 // The journal an MP4 recording of path keeps beside it while it runs. While

@@ -65,6 +65,18 @@ std::unique_ptr<Mp4FileWriter> Mp4FileWriter::Create(const std::string& path, co
   return writer;
 }
 
+std::unique_ptr<Mp4FileWriter> Mp4FileWriter::TakeOver(const std::string& path, std::string& why,
+                                                       const WriterOptions& options) {
+  std::unique_ptr<Mp4FileWriter> writer(new Mp4FileWriter(options));
+  writer->spill_ = SpillFile::Adopt(options.scratchDescriptor, "a descriptor handed in");
+  if (!writer->takeOver(path, why)) {
+    writer->closed_ = writer->failed_ = true;
+    return nullptr;
+  }
+  if (!writer->spill_) writer->openScratch();
+  return writer;
+}
+
 void Mp4FileWriter::openScratch() {
   std::string folder = options_.scratchFolder.empty() ? folderOf(path_) : options_.scratchFolder;
   std::string why;
@@ -108,6 +120,13 @@ bool Mp4FileWriter::start(const std::string& path) {
   uint8_t headers[16] = {0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0, 0, 8, 'm', 'd', 'a', 't'};
   mediaHeaderAt_ = ftyp.size();
   return file_.Write(ftyp.data(), ftyp.size()) && file_.Write(headers, sizeof headers);
+}
+
+bool Mp4FileWriter::takeOver(const std::string& path, std::string& why) {
+  path_ = path;
+  inPlace_ = true;
+  mediaHeaderAt_ = FileTypeBox().size();
+  return file_.OpenExisting(path, mediaHeaderAt_ + 16, why);
 }
 
 TrackId Mp4FileWriter::addTrack(std::unique_ptr<WriterTrack> t) {
@@ -227,6 +246,17 @@ bool Mp4FileWriter::CopyMediaData(int fd, uint64_t offset) {
   return true;
 }
 
+bool Mp4FileWriter::KeepMediaData() {
+  if (closed_ || failed_ || !inPlace_) return false;
+  if (!file_.KeepExisting(pendingMedia_)) {
+    failed_ = true;
+    return false;
+  }
+  pendingMedia_ = 0;
+  mediaKept_ = true;
+  return true;
+}
+
 bool Mp4FileWriter::addSample(WriterTrack& t, uint64_t at, uint32_t size, uint32_t duration,
                               int32_t renderingOffset, bool sync) {
   bool newChunk = lastTrack_ != t.id || t.table.SamplesInLastChunk() >= kMaxSamplesPerChunk;
@@ -267,22 +297,24 @@ void Mp4FileWriter::finishJournal() {
 bool Mp4FileWriter::finishMediaData() {
   uint64_t start = mediaHeaderAt_ + 8;  // the media data header proper
   uint64_t size = file_.Position() - start;
-  uint8_t header[16];
+  // All 16 bytes, whichever form: a file taken over may hold either.
+  uint8_t header[16] = {0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0, 0, 0, 'm', 'd', 'a', 't'};
   if (size <= 0xFFFFFFFFu) {
-    PutU32(header, static_cast<uint32_t>(size));
-    return file_.WriteAt(start, header, 4);
+    PutU32(header + 8, static_cast<uint32_t>(size));
+  } else {
+    size += 8;  // the 64-bit header takes over the free box
+    PutU32(header, 1);
+    PutU32(header + 4, FourCC("mdat"));
+    PutU64(header + 8, size);
   }
-  size += 8;  // the 64-bit header takes over the free box
-  PutU32(header, 1);
-  PutU32(header + 4, FourCC("mdat"));
-  PutU64(header + 8, size);
   return file_.WriteAt(mediaHeaderAt_, header, 16);
 }
 
 bool Mp4FileWriter::Close() {
   if (closed_) return !failed_;
   closed_ = true;
-  if (pendingMedia_ != 0) failed_ = true;  // tables would point at bytes never copied in
+  if (pendingMedia_ != 0) failed_ = true;       // tables would point at bytes never copied in
+  if (inPlace_ && !mediaKept_) failed_ = true;  // a movie box would land on the samples
   for (auto& t : tracks_) {
     if (!t->table.Finish()) failed_ = true;
   }
@@ -298,12 +330,24 @@ bool Mp4FileWriter::Close() {
       failed_ = true;
     }
   }
+  // A file taken over had a recording in it: it is not finished until it is
+  // on the disk, as whoever removes the journal next relies on.
+  if (!failed_ && inPlace_ && !file_.Sync()) failed_ = true;
   if (!file_.Close()) failed_ = true;
   if (failed_) LogLine(LogSource::Writer, "could not finish %s", path_.c_str());
   finishJournal();
   tracks_.clear();
   spill_.reset();
   return !failed_;
+}
+
+void Mp4FileWriter::Abandon() {
+  if (closed_) return;
+  closed_ = failed_ = true;
+  file_.Close();
+  journal_.reset();  // kept on disk: what was recorded can still be rebuilt
+  tracks_.clear();
+  spill_.reset();
 }
 
 size_t Mp4FileWriter::TableMemoryBytes() const {

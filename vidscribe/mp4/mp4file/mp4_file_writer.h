@@ -46,6 +46,15 @@ class Mp4FileWriter {
   // recording matters more than its memory bound.
   static std::unique_ptr<Mp4FileWriter> Create(const std::string& path,
                                                const WriterOptions& options = WriterOptions());
+  // Finishing a recording whose writer died, where it lies: its file type
+  // box and media data headers stay, the samples are noted (NoteSample) and
+  // kept where they are (KeepMediaData), and Close writes the movie box
+  // behind them and waits until the file is on the disk. Nothing is written
+  // before KeepMediaData, so a writer given up (Abandon) leaves the file as
+  // it was. No journal is kept (options.journal is ignored). Null, with why
+  // in one line, when the file cannot be written or someone else writes it.
+  static std::unique_ptr<Mp4FileWriter> TakeOver(const std::string& path, std::string& why,
+                                                 const WriterOptions& options = WriterOptions());
   ~Mp4FileWriter();
   Mp4FileWriter(const Mp4FileWriter&) = delete;
   Mp4FileWriter& operator=(const Mp4FileWriter&) = delete;
@@ -75,16 +84,23 @@ class Mp4FileWriter {
   // sample noted since the last copy, from offset on in fd, into place.
   bool NoteSample(TrackId track, uint32_t size, uint32_t duration, int32_t renderingOffset, bool sync);
   bool CopyMediaData(int fd, uint64_t offset);
+  // A writer that took a file over: the bytes of every sample noted are
+  // already in place; whatever follows them is dropped.
+  bool KeepMediaData();
 
   // Writes the movie box and closes the file; false when anything on the way
   // failed. Further calls do nothing and return the same result.
   bool Close();
+  // Closes without writing anything more (what is buffered goes out; a
+  // journal stays on disk).
+  void Abandon();
 
   size_t TableMemoryBytes() const;
 
  private:
   explicit Mp4FileWriter(const WriterOptions& options) : options_(options) {}
   bool start(const std::string& path);
+  bool takeOver(const std::string& path, std::string& why);
   void openScratch();
   WriterTrack* track(TrackId id, TrackKind kind);
   TrackId addTrack(std::unique_ptr<WriterTrack> track);
@@ -105,6 +121,8 @@ class Mp4FileWriter {
   uint64_t pendingMedia_ = 0;   // bytes of noted samples not yet copied in
   uint64_t mediaHeaderAt_ = 0;  // 16 bytes reserved: a free box, then the media data header
   TrackId lastTrack_ = kInvalidTrackId;
+  bool inPlace_ = false;    // took over a file whose media data is in place
+  bool mediaKept_ = false;  // KeepMediaData has run: the movie box may follow
   bool failed_ = false;
   bool closed_ = false;
 };

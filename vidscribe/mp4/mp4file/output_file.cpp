@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "base/file_copy.h"
 #include "mp4file/mp4_log.h"
@@ -33,6 +34,45 @@ bool OutputFile::Open(const std::string& path) {
   buffer_.resize(kBufferSize);
   used_ = 0;
   position_ = 0;
+  return true;
+}
+
+bool OutputFile::OpenExisting(const std::string& path, uint64_t position, std::string& why) {
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0 &&
+      ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0) {
+    buffer_.resize(kBufferSize);
+    used_ = 0;
+    position_ = position;
+    return true;
+  }
+  why = fd_ < 0                ? "cannot open " + path + " for writing: " + std::strerror(errno)
+        : errno == EWOULDBLOCK ? path + " is being written by another program"
+                               : "cannot use " + path + ": " + std::strerror(errno);
+  LogLine(LogSource::Writer, "%s", why.c_str());
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  return false;
+}
+
+bool OutputFile::KeepExisting(uint64_t length) {
+  if (fd_ < 0 || !Flush()) return false;
+  const off_t end = static_cast<off_t>(position_ + length);
+  if (::ftruncate(fd_, end) != 0 || ::lseek(fd_, end, SEEK_SET) < 0) {
+    LogLine(LogSource::Writer, "cannot cut the file at %lld: %s", static_cast<long long>(end),
+            std::strerror(errno));
+    return false;
+  }
+  position_ += length;
+  return true;
+}
+
+bool OutputFile::Sync() {
+  if (fd_ < 0 || !Flush()) return false;
+  if (::fdatasync(fd_) != 0) {
+    LogLine(LogSource::Writer, "cannot write the file out: %s", std::strerror(errno));
+    return false;
+  }
   return true;
 }
 

@@ -17,6 +17,15 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool Open(const std::string& path);
+  // Writes on into a file that already holds position bytes worth keeping,
+  // without truncating it. Fails when anyone else holds the file's lock (a
+  // recorder, another repair), saying why in one line.
+  bool OpenExisting(const std::string& path, uint64_t position, std::string& why);
+  // Moves past length bytes already in the file and drops whatever followed
+  // them.
+  bool KeepExisting(uint64_t length);
+  // Writes out the buffer and waits until the file's data is on the disk.
+  bool Sync();
   bool Write(const uint8_t* data, size_t size);
   // Overwrites bytes already written; used to patch placeholders at close.
   bool WriteAt(uint64_t offset, const uint8_t* data, size_t size);

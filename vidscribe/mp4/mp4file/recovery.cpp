@@ -108,12 +108,13 @@ RecoveryResult fail(RecoveryReport& report, RecoveryResult result, const std::st
   return result;
 }
 
-// Replays the journal into a writer on temp and copies the samples in.
-RecoveryResult rebuild(const std::string& path, const std::string& temp, JournalReader& journal,
-                       const MappedFile& media, RecoveryReport& report) {
-  auto writer = Mp4FileWriter::Create(temp);
-  if (!writer) return fail(report, RecoveryResult::Failed, "cannot create " + temp);
-  const uint64_t mediaStart = journal.MediaHeaderAt() + 16;
+// Replays the journal into a writer that took the recording over; the
+// samples stay where the recorder put them.
+RecoveryResult rebuild(const std::string& path, JournalReader& journal, const MappedFile& media,
+                       RecoveryReport& report) {
+  std::string why;
+  auto writer = Mp4FileWriter::TakeOver(path, why);
+  if (!writer) return fail(report, RecoveryResult::Failed, why);
   MediaWindow window(media);
   JournalReplay replay(
       *writer, journal.MediaHeaderAt(),
@@ -127,17 +128,12 @@ RecoveryResult rebuild(const std::string& path, const std::string& temp, Journal
   report.durationMs = replay.DurationMs();
   report.droppedBytes = droppedAfter(media, replay.MediaEnd());
   if (report.videoSamples + report.audioSamples == 0) {
-    writer.reset();
-    ::unlink(temp.c_str());
+    writer->Abandon();
     return fail(report, RecoveryResult::Refused,
                 path + " holds no whole sample its journal names yet: nothing to rebuild");
   }
-  const bool written = writer->CopyMediaData(media.fd(), mediaStart) && writer->Close();
-  writer.reset();
-  if (!written) {
-    ::unlink(temp.c_str());
-    return fail(report, RecoveryResult::Failed, "cannot write " + temp);
-  }
+  if (!writer->KeepMediaData() || !writer->Close())
+    return fail(report, RecoveryResult::Failed, "cannot write " + path + " (its journal is kept: try again)");
   return RecoveryResult::Rebuilt;
 }
 
@@ -159,17 +155,10 @@ RecoveryResult RebuildFromJournal(const std::string& path, RecoveryReport& repor
   if (!startsAsRecorded(media, journal->MediaHeaderAt()))
     return fail(report, RecoveryResult::Refused,
                 path + " does not start as its journal says it was recorded (no media yet, or another file)");
-  const std::string temp = path + ".repairing";
-  const RecoveryResult result = rebuild(path, temp, *journal, media, report);
+  const RecoveryResult result = rebuild(path, *journal, media, report);
   if (result != RecoveryResult::Rebuilt) return result;
-  struct stat mode;
-  if (::fstat(media.fd(), &mode) == 0) ::chmod(temp.c_str(), mode.st_mode & 07777);
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return fail(report, RecoveryResult::Failed,
-                "cannot rename " + temp + " to " + path + ": " + std::strerror(errno));
-  }
-  // Only now: a repair cut off before this point is simply run again.
+  // Only now, with the file on the disk: a repair cut off before this
+  // point is simply run again.
   ::unlink(journalPath.c_str());
   return RecoveryResult::Rebuilt;
 }

@@ -6,9 +6,14 @@
 // died while writing the movie box) the result is the very file Close
 // makes.
 //
-// The new file is written beside the recording (PATH.repairing) and renamed
-// over it only when complete, so a repair cut off itself leaves the
-// recording and its journal as they were. The journal goes last.
+// The repair works where the recording lies, and writes nothing until every
+// sample it keeps has been checked. Then it cuts off what follows the last
+// of them, appends the movie box, sets the media data header and waits for
+// the disk; the journal goes last. After each of those steps the journal
+// still rebuilds the same file, so a repair that is cut off itself is
+// simply run again. No sample moves: the repair needs no room for a second
+// copy of the recording (a full disk is a common way for one to die) and
+// takes about as long as reading it.
 #include <cstdint>
 #include <string>
 

@@ -36,6 +36,15 @@ int Run(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+TinyDisk::TinyDisk(const std::string& path, const std::string& size) : path(path) {
+  mounted = ::geteuid() == 0 &&
+            Run("mkdir -p '" + path + "' && mount -t tmpfs -o size=" + size + " tmpfs '" + path + "'") == 0;
+}
+
+TinyDisk::~TinyDisk() {
+  if (mounted) Run("umount '" + path + "'");
+}
+
 bool HaveFfmpeg() {
   return Run("ffmpeg -version >/dev/null 2>&1 && ffprobe -version >/dev/null 2>&1") == 0;
 }

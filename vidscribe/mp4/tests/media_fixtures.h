@@ -26,6 +26,18 @@ class TempDir {
 // standard output.
 int Run(const std::string& command, std::string* output = nullptr);
 
+// A small tmpfs of its own at path (made when missing), unmounted however
+// the test ends. Only root can mount one: mounted says whether it is there.
+class TinyDisk {
+ public:
+  TinyDisk(const std::string& path, const std::string& size);
+  ~TinyDisk();
+  TinyDisk(const TinyDisk&) = delete;
+  TinyDisk& operator=(const TinyDisk&) = delete;
+  const std::string path;
+  bool mounted = false;
+};
+
 bool HaveFfmpeg();
 
 struct SourceOptions {

@@ -5,12 +5,20 @@
 // file system's unwritten blocks after a power cut); anything else is
 // damage this repair does not guess about, and the file is left alone.
 //
-// The new file is the 13 header bytes, the onMetaData Close would have
-// written, and the media tags as they stand (back-pointers put right). It
+// The repaired file is the 13 header bytes, the onMetaData Close would have
+// written, and the media tags as they stand (back-pointers put right). When
+// that onMetaData is as long as the one the recording started with (the
+// usual case: a recorder writes the same entries at start and at Close) the
+// file is mended where it lies: the last back-pointer set, what follows it
+// cut off, then the header and onMetaData written over the old ones, and
+// the file waited onto the disk. A repair cut off between those steps
+// leaves a file the next repair mends to the same result, and none of them
+// needs room for a second copy. Otherwise (an index to add) the new file
 // is written beside the recording and renamed over it when complete.
 #include "editor/flv_repair.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,6 +123,7 @@ struct Scan {
   explicit Scan(bool keyframeMode) : state(keyframeMode) { state.Reset(); }
   vidscribe::VidscriberState state;
   int64_t end = kFirstSlot;  // slot right after the last whole tag
+  int64_t lastSlot = -1;     // the last whole tag's
   uint32_t firstVideoTime = 0;
   uint32_t lastVideoTime = 0;
 };
@@ -158,6 +167,7 @@ void scanTags(const MappedFile& f, int64_t from, Scan& scan) {
   int64_t slot = from;
   for (; wholeTag(f, slot); slot = nextSlot(f, slot)) {
     const TagView tag = viewAt(f, slot);
+    scan.lastSlot = slot;
     if (tag.type == vidscribe::kScriptTag) continue;
     if (tag.time > scan.state.duration) scan.state.duration = tag.time;
     if (tag.type == vidscribe::kVideoTag)
@@ -206,19 +216,26 @@ void completeFromOld(Scan& scan, OldMetaData& old, uint8_t headerFlags) {
   if (!(s.framerate > 0) && s.videoFrames > 1 && span > 0) s.framerate = (s.videoFrames - 1) * 1000.0 / span;
 }
 
-bool writeRepaired(const MappedFile& f, const Scan& scan, int64_t mediaSlot, const std::vector<uint8_t>& body,
-                   int out) {
-  uint8_t head[kFileHeaderSize + kTagHeaderSize] = {'F', 'L', 'V', f.data()[3], 0, 0, 0,
-                                                    0,   9,   0,   0,           0, 0, vidscribe::kScriptTag};
+// The file's first bytes as the repair leaves them: the file header, then
+// the onMetaData tag with its back-pointer.
+std::vector<uint8_t> repairedHead(const MappedFile& f, const Scan& scan, const std::vector<uint8_t>& body) {
+  std::vector<uint8_t> head = {'F', 'L', 'V', f.data()[3], 0, 0, 0, 0, 9, 0, 0, 0, 0, vidscribe::kScriptTag};
   if (scan.state.videoCodec != -1) head[4] |= 0x01;
   if (scan.state.params.audioCodec != -1) head[4] |= 0x04;
   const uint32_t dataSize = static_cast<uint32_t>(body.size());
-  vidscribe::PutU24(head + kFileHeaderSize + 1, dataSize);
+  head.resize(kFileHeaderSize + kTagHeaderSize);
+  vidscribe::PutU24(head.data() + kFileHeaderSize + 1, dataSize);
+  head.insert(head.end(), body.begin(), body.end());
   uint8_t trailer[4];
   vidscribe::PutU32(trailer, dataSize + kTagHeaderSize);
-  if (!vidscribe::WriteAll(out, head, sizeof head) || !vidscribe::WriteAll(out, body.data(), body.size()) ||
-      !vidscribe::WriteAll(out, trailer, sizeof trailer))
-    return false;
+  head.insert(head.end(), trailer, trailer + 4);
+  return head;
+}
+
+bool writeRepaired(const MappedFile& f, const Scan& scan, int64_t mediaSlot, const std::vector<uint8_t>& head,
+                   int out) {
+  if (!vidscribe::WriteAll(out, head.data(), head.size())) return false;
+  uint8_t trailer[4];
   // Runs of tags whose back-pointers are right go out as they stand.
   int64_t runStart = mediaSlot + 4;
   for (int64_t slot = mediaSlot; slot < scan.end; slot = nextSlot(f, slot)) {
@@ -239,15 +256,37 @@ bool refuse(vidscribe::RepairReport& report, const std::string& why) {
   return false;
 }
 
+// Mends the file where it lies; the new head is as long as the old one.
+bool mendInPlace(const char* path, const MappedFile& f, const Scan& scan, const std::vector<uint8_t>& head,
+                 vidscribe::RepairReport& report) {
+  const int out = ::open(path, O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (out < 0)
+    return refuse(report, std::string("cannot open ") + path + " for writing: " + std::strerror(errno));
+  // The back-pointer first, then the cut: a file cut inside the last
+  // back-pointer would otherwise end in zeros there, which the next repair
+  // would take for damage to that tag.
+  uint8_t trailer[4];
+  vidscribe::PutU32(trailer, viewAt(f, scan.lastSlot).dataSize + kTagHeaderSize);
+  const bool locked = ::flock(out, LOCK_EX | LOCK_NB) == 0;
+  const bool mended = locked && vidscribe::WriteAllAt(out, trailer, 4, static_cast<uint64_t>(scan.end)) &&
+                      ::ftruncate(out, static_cast<off_t>(scan.end + 4)) == 0 &&
+                      vidscribe::WriteAllAt(out, head.data(), head.size(), 0) && ::fdatasync(out) == 0;
+  const std::string why = std::strerror(errno);
+  ::close(out);
+  if (!locked) return refuse(report, std::string(path) + " is being written by another program");
+  if (!mended) return refuse(report, std::string("cannot write ") + path + ": " + why);
+  return true;
+}
+
 // Writes the repaired file beside path and renames it over path.
 bool replace(const char* path, const MappedFile& f, const Scan& scan, int64_t mediaSlot,
-             const std::vector<uint8_t>& body, vidscribe::RepairReport& report) {
+             const std::vector<uint8_t>& head, vidscribe::RepairReport& report) {
   const std::string temp = std::string(path) + ".repairing";
   struct stat info;
   const mode_t mode = ::fstat(f.fd(), &info) == 0 ? (info.st_mode & 07777) : 0644;
   const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
   if (out < 0) return refuse(report, "cannot create " + temp + ": " + std::strerror(errno));
-  bool written = writeRepaired(f, scan, mediaSlot, body, out) && ::fchmod(out, mode) == 0;
+  bool written = writeRepaired(f, scan, mediaSlot, head, out) && ::fchmod(out, mode) == 0;
   const std::string why = std::strerror(errno);
   written = ::close(out) == 0 && written;
   if (!written) {
@@ -292,7 +331,10 @@ bool RepairFlv(const char* path, bool addKeyFrameIndex, RepairReport& report) {
   report.audioFrames = static_cast<uint32_t>(scan.state.audioFrames);
   report.duration = scan.state.duration;
   report.bytesDropped = static_cast<uint64_t>(std::max<int64_t>(f.size() - scan.end - 4, 0));
-  return replace(path, f, scan, mediaSlot, body, report);
+  const std::vector<uint8_t> head = repairedHead(f, scan, body);
+  if (old.present && static_cast<int64_t>(head.size()) == kFileHeaderSize + old.size)
+    return mendInPlace(path, f, scan, head, report);
+  return replace(path, f, scan, mediaSlot, head, report);
 }
 
 }  // namespace vidscribe

@@ -7,7 +7,8 @@
 // kill (the frame log says which and when). Besides: the repair of a
 // recording that was not killed is the finished file itself, a cut FLV
 // loses only what was cut, damage elsewhere and strangers are refused
-// untouched, and record never starts over what a cut-off recording left.
+// untouched, a repair killed itself is finished by the next, and record
+// never starts over what a cut-off recording left.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -378,6 +379,90 @@ TEST(Repair, FlvCutAnywhereLosesOnlyWhatWasCut) {
   EXPECT_EQ(stranger.status, 1);
   EXPECT_EQ(lines(stranger.out), 1) << stranger.out;
   EXPECT_EQ(ReadFile(text).size(), 6u);
+}
+
+// How often a command makes each of the system calls named, as strace
+// sees them.
+std::map<std::string, int> systemCalls(const std::string& command, const std::string& names,
+                                       const std::string& log) {
+  EXPECT_EQ(
+      mp4test::Run("strace -f -qq -o '" + log + "' -e trace=" + names + " " + command + " >/dev/null 2>&1"),
+      0);
+  std::map<std::string, int> counts;
+  const std::vector<uint8_t> text = ReadFile(log);
+  std::istringstream lines(std::string(text.begin(), text.end()));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t open = line.find('(');
+    const size_t name = line.find_last_of(' ', open) + 1;  // after the process id
+    if (open != std::string::npos) ++counts[line.substr(name, open - name)];
+  }
+  return counts;
+}
+
+// A repair cut off itself, at any of its writes, leaves a file the next
+// repair makes into the very file an uncut repair makes: MP4 and FLV
+// mended where they lie, and an FLV given an index through a second file.
+// Each call that changes a file (or says something) is in turn the one the
+// repair is killed on entering, by strace, before it runs. On a disk with
+// room for a movie box but not for a second copy, the first two are still
+// repaired; the third is refused in one line and left as it was.
+TEST(Repair, CutOffAtAnyWriteIsFinishedByTheNextRepair) {
+  ASSERT_EQ(mp4test::Run("strace -V >/dev/null 2>&1"), 0) << "strace is needed (scripts/install-deps.sh)";
+  for (const char* name : {"/again.mp4", "/again.flv", "/again-kf.flv"}) {
+    SCOPED_TRACE(name);
+    const std::string out = kWork + name, part = out + ".part", journal = part + ".journal";
+    const bool mp4 = out.find(".mp4") != std::string::npos, keyframes = out.find("-kf") != std::string::npos;
+    std::vector<std::string> args = recordArgs("steady", keyframes, out);
+    args.insert(args.begin() + 1, {"--realtime", "--frame-log", out + ".frames"});
+    const pid_t pid = startTool(args);
+    ASSERT_TRUE(waitFor([&] { return !ReadFile(out + ".frames").empty(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    ASSERT_EQ(::waitpid(pid, nullptr, 0), pid);
+    const std::vector<uint8_t> cutOff = ReadFile(part),
+                               cutOffJournal = mp4 ? ReadFile(journal) : std::vector<uint8_t>();
+    const auto restore = [&] {
+      WriteFile(part, cutOff);
+      if (mp4) WriteFile(journal, cutOffJournal);
+    };
+    const std::string repair = "'" + kTool + "' repair '" + part + "'";
+    const std::map<std::string, int> calls = systemCalls(
+        repair, "write,pwrite64,ftruncate,fdatasync,copy_file_range,rename,unlink", out + ".trace");
+    const std::vector<uint8_t> repaired = ReadFile(part);
+    ASSERT_NE(repaired, cutOff);
+    ASSERT_GT(calls.size(), 2u);
+    for (const auto& call : calls) {
+      for (int n = 1; n <= call.second; ++n) {
+        SCOPED_TRACE("killed on " + call.first + " #" + std::to_string(n));
+        restore();
+        mp4test::Run("strace -f -qq -o /dev/null -e trace=" + call.first + " -e inject=" + call.first +
+                     ":signal=KILL:when=" + std::to_string(n) + " " + repair + " >/dev/null 2>&1");
+        // Killed after its last write, the next run may find nothing to do.
+        tool("repair '" + part + "'");
+        EXPECT_TRUE(ReadFile(part) == repaired);
+        EXPECT_FALSE(exists(journal));
+        EXPECT_FALSE(exists(part + ".repairing"));
+      }
+    }
+
+    const size_t room = cutOff.size() + cutOffJournal.size() + (16 << 10);
+    mp4test::TinyDisk disk(out + ".disk", std::to_string(room >> 10) + "k");
+    ASSERT_EQ(disk.mounted, ::geteuid() == 0) << "root could not mount a tmpfs";
+    if (!disk.mounted) continue;  // only root can make the small disk
+    const std::string tight = disk.path + name + ".part";
+    WriteFile(tight, cutOff);
+    if (mp4) WriteFile(tight + ".journal", cutOffJournal);
+    const Outcome repairedThere = tool("repair '" + tight + "'");
+    if (keyframes) {
+      EXPECT_EQ(repairedThere.status, 1);
+      EXPECT_EQ(lines(repairedThere.out), 1) << repairedThere.out;
+      EXPECT_TRUE(ReadFile(tight) == cutOff);
+      EXPECT_FALSE(exists(tight + ".repairing"));
+    } else {
+      EXPECT_EQ(repairedThere.status, 0) << repairedThere.out;
+      EXPECT_TRUE(ReadFile(tight) == repaired);
+    }
+  }
 }
 
 // What a cut-off recording left (its .part, an MP4's journal) can still be

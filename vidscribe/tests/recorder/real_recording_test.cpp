@@ -18,6 +18,7 @@
 #include "composition_clock.h"
 #include "elementary_streams.h"
 #include "flv_file_view.h"
+#include "media_fixtures.h"
 #include "vidscribe/vidscribe.h"
 
 namespace {
@@ -504,27 +505,11 @@ TEST(RealTool, MistakesNeverCostAFile) {
   }
 }
 
-// A small tmpfs of its own, unmounted however the test ends.
-class TinyDisk {
- public:
-  TinyDisk(const std::string& path, const char* size) : path(path) {
-    mounted =
-        ::geteuid() == 0 &&
-        run("mkdir -p '" + path + "' && mount -t tmpfs -o size=" + size + " tmpfs '" + path + "'").status ==
-            0;
-  }
-  ~TinyDisk() {
-    if (mounted) run("umount '" + path + "'");
-  }
-  const std::string path;
-  bool mounted = false;
-};
-
 // A full disk: the recording fails and leaves nothing that looks finished;
 // edits fail and leave the file as it was.
 TEST(RealTool, FullDiskFailsAndLeavesFilesAsTheyWere) {
   flvtest::ScratchDir dir;
-  TinyDisk disk(dir / "tiny", "256k");
+  mp4test::TinyDisk disk(dir / "tiny", "256k");
   if (!disk.mounted) GTEST_SKIP() << "needs root to mount a small tmpfs";
   const std::string base = kMedia + "/twelve";
   for (const std::string name : {"r.flv", "r.mp4"}) {
