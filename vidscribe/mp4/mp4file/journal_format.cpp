@@ -1,21 +1,11 @@
 #include "mp4file/journal_format.h"
 
-#include <array>
+#include <zlib.h>
 
 #include "mp4file/byte_reader.h"
 
 namespace mp4file {
 namespace {
-
-std::array<uint32_t, 256> makeCrcTable() {
-  std::array<uint32_t, 256> table{};
-  for (uint32_t n = 0; n < 256; ++n) {
-    uint32_t c = n;
-    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[n] = c;
-  }
-  return table;
-}
 
 // The bytes a set or configuration record carries, behind a 16-bit length.
 void readBytes(ByteReader& r, JournalEntry& e) {
@@ -70,10 +60,7 @@ std::string JournalPathFor(const std::string& recordingPath) {
 }
 
 uint32_t Crc32(const uint8_t* data, size_t size) {
-  static const std::array<uint32_t, 256> table = makeCrcTable();
-  uint32_t c = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-  return c ^ 0xFFFFFFFFu;
+  return static_cast<uint32_t>(::crc32_z(0, data, size));
 }
 
 uint32_t SampleTailCheck(const uint8_t* sample, uint32_t size) {
