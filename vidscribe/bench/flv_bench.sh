@@ -9,12 +9,15 @@
 #      grows with the recording shows at once;
 #   6. `vidscribe repair` of the hour cut off in its last tag (as a kill
 #      leaves it) against `cp`, and against a copy put in the file's place.
+# Every timed step starts with memory settled (bench/settle_memory.py),
+# which costs seconds a step.
 # usage: flv_bench.sh BUILD_DIR [WORK_DIR] [MINUTES]
 #   (under bench/run-all.sh: BENCH_BUILD, BENCH_WORK; BENCH_QUICK=1 is 6 min)
 # ffmpeg needs its raw H.264 input stamped (setts) to write FLV at all.
 # The input is a 10 s clip repeated (an IDR frame opens every repeat), so
 # the hour costs seconds to make. Needs about 6 GB in WORK_DIR.
 set -euo pipefail
+settle=$(cd "$(dirname "$0")/../.." && pwd)/bench/settle_memory.py
 build=$(cd "${1:-${BENCH_BUILD:?usage: flv_bench.sh BUILD_DIR [WORK_DIR] [MINUTES]}}" && pwd)
 work=${2:-${BENCH_WORK:-/tmp/vidscribe-flv-bench}}
 minutes=${3:-60}
@@ -47,10 +50,12 @@ echo "input: ${minutes} min, ${size_mb} MB of H.264 and AAC"
 
 # "wall peak-kB cpu" of a command: wall seconds, peak resident kilobytes and
 # CPU seconds (user + system). Dirty pages of the step before are written
-# out first, so no step pays for another's write-back. On a shared machine
+# out first, so no step pays for another's write-back, and every step finds
+# memory in the same state (bench/settle_memory.py). On a shared machine
 # wall times swing with other load; CPU seconds are the steadier figure.
 measure() {
   sync
+  "$settle"
   /usr/bin/time -f "%e %M %U %S" -o time.txt "$@" > /dev/null
   local wall kb user sys
   read -r wall kb user sys < time.txt
@@ -83,10 +88,11 @@ sync
 close_s=$("$bench" close closing.flv 2>/dev/null | sed -n 's/close_seconds=//p')
 echo "close in key-frame mode: ${close_s}s vs cp ${cp_s}s: ratio $(ratio "$close_s" "$cp_s")"
 
-# The repair writes the whole file anew beside the old one, so a copy is its
-# floor; putting the copy in the old file's place (and so freeing the old
-# file's blocks) costs more again, which the second baseline shows. Each
-# repair works on a fresh copy of the cut file, made untimed.
+# The repair reads the whole file and rewrites its head where it lies. The
+# baseline is a plain copy of the file; the second one, a copy put in the
+# file's place (which also frees the old file's blocks), is what a repair
+# through a second file could not do without. Each repair works on a fresh
+# copy of the cut file, made untimed.
 head -c $(( $(stat -c %s recorded.flv) - 100 )) recorded.flv > cut.flv
 replace() { cp cut.flv replaced.tmp && mv replaced.tmp replaced.flv; }
 export -f replace
