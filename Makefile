@@ -89,8 +89,9 @@ fuzz-build: deps
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_FUZZING=ON $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 
+# One target per core: each still gets its whole time.
 fuzz-ci: fuzz-build
-	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_CI_SECONDS)
+	FUZZ_JOBS=$${FUZZ_JOBS:-$(JOBS)} scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_CI_SECONDS)
 
 fuzz: fuzz-build
 	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
