@@ -227,22 +227,11 @@ bool Mp4FileWriter::WriteSample(TrackId id, const uint8_t* data, uint32_t size, 
 
 bool Mp4FileWriter::NoteSample(TrackId id, uint32_t size, uint32_t duration, int32_t renderingOffset,
                                bool sync) {
-  if (closed_ || failed_) return false;
+  if (closed_ || failed_ || !inPlace_) return false;
   WriterTrack* t = id >= 1 && id <= tracks_.size() ? tracks_[id - 1].get() : nullptr;
   if (t == nullptr) return false;
   if (!addSample(*t, file_.Position() + pendingMedia_, size, duration, renderingOffset, sync)) return false;
   pendingMedia_ += size;
-  return true;
-}
-
-bool Mp4FileWriter::CopyMediaData(int fd, uint64_t offset) {
-  if (closed_ || failed_) return false;
-  if (!file_.CopyFrom(fd, offset, pendingMedia_)) {
-    LogLine(LogSource::Writer, "cannot copy the media data into %s", path_.c_str());
-    failed_ = true;
-    return false;
-  }
-  pendingMedia_ = 0;
   return true;
 }
 
@@ -313,7 +302,7 @@ bool Mp4FileWriter::finishMediaData() {
 bool Mp4FileWriter::Close() {
   if (closed_) return !failed_;
   closed_ = true;
-  if (pendingMedia_ != 0) failed_ = true;       // tables would point at bytes never copied in
+  if (pendingMedia_ != 0) failed_ = true;       // tables would point at bytes never kept
   if (inPlace_ && !mediaKept_) failed_ = true;  // a movie box would land on the samples
   for (auto& t : tracks_) {
     if (!t->table.Finish()) failed_ = true;

@@ -79,13 +79,10 @@ class Mp4FileWriter {
   bool WriteSample(TrackId track, const uint8_t* data, uint32_t size, uint32_t duration,
                    int32_t renderingOffset, bool sync);
 
-  // Rebuilding a file: a sample whose bytes lie in another file, noted in
-  // the tables as if written; CopyMediaData then copies the bytes of every
-  // sample noted since the last copy, from offset on in fd, into place.
+  // A writer that took a file over: a sample already in the file, noted in
+  // the tables as if written. KeepMediaData then keeps the bytes of every
+  // sample noted and drops whatever follows them.
   bool NoteSample(TrackId track, uint32_t size, uint32_t duration, int32_t renderingOffset, bool sync);
-  bool CopyMediaData(int fd, uint64_t offset);
-  // A writer that took a file over: the bytes of every sample noted are
-  // already in place; whatever follows them is dropped.
   bool KeepMediaData();
 
   // Writes the movie box and closes the file; false when anything on the way
@@ -118,7 +115,7 @@ class Mp4FileWriter {
   std::unique_ptr<SpillFile> spill_;  // outlives the tracks, whose tables use it
   std::vector<std::unique_ptr<WriterTrack>> tracks_;
   std::unique_ptr<JournalWriter> journal_;
-  uint64_t pendingMedia_ = 0;   // bytes of noted samples not yet copied in
+  uint64_t pendingMedia_ = 0;   // bytes of noted samples not yet kept
   uint64_t mediaHeaderAt_ = 0;  // 16 bytes reserved: a free box, then the media data header
   TrackId lastTrack_ = kInvalidTrackId;
   bool inPlace_ = false;    // took over a file whose media data is in place

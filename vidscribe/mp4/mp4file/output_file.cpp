@@ -8,7 +8,6 @@
 #include <cstring>
 #include <string>
 
-#include "base/file_copy.h"
 #include "mp4file/mp4_log.h"
 
 namespace mp4file {
@@ -111,16 +110,6 @@ bool OutputFile::Flush() {
   bool ok = writeAll(buffer_.data(), used_);
   used_ = 0;
   return ok;
-}
-
-bool OutputFile::CopyFrom(int fd, uint64_t offset, uint64_t length) {
-  if (fd_ < 0 || !Flush()) return false;
-  if (!vidscribe::CopyFileRange(fd, offset, fd_, length)) {
-    LogLine(LogSource::Writer, "copy failed: %s", std::strerror(errno));
-    return false;
-  }
-  position_ += length;
-  return true;
 }
 
 bool OutputFile::WriteAt(uint64_t offset, const uint8_t* data, size_t size) {

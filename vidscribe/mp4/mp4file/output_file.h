@@ -30,9 +30,6 @@ class OutputFile {
   // Overwrites bytes already written; used to patch placeholders at close.
   bool WriteAt(uint64_t offset, const uint8_t* data, size_t size);
   bool Flush();
-  // Appends length bytes of another file, read from offset on, without
-  // passing them through memory when the kernel can copy them itself.
-  bool CopyFrom(int fd, uint64_t offset, uint64_t length);
   // Drops everything from position on, so a box that could not be finished
   // does not stay behind half written.
   bool DiscardFrom(uint64_t position);
